@@ -1,0 +1,93 @@
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+CWinApp* g_app = nullptr;
+// The main window's handle as other threads see it; the pointer itself is UI-thread only.
+std::atomic<HWND> g_mainWndHandle{nullptr};
+}
+
+CWinApp::CWinApp(LPCSTR lpszAppName) : m_pszAppName(lpszAppName)
+{
+    g_app = this;
+    m_hInstance = ::GetModuleHandleA(nullptr);
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+int CWinApp::ExitInstance() { return 0; }
+
+int CWinApp::Run()
+{
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return ExitInstance();
+}
+
+void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) { m_pszRegistryKey = lpszRegistryKey; }
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const
+{
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+HCURSOR CWinApp::LoadCursor(UINT nIDResource) const
+{
+    return ::LoadCursorA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+// The program ships no help file.
+void CWinApp::OnHelp() {}
+
+CWinApp* AfxGetApp() { return g_app; }
+CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_app != nullptr ? g_app->m_hInstance : ::GetModuleHandleA(nullptr);
+}
+
+HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
+
+void AfxSetMainWndHandle(HWND hWnd) { g_mainWndHandle.store(hWnd); }
+
+BOOL AfxPostToMainWnd(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND hWnd = g_mainWndHandle.load();
+    return hWnd != nullptr && ::PostMessageA(hWnd, message, wParam, lParam);
+}
+
+int AfxMessageBox(LPCSTR lpszText, UINT nType)
+{
+    char title[MAX_PATH] = "";
+    if (g_app != nullptr && g_app->m_pszAppName != nullptr) {
+        lstrcpynA(title, g_app->m_pszAppName, MAX_PATH);
+    } else {
+        // The executable's base name, as the framework titles its message boxes.
+        char path[MAX_PATH] = "";
+        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+        const char* name = path;
+        for (const char* p = path; *p != '\0'; ++p)
+            if (*p == '\\' || *p == '/')
+                name = p + 1;
+        lstrcpynA(title, name, MAX_PATH);
+        if (char* dot = strrchr(title, '.'))
+            *dot = '\0';
+    }
+    CWnd* pMain = AfxGetMainWnd();
+    HWND owner = pMain != nullptr ? pMain->m_hWnd : nullptr;
+    return ::MessageBoxA(owner, lpszText, title, nType);
+}
+
+void AfxEnableControlContainer() {}
