@@ -1,0 +1,846 @@
+#!/usr/bin/python3
+"""Draws Kestrun's skin, key, indicator and slider bitmaps, the program icon and the hand cursor.
+
+Everything is drawn from code with fixed fonts and a fixed noise seed, so a rerun gives the same
+files byte for byte. Bitmaps are written as plain 24-bit bottom-up BMPs; the icon and the cursor as
+classic BITMAPINFOHEADER images (no PNG inside).
+
+Usage: kestrun_art.py --out <res dir> [--preview <png>]
+"""
+
+import argparse
+import math
+import os
+import random
+import struct
+import sys
+
+from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
+
+# --------------------------------------------------------------------------------------------------
+# Dialog units to pixels. Under Wine, "MS Shell Dlg" 8 pt gives base units of 6 x 13 pixels, so one
+# horizontal unit is 6/4 = 1.5 px and one vertical unit 13/8 = 1.625 px. Correct these two fractions
+# if the panel's measured base units differ; every control position below follows from them.
+DLU_X_NUM, DLU_X_DEN = 3, 2
+DLU_Y_NUM, DLU_Y_DEN = 13, 8
+
+
+def mul_div(value, num, den):
+    """Windows MulDiv for non-negative values: rounds half away from zero."""
+    return (value * num * 2 + den) // (den * 2)
+
+
+def dlu_x(x):
+    return mul_div(x, DLU_X_NUM, DLU_X_DEN)
+
+
+def dlu_y(y):
+    return mul_div(y, DLU_Y_NUM, DLU_Y_DEN)
+
+
+# --------------------------------------------------------------------------------------------------
+FONT_DIR = "/usr/share/fonts/truetype/dejavu"
+FONT_SANS = os.path.join(FONT_DIR, "DejaVuSans.ttf")
+FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
+FONT_COND_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
+
+SS = 4  # supersampling factor for everything drawn with antialiasing
+
+SKIN_W, SKIN_H = 600, 350
+FACE = (194, 192, 193)
+WHITE = (255, 255, 255)
+DISPLAY_BLUE = (218, 236, 255)
+DISPLAY_RECT = (144, 38, 428, 206)  # left, top, right, bottom (exclusive)
+
+# The outline of the component: face rows 8..332, full width x 8..592, rounded corners; two feet
+# below it; one see-through slot on row 10. These give the window region its exact rectangles.
+FACE_LEFT, FACE_TOP, FACE_RIGHT, FACE_BOTTOM = 8, 8, 592, 333
+FACE_RADIUS = 14
+FEET = ((50, 165), (435, 550))
+FEET_TOP, FEET_BOTTOM = 333, 343
+SLOT_ROW = 10
+SLOT_X = (276, 324)
+
+TEXT_DIM = (104, 118, 138)   # dim grey-blue print on an unlit key
+CAPTION = (62, 64, 72)       # printed captions on the face
+KEY_BLUE_TOP = (86, 178, 255)
+KEY_BLUE_BOTTOM = (18, 98, 214)
+
+
+# --------------------------------------------------------------------------------------------------
+# Controls of dialog template 102 that show artwork: where they land and which images they use.
+class Control:
+    def __init__(self, name, ctl_id, x, y, images, size):
+        self.name = name
+        self.ctl_id = ctl_id
+        self.left = dlu_x(x)
+        self.top = dlu_y(y)
+        self.images = images  # (normal/off/span, selected/on/channel)
+        self.width, self.height = size
+
+    def right_x(self):
+        return self.left + self.width
+
+    @property
+    def rect(self):
+        return (self.left, self.top, self.left + self.width, self.top + self.height)
+
+
+RATE_SIZE = (46, 47)
+DEPTH_SIZE = (46, 38)
+CONTROLS = [
+    Control("rate_44k1", 1002, 95, 165, (139, 140), RATE_SIZE),
+    Control("rate_96k", 1005, 191, 165, (133, 134), RATE_SIZE),
+    Control("rate_48k", 1003, 127, 165, (131, 132), RATE_SIZE),
+    Control("rate_176k4", 1006, 223, 165, (135, 136), RATE_SIZE),
+    Control("rate_192k", 1007, 255, 165, (137, 138), RATE_SIZE),
+    Control("rate_88k2", 1004, 159, 165, (141, 142), RATE_SIZE),
+    Control("depth_24", 1009, 130, 141, (160, 161), DEPTH_SIZE),
+    Control("depth_16", 1008, 95, 141, (158, 159), DEPTH_SIZE),
+    Control("power", 1015, 35, 31, (163, 157), (51, 29)),
+    Control("mute", 1020, 351, 163, (164, 165), (47, 48)),
+    Control("slider_left", 1021, 303, 32, (176, 177), (50, 208)),
+    Control("slider_right", 1022, 344, 32, (178, 179), (50, 208)),
+    Control("link", 1023, 329, 170, (181, 182), (33, 33)),
+    Control("spdif", 1024, 36, 72, (172, 173), (51, 41)),
+    Control("speaker", 1026, 36, 101, (174, 175), (51, 41)),
+    Control("depth_32", 1014, 165, 141, (183, 184), DEPTH_SIZE),  # hidden in the panel
+]
+VISIBLE = [c for c in CONTROLS if c.ctl_id != 1014]
+
+
+def control(name):
+    for c in CONTROLS:
+        if c.name == name:
+            return c
+    raise KeyError(name)
+
+
+# File names of every bitmap ID (the resource script refers to these).
+BITMAP_FILES = {
+    131: "131_rate48.bmp", 132: "132_rate48_sel.bmp",
+    133: "133_rate96.bmp", 134: "134_rate96_sel.bmp",
+    135: "135_rate176.bmp", 136: "136_rate176_sel.bmp",
+    137: "137_rate192.bmp", 138: "138_rate192_sel.bmp",
+    139: "139_rate44.bmp", 140: "140_rate44_sel.bmp",
+    141: "141_rate88.bmp", 142: "142_rate88_sel.bmp",
+    146: "146_skin.bmp",
+    157: "157_power_sel.bmp",
+    158: "158_depth16.bmp", 159: "159_depth16_sel.bmp",
+    160: "160_depth24.bmp", 161: "161_depth24_sel.bmp",
+    163: "163_power.bmp",
+    164: "164_mute_off.bmp", 165: "165_mute_on.bmp",
+    172: "172_spdif.bmp", 173: "173_spdif_sel.bmp",
+    174: "174_speaker.bmp", 175: "175_speaker_sel.bmp",
+    176: "176_slider_left_span.bmp", 177: "177_slider_left_channel.bmp",
+    178: "178_slider_right_span.bmp", 179: "179_slider_right_channel.bmp",
+    181: "181_link_off.bmp", 182: "182_link_on.bmp",
+    183: "183_depth32.bmp", 184: "184_depth32_sel.bmp",
+}
+ICON_FILE = "Kestrun.ico"
+CURSOR_FILE = "hand.cur"
+CURSOR_HOTSPOT = (6, 0)
+
+
+# --------------------------------------------------------------------------------------------------
+# File writers
+def bmp_bytes(img):
+    """24-bit, bottom-up, uncompressed BMP with a BITMAPINFOHEADER."""
+    img = img.convert("RGB")
+    w, h = img.size
+    stride = (w * 3 + 3) & ~3
+    pad = b"\0" * (stride - w * 3)
+    raw = img.tobytes("raw", "BGR")
+    rows = [raw[y * w * 3:(y + 1) * w * 3] + pad for y in range(h - 1, -1, -1)]
+    pixels = b"".join(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    file_header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(pixels), 0, 0, 14 + 40)
+    return file_header + header + pixels
+
+
+def mask_rows(opaque, w, h):
+    """AND mask, bottom-up, 1 bit per pixel, rows padded to 32 bits; 1 = transparent."""
+    stride = ((w + 31) // 32) * 4
+    out = bytearray()
+    for y in range(h - 1, -1, -1):
+        row = bytearray(stride)
+        for x in range(w):
+            if not opaque(x, y):
+                row[x // 8] |= 0x80 >> (x % 8)
+        out += row
+    return bytes(out)
+
+
+def ico_bytes(img):
+    """One 32-bpp image with alpha and an AND mask (transparent where alpha is 0)."""
+    img = img.convert("RGBA")
+    w, h = img.size
+    px = img.load()
+    xor = bytearray()
+    for y in range(h - 1, -1, -1):
+        for x in range(w):
+            r, g, b, a = px[x, y]
+            xor += bytes((b, g, r, a))
+    andmask = mask_rows(lambda x, y: px[x, y][3] != 0, w, h)
+    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(xor) + len(andmask), 0, 0, 0, 0)
+    image = header + bytes(xor) + andmask
+    directory = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(image), 6 + 16)
+    return directory + entry + image
+
+
+VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+         (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+         (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+
+
+def cur_bytes(indices, opaque, w, h, hotspot):
+    """One 16-colour (4 bpp) cursor image with its AND mask and hot spot."""
+    palette = b"".join(bytes((b, g, r, 0)) for (r, g, b) in VGA16)
+    xor = bytearray()
+    for y in range(h - 1, -1, -1):
+        row = bytearray(((w * 4 + 31) // 32) * 4)
+        for x in range(w):
+            v = indices[y][x] if opaque[y][x] else 0
+            row[x // 2] |= v << (4 if x % 2 == 0 else 0)
+        xor += row
+    andmask = mask_rows(lambda x, y: opaque[y][x], w, h)
+    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 4, 0, len(xor) + len(andmask), 0, 0, 16, 0)
+    image = header + palette + bytes(xor) + andmask
+    directory = struct.pack("<HHH", 0, 2, 1)
+    entry = struct.pack("<BBBBHHII", w % 256, h % 256, 16, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
+    return directory + entry + image
+
+
+# --------------------------------------------------------------------------------------------------
+# Drawing helpers
+def font(path, size_px):
+    return ImageFont.truetype(path, size_px)
+
+
+def clamp_face(img):
+    """No drawn pixel may be pure white: white is the window's see-through key colour."""
+    return img.point(lambda v: min(v, 254))
+
+
+def lerp(a, b, t):
+    return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
+
+
+def vgradient(size, top, bottom):
+    w, h = size
+    col = Image.new("RGB", (1, h))
+    for y in range(h):
+        col.putpixel((0, y), lerp(top, bottom, y / max(1, h - 1)))
+    return col.resize((w, h), Image.NEAREST)
+
+
+def rounded_mask(size, box, radius):
+    m = Image.new("L", size, 0)
+    ImageDraw.Draw(m).rounded_rectangle(box, radius=radius, fill=255)
+    return m
+
+
+def shifted(mask, dx, dy):
+    out = Image.new("L", mask.size, 0)
+    out.paste(mask, (dx, dy))
+    return out
+
+
+def down(img):
+    w, h = img.size
+    return img.resize((w // SS, h // SS), Image.Resampling.BOX)
+
+
+def text_center(draw, center, text, fnt, fill):
+    draw.text(center, text, font=fnt, fill=fill, anchor="mm")
+
+
+def embossed_text(draw, pos, text, fnt, fill, anchor, light=(226, 226, 228), offset=SS):
+    x, y = pos
+    draw.text((x, y + offset), text, font=fnt, fill=light, anchor=anchor)
+    draw.text((x, y), text, font=fnt, fill=fill, anchor=anchor)
+
+
+# --------------------------------------------------------------------------------------------------
+# Keys and indicators (drawn at SS x, returned at 1 x)
+def key_base(size, lit, radius=6):
+    """A rounded, bevelled metal key sunk into the grey face; blue when lit."""
+    w, h = size[0] * SS, size[1] * SS
+    img = Image.new("RGB", (w, h), FACE)
+    r = radius * SS
+    # recess around the key: darker ring that fades into the face
+    well = rounded_mask((w, h), (0, 0, w - 1, h - 1), r + SS)
+    img.paste((150, 149, 152), (0, 0), well.filter(ImageFilter.GaussianBlur(SS)))
+    # drop shadow under the key
+    body_box = (SS * 2, SS * 1, w - 1 - SS * 2, h - 1 - SS * 3)
+    shadow = rounded_mask((w, h), (body_box[0], body_box[1] + SS * 2, body_box[2], body_box[3] + SS * 2), r)
+    img.paste((88, 88, 94), (0, 0), shadow.filter(ImageFilter.GaussianBlur(SS * 0.8)))
+    # rim
+    rim = rounded_mask((w, h), body_box, r)
+    img.paste((92, 96, 108) if not lit else (10, 60, 150), (0, 0), rim)
+    # body gradient
+    inner = (body_box[0] + SS, body_box[1] + SS, body_box[2] - SS, body_box[3] - SS)
+    body = rounded_mask((w, h), inner, r - SS)
+    if lit:
+        grad = vgradient((w, h), KEY_BLUE_TOP, KEY_BLUE_BOTTOM)
+    else:
+        grad = vgradient((w, h), (238, 238, 240), (170, 170, 176))
+    img.paste(grad, (0, 0), body)
+    # slightly concave cap: a second, reversed gradient inside
+    cap_box = (inner[0] + SS * 2, inner[1] + SS * 2, inner[2] - SS * 2, inner[3] - SS * 3)
+    cap = rounded_mask((w, h), cap_box, max(SS, r - SS * 3))
+    if lit:
+        cgrad = vgradient((w, h), (34, 122, 232), (66, 162, 250))
+    else:
+        cgrad = vgradient((w, h), (196, 196, 201), (224, 224, 228))
+    img.paste(cgrad, (0, 0), cap.filter(ImageFilter.GaussianBlur(SS * 0.6)))
+    # top highlight line on the rim
+    hl = ImageChops.subtract(body, shifted(body, 0, SS))
+    img.paste((250, 250, 252) if not lit else (170, 220, 255), (0, 0), hl)
+    return img, cap_box
+
+
+def label_key(size, text, lit, font_px):
+    img, cap = key_base(size, lit)
+    d = ImageDraw.Draw(img)
+    cx = (cap[0] + cap[2]) / 2
+    cy = (cap[1] + cap[3]) / 2 + SS * 0.5
+    fnt = font(FONT_COND_BOLD, font_px * SS)
+    if lit:
+        d.text((cx, cy + SS * 0.7), text, font=fnt, fill=(14, 70, 160), anchor="mm")
+        d.text((cx, cy), text, font=fnt, fill=(254, 254, 254), anchor="mm")
+    else:
+        embossed_text(d, (cx, cy), text, fnt, TEXT_DIM, "mm", light=(242, 242, 244), offset=SS * 0.7)
+    return clamp_face(down(img))
+
+
+def symbol_colour(lit):
+    return (254, 254, 254) if lit else TEXT_DIM
+
+
+def draw_power_symbol(d, c, radius, width, colour):
+    cx, cy = c
+    box = (cx - radius, cy - radius, cx + radius, cy + radius)
+    d.arc(box, start=-60, end=240, fill=colour, width=width)
+    d.line((cx, cy - radius - width * 0.6, cx, cy + radius * 0.05), fill=colour, width=width)
+
+
+def draw_speaker(d, c, s, colour, waves=True):
+    """Loudspeaker facing right, scaled by s (pixels of SS space per unit)."""
+    cx, cy = c
+    pts = [(-5, -2.2), (-2.2, -2.2), (1.6, -5.4), (1.6, 5.4), (-2.2, 2.2), (-5, 2.2)]
+    d.polygon([(cx + x * s, cy + y * s) for x, y in pts], fill=colour)
+    if waves:
+        for rad in (3.4, 5.8):
+            box = (cx + 0.6 * s - rad * s, cy - rad * s, cx + 0.6 * s + rad * s, cy + rad * s)
+            d.arc(box, start=-45, end=45, fill=colour, width=max(1, int(s * 0.8)))
+
+
+def symbol_key(size, lit, painter):
+    img, cap = key_base(size, lit)
+    d = ImageDraw.Draw(img)
+    c = ((cap[0] + cap[2]) / 2, (cap[1] + cap[3]) / 2)
+    colour = symbol_colour(lit)
+    if not lit:
+        painter(d, (c[0], c[1] + SS * 0.7), (242, 242, 244))
+    else:
+        painter(d, (c[0], c[1] + SS * 0.7), (14, 70, 160))
+    painter(d, c, colour)
+    return clamp_face(down(img))
+
+
+def power_painter(d, c, colour):
+    draw_power_symbol(d, c, 6.5 * SS, int(2.2 * SS), colour)
+
+
+def square_wave_painter(d, c, colour):
+    cx, cy = c
+    u = 2.6 * SS
+    pts = [(-7, 2.5), (-4.5, 2.5), (-4.5, -2.5), (-1.5, -2.5), (-1.5, 2.5), (1.5, 2.5), (1.5, -2.5),
+           (4.5, -2.5), (4.5, 2.5), (7, 2.5)]
+    d.line([(cx + x * u, cy + y * u) for x, y in pts], fill=colour, width=int(2 * SS), joint="curve")
+
+
+def speaker_painter(d, c, colour):
+    draw_speaker(d, (c[0] - 1.5 * SS, c[1]), 1.9 * SS, colour)
+
+
+def mute_painter(d, c, colour):
+    cx, cy = c
+    s = 2.0 * SS
+    draw_speaker(d, (cx - 3.5 * SS, cy), s, colour, waves=False)
+    x0, y0, k = cx + 4 * SS, cy, 3.6 * SS
+    wdt = int(2.2 * SS)
+    d.line((x0 - k, y0 - k, x0 + k, y0 + k), fill=colour, width=wdt)
+    d.line((x0 - k, y0 + k, x0 + k, y0 - k), fill=colour, width=wdt)
+
+
+def link_painter(d, c, colour):
+    """Two interlocked chain links on a diagonal."""
+    cx, cy = c
+    u = SS
+    link = Image.new("L", (24 * u, 12 * u), 0)
+    ld = ImageDraw.Draw(link)
+    ld.rounded_rectangle((0, 0, 24 * u - 1, 12 * u - 1), radius=6 * u, outline=255, width=int(2.4 * u))
+    for offset in (-4.6, 4.6):
+        rot = Image.new("L", (40 * u, 40 * u), 0)
+        rot.paste(link, (8 * u + int(offset * u * 1.0), 14 * u))
+        rot = rot.rotate(45, resample=Image.Resampling.BICUBIC, center=(20 * u, 20 * u))
+        tint = Image.new("RGB", rot.size, colour)
+        d._image.paste(tint, (int(cx - 20 * u), int(cy - 20 * u)), rot)
+
+
+# --------------------------------------------------------------------------------------------------
+# Slider wedges: narrow at the bottom (silence), wide at the top (full level), in LED segments.
+WEDGE_X0 = 6
+WEDGE_TOP_W, WEDGE_BOTTOM_W = 38, 6
+
+
+def wedge_width(y, h):
+    t = y / (h - 1)
+    return WEDGE_TOP_W + (WEDGE_BOTTOM_W - WEDGE_TOP_W) * t
+
+
+def slider_image(size, filled):
+    w, h = size
+    img = Image.new("RGB", (w * SS, h * SS), FACE)
+    d = ImageDraw.Draw(img)
+    # the recessed slot that holds the ladder
+    slot = [(WEDGE_X0 - 2, 0), (WEDGE_X0 + WEDGE_TOP_W + 3, 0),
+            (WEDGE_X0 + WEDGE_BOTTOM_W + 3, h), (WEDGE_X0 - 2, h)]
+    d.polygon([(x * SS, y * SS) for x, y in slot], fill=(120, 120, 126))
+    inner = [(WEDGE_X0 - 1, 0), (WEDGE_X0 + WEDGE_TOP_W + 1.5, 0),
+             (WEDGE_X0 + WEDGE_BOTTOM_W + 1.5, h), (WEDGE_X0 - 1, h)]
+    d.polygon([(x * SS, y * SS) for x, y in inner], fill=(64, 66, 74))
+    seg, gap = 3, 1
+    y = 0
+    while y < h:
+        y1 = min(h, y + seg)
+        wt = wedge_width(y, h)
+        wb = wedge_width(y1, h)
+        quad = [(WEDGE_X0, y), (WEDGE_X0 + wt, y), (WEDGE_X0 + wb, y1), (WEDGE_X0, y1)]
+        t = 1 - (y + y1) / 2 / h  # 0 at the bottom, 1 at the top
+        if filled:
+            col = lerp((20, 84, 224), (40, 226, 255), t)
+        else:
+            col = lerp((150, 152, 160), (172, 174, 182), t)
+        d.polygon([(x * SS, yy * SS) for x, yy in quad], fill=col)
+        y = y1 + gap
+    # a faint highlight along the right edge of the slot, where light meets the bevel
+    d.line([((WEDGE_X0 + WEDGE_TOP_W + 3) * SS, 0), ((WEDGE_X0 + WEDGE_BOTTOM_W + 3) * SS, h * SS)],
+           fill=(226, 226, 230), width=SS)
+    # scale ticks at the right: every 10 %
+    for i in range(11):
+        ty = round(i * (h - 1) / 10)
+        tx = WEDGE_X0 + WEDGE_TOP_W + 5
+        d.line((tx * SS, ty * SS + SS // 2, (tx + (4 if i % 5 == 0 else 2)) * SS, ty * SS + SS // 2),
+               fill=(98, 100, 108), width=SS)
+    return clamp_face(down(img))
+
+
+# --------------------------------------------------------------------------------------------------
+# The skin
+def face_row_run(y):
+    """Opaque run [x0, x1) of the face on row y, or None."""
+    if y < FACE_TOP or y >= FACE_BOTTOM:
+        return None
+    r = FACE_RADIUS
+    inset = 0
+    dy = None
+    if y < FACE_TOP + r:
+        dy = FACE_TOP + r - (y + 0.5)
+    elif y >= FACE_BOTTOM - r:
+        dy = (y + 0.5) - (FACE_BOTTOM - r)
+    if dy is not None and dy > 0:
+        dx = math.sqrt(max(0.0, r * r - dy * dy))
+        inset = int(math.ceil(r - dx - 0.5))  # pixel centre inside the corner circle
+        inset = max(0, inset)
+    return (FACE_LEFT + inset, FACE_RIGHT - inset)
+
+
+def outline_runs():
+    """The rows of the outline as lists of runs: exactly what the window region will be."""
+    rows = []
+    for y in range(SKIN_H):
+        runs = []
+        fr = face_row_run(y)
+        if fr:
+            if y == SLOT_ROW:
+                runs += [(fr[0], SLOT_X[0]), (SLOT_X[1], fr[1])]
+            else:
+                runs.append(fr)
+        if FEET_TOP <= y < FEET_BOTTOM:
+            inset = {FEET_BOTTOM - 2: 1, FEET_BOTTOM - 1: 3}.get(y, 0)
+            for a, b in FEET:
+                runs.append((a + inset, b - inset))
+        rows.append(runs)
+    return rows
+
+
+def outline_mask(scale=1):
+    m = Image.new("L", (SKIN_W, SKIN_H), 0)
+    d = ImageDraw.Draw(m)
+    for y, runs in enumerate(outline_runs()):
+        for a, b in runs:
+            d.line((a, y, b - 1, y), fill=255)
+    if scale != 1:
+        m = m.resize((SKIN_W * scale, SKIN_H * scale), Image.NEAREST)
+    return m
+
+
+def brushed_face(size, rng):
+    """Light-grey brushed metal: fine horizontal streaks over a gentle top-to-bottom shade."""
+    w, h = size
+    noise = Image.new("L", (w // 12, h))
+    noise.putdata([int(128 + rng.gauss(0, 18)) for _ in range((w // 12) * h)])
+    streaks = noise.resize((w, h), Image.BICUBIC)
+    fine = Image.new("L", (w, h))
+    fine.putdata([int(128 + rng.gauss(0, 6)) for _ in range(w * h)])
+    tex = Image.blend(streaks, fine, 0.35)
+    base = vgradient((w, h), (203, 201, 202), (186, 184, 185))
+    # map texture 128 +/- n onto the base colour as a small +/- shift
+    shift = tex.point(lambda v: max(0, min(255, 128 + (v - 128) // 3)))
+    lighter = ImageChops.add(base, Image.merge("RGB", [shift] * 3), 1.0, -128)
+    return lighter
+
+
+def draw_caption(img, d, text, pos, anchor, size_px=11):
+    fnt = font(FONT_BOLD, size_px * SS)
+    x, y = pos[0] * SS, pos[1] * SS
+    embossed_text(d, (x, y), text, fnt, CAPTION, anchor, light=(228, 228, 230), offset=SS)
+    return d.textbbox((x, y), text, font=fnt, anchor=anchor)
+
+
+def make_skin(rng):
+    W, H = SKIN_W * SS, SKIN_H * SS
+    mask1 = outline_mask()
+    face = brushed_face((SKIN_W, SKIN_H), rng).resize((W, H), Image.BICUBIC)
+    img = Image.new("RGB", (W, H), WHITE)
+    img.paste(face, (0, 0))
+    d = ImageDraw.Draw(img)
+    captions = []
+
+    # feet: dark rubber with a soft highlight
+    for a, b in FEET:
+        d.rectangle((a * SS, FEET_TOP * SS, b * SS - 1, FEET_BOTTOM * SS - 1), fill=(44, 44, 48))
+        d.rectangle(((a + 3) * SS, (FEET_TOP + 1) * SS, (b - 3) * SS - 1, (FEET_TOP + 3) * SS),
+                    fill=(78, 78, 84))
+    # the face's base trim: a darker band along the bottom
+    base = ((FACE_LEFT) * SS, (FACE_BOTTOM - 14) * SS, FACE_RIGHT * SS - 1, FACE_BOTTOM * SS - 1)
+    d.rectangle(base, fill=(150, 148, 150))
+    d.line((base[0], base[1], base[2], base[1]), fill=(112, 110, 114), width=SS)
+    d.line((base[0], base[1] + SS, base[2], base[1] + SS), fill=(214, 212, 214), width=SS)
+
+    # engraved groove framing the working area
+    gl, gt, gr, gb = 18, 20, 582, 318
+    d.rounded_rectangle((gl * SS, gt * SS, gr * SS, gb * SS), radius=8 * SS, outline=(160, 158, 162), width=SS)
+    d.rounded_rectangle(((gl + 1) * SS, (gt + 1) * SS, (gr + 1) * SS, (gb + 1) * SS), radius=8 * SS,
+                        outline=(222, 220, 222), width=SS)
+
+    # the slot on row 10 shows through; its lips are drawn as a shadowed groove
+    d.rectangle(((SLOT_X[0] - 2) * SS, (SLOT_ROW - 1) * SS, (SLOT_X[1] + 2) * SS - 1, SLOT_ROW * SS - 1),
+                fill=(112, 110, 114))
+    d.rectangle(((SLOT_X[0] - 2) * SS, (SLOT_ROW + 1) * SS, (SLOT_X[1] + 2) * SS - 1, (SLOT_ROW + 2) * SS - 1),
+                fill=(224, 222, 224))
+
+    # display window: recessed pale blue glass
+    l, t, r, b = DISPLAY_RECT
+    d.rounded_rectangle(((l - 3) * SS, (t - 3) * SS, (r + 3) * SS - 1, (b + 3) * SS - 1), radius=7 * SS,
+                        fill=(226, 226, 228))
+    d.rounded_rectangle(((l - 3) * SS, (t - 3) * SS, (r + 2) * SS - 1, (b + 2) * SS - 1), radius=7 * SS,
+                        fill=(118, 120, 130))
+    d.rounded_rectangle(((l - 1) * SS, (t - 1) * SS, (r + 1) * SS - 1, (b + 1) * SS - 1), radius=5 * SS,
+                        fill=(70, 86, 110))
+    glass = vgradient((W, H), (212, 232, 255), (224, 240, 255))
+    gm = rounded_mask((W, H), (l * SS, t * SS, r * SS - 1, b * SS - 1), 4 * SS)
+    img.paste(glass, (0, 0), gm)
+    # inner shadow along the glass's top and left edge
+    sh = ImageChops.subtract(gm, shifted(gm, 2 * SS, 2 * SS)).filter(ImageFilter.GaussianBlur(SS))
+    img.paste((160, 184, 214), (0, 0), sh)
+    fnt = font(FONT_BOLD, 13 * SS)
+    d.text((((l + r) / 2) * SS, (b - 12) * SS), "Lumirel USB Audio Device", font=fnt,
+           fill=(62, 102, 156), anchor="mm")
+    d.line(((l + 14) * SS, (b - 24) * SS, (r - 14) * SS, (b - 24) * SS), fill=(180, 206, 236), width=SS)
+
+    # group captions beside where their controls land
+    pw, sp, d16, r44 = control("power"), control("spdif"), control("depth_16"), control("rate_44k1")
+    sl, sr = control("slider_left"), control("slider_right")
+    captions.append(draw_caption(img, d, "Power", ((pw.left + pw.right_x()) / 2, pw.top - 9), "mm"))
+    captions.append(draw_caption(img, d, "Select", ((sp.left + sp.right_x()) / 2, sp.top - 9), "mm"))
+    captions.append(draw_caption(img, d, "Bit Depth", (d16.left - 8, d16.top + d16.height / 2), "rm"))
+    captions.append(draw_caption(img, d, "Sample Rate", (r44.left - 8, r44.top + r44.height / 2), "rm"))
+    captions.append(draw_caption(img, d, "Volume", ((sl.left + sr.right_x()) / 2, sl.top - 12), "mm"))
+    small = font(FONT_BOLD, 9 * SS)
+    for s, txt in ((sl, "L"), (sr, "R")):
+        bx = (s.left + WEDGE_X0 + WEDGE_TOP_W / 2) * SS
+        embossed_text(d, (bx, (s.top - 3) * SS), txt, small, CAPTION, "mb", light=(228, 228, 230))
+        captions.append(d.textbbox((bx, (s.top - 3) * SS), txt, font=small, anchor="mb"))
+    brand = font(FONT_BOLD, 10 * SS)
+    embossed_text(d, (574 * SS, 326 * SS), "V E X M O R A", brand, (92, 92, 100), "rm",
+                  light=(200, 198, 200))
+
+    img = down(img)
+    img = clamp_face(img)
+    # the outline is cut hard: no blended edge pixels, so no near-white fringe around the window
+    img.paste(WHITE, (0, 0), ImageChops.invert(mask1))
+    img = bevel(img, mask1)
+    check_captions_clear(captions)
+    return img
+
+
+def bevel(img, mask):
+    """Light top-left and dark bottom-right rims just inside the outline."""
+    inside_tl = ImageChops.subtract(mask, shifted(mask, 1, 1))
+    inside_tl2 = ImageChops.subtract(mask, shifted(mask, 2, 2))
+    inside_br = ImageChops.subtract(mask, shifted(mask, -1, -1))
+    inside_br2 = ImageChops.subtract(mask, shifted(mask, -2, -2))
+    img.paste((222, 221, 222), (0, 0), inside_tl2)
+    img.paste((240, 239, 240), (0, 0), inside_tl)
+    img.paste((140, 138, 141), (0, 0), inside_br2)
+    img.paste((96, 94, 98), (0, 0), inside_br)
+    return img
+
+
+def check_captions_clear(boxes):
+    """Printed captions must leave the areas under the controls as plain face."""
+    for bx in boxes:
+        l, t, r, b = (v / SS for v in bx)
+        for c in VISIBLE:
+            cl, ct, cr, cb = c.rect
+            if l < cr and cl < r and t < cb and ct < b:
+                raise SystemExit("caption box %s overlaps control %s %s" % ((l, t, r, b), c.name, c.rect))
+
+
+# --------------------------------------------------------------------------------------------------
+# Icon and cursor
+def make_icon():
+    n = 48 * SS
+    img = Image.new("RGBA", (n, n), (0, 0, 0, 0))
+    d = ImageDraw.Draw(img)
+    u = SS
+    # a small hi-fi front: grey body, dark feet, blue display and a level wedge
+    d.rectangle((8 * u, 38 * u, 15 * u, 44 * u), fill=(40, 40, 44, 255))
+    d.rectangle((33 * u, 38 * u, 40 * u, 44 * u), fill=(40, 40, 44, 255))
+    body = rounded_mask((n, n), (2 * u, 8 * u, 46 * u - 1, 40 * u - 1), 5 * u)
+    img.paste((86, 86, 92, 255), (0, 0), body)
+    inner = rounded_mask((n, n), (3 * u, 9 * u, 45 * u - 1, 39 * u - 1), 4 * u)
+    img.paste(vgradient((n, n), (226, 225, 226), (168, 166, 168)), (0, 0), inner)
+    d.rounded_rectangle((7 * u, 13 * u, 29 * u, 27 * u), radius=2 * u, fill=(60, 80, 110, 255))
+    d.rounded_rectangle((8 * u, 14 * u, 28 * u, 26 * u), radius=2 * u, fill=(200, 228, 255, 255))
+    d.line((11 * u, 20 * u, 14 * u, 20 * u, 14 * u, 17 * u, 18 * u, 17 * u, 18 * u, 23 * u, 22 * u, 23 * u,
+            22 * u, 20 * u, 25 * u, 20 * u), fill=(20, 100, 210, 255), width=int(1.6 * u))
+    d.polygon([(33 * u, 35 * u), (42 * u, 13 * u), (42 * u, 35 * u)], fill=(60, 62, 70, 255))
+    d.polygon([(34.5 * u, 34 * u), (41 * u, 18 * u), (41 * u, 34 * u)], fill=(40, 200, 255, 255))
+    for i in range(3):
+        d.rounded_rectangle(((7 + i * 8) * u, 30 * u, (13 + i * 8) * u, 35 * u), radius=u,
+                            fill=(30, 120, 230, 255) if i == 0 else (120, 122, 130, 255))
+    return img.resize((48, 48), Image.Resampling.BOX)
+
+
+HAND = [
+    "     XXX",
+    "    XWWWX",
+    "    XWWWX",
+    "    XWWWX",
+    "    XWWWX",
+    "    XWWWXXX",
+    "    XWWWXWWXXX",
+    "    XWWWXWWXWWXXX",
+    "    XWWWXWWXWWXWWX",
+    " XX XWWWXWWXWWXWWX",
+    "XWWXXWWWWWWWWWWWWX",
+    "XWWWXWWWWWWWWWWWWX",
+    " XWWXWWWWWWWWWWWWX",
+    "  XWWWWWWWWWWWWWWX",
+    "  XWWWWWWWWWWWWWWX",
+    "   XWWWWWWWWWWWWWX",
+    "   XWWWWWWWWWWWWX",
+    "    XWWWWWWWWWWWX",
+    "    XWWWWWWWWWWWX",
+    "     XWWWWWWWWWX",
+    "     XWWWWWWWWWX",
+    "     XXXXXXXXXXX",
+]
+
+
+def make_cursor():
+    w = h = 32
+    idx = [[0] * w for _ in range(h)]
+    opaque = [[False] * w for _ in range(h)]
+    for y, row in enumerate(HAND):
+        for x, ch in enumerate(row):
+            if ch == "X":
+                idx[y][x], opaque[y][x] = 0, True
+            elif ch == "W":
+                idx[y][x], opaque[y][x] = 15, True
+    assert opaque[CURSOR_HOTSPOT[1]][CURSOR_HOTSPOT[0]], "hot spot must sit on the fingertip"
+    return idx, opaque
+
+
+# --------------------------------------------------------------------------------------------------
+# Checks on the written files
+def read_bmp(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    magic, size, _, _, offset = struct.unpack_from("<2sIHHI", data, 0)
+    hsize, w, h, planes, bpp, comp = struct.unpack_from("<IiiHHI", data, 14)
+    if magic != b"BM" or hsize != 40 or bpp != 24 or comp != 0 or h <= 0 or size != len(data):
+        raise SystemExit("%s: not a plain 24-bit bottom-up BMP" % path)
+    stride = (w * 3 + 3) & ~3
+    rows = []
+    for y in range(h):
+        start = offset + (h - 1 - y) * stride
+        rows.append(data[start:start + w * 3])
+    return w, h, rows
+
+
+def region_runs(w, h, rows):
+    """Runs of non-white pixels per row, right edge exclusive: the window region's rectangles."""
+    out = []
+    for y in range(h):
+        row = rows[y]
+        runs, start = [], None
+        for x in range(w):
+            opaque = row[x * 3:x * 3 + 3] != b"\xff\xff\xff"
+            if opaque and start is None:
+                start = x
+            elif not opaque and start is not None:
+                runs.append((start, x))
+                start = None
+        if start is not None:
+            runs.append((start, w))
+        out.append(runs)
+    return out
+
+
+def check_skin(path):
+    w, h, rows = read_bmp(path)
+    assert (w, h) == (SKIN_W, SKIN_H), (w, h)
+    runs = region_runs(w, h, rows)
+    problems = []
+    for y in list(range(0, 8)) + list(range(343, 350)):
+        if runs[y]:
+            problems.append("row %d should be all white: %s" % (y, runs[y]))
+    for y in range(8, 343):
+        want = 2 if (y == 10 or 333 <= y <= 342) else 1
+        if len(runs[y]) != want:
+            problems.append("row %d has %d runs, want %d: %s" % (y, len(runs[y]), want, runs[y]))
+    if runs[340] != [(50, 165), (435, 550)]:
+        problems.append("row 340 runs %s" % runs[340])
+    if runs[100] != [(8, 592)]:
+        problems.append("row 100 runs %s" % runs[100])
+    total = sum(len(r) for r in runs)
+    if total != 346:
+        problems.append("%d rectangles, want 346" % total)
+    if runs != outline_runs():
+        problems.append("region differs from the drawn outline (white pixel inside the face?)")
+    if problems:
+        raise SystemExit("skin region check failed:\n  " + "\n  ".join(problems))
+    return total
+
+
+def check_sizes(out_dir):
+    sizes = {146: (SKIN_W, SKIN_H)}
+    for c in CONTROLS:
+        for i in c.images:
+            sizes[i] = (c.width, c.height)
+    assert sorted(sizes) == sorted(BITMAP_FILES), "every bitmap ID has one control or the skin"
+    for bid, name in BITMAP_FILES.items():
+        w, h, _ = read_bmp(os.path.join(out_dir, "bitmaps", name))
+        if (w, h) != sizes[bid]:
+            raise SystemExit("%s is %dx%d, want %dx%d" % (name, w, h, *sizes[bid]))
+
+
+# --------------------------------------------------------------------------------------------------
+def build(out_dir):
+    rng = random.Random(146)
+    images = {146: make_skin(rng)}
+    key_texts = {
+        "rate_44k1": "44.1", "rate_48k": "48", "rate_88k2": "88.2", "rate_96k": "96",
+        "rate_176k4": "176", "rate_192k": "192", "depth_16": "16", "depth_24": "24", "depth_32": "32",
+    }
+    for name, text in key_texts.items():
+        c = control(name)
+        px = 15 if name.startswith("rate") else 14
+        for lit, bid in ((False, c.images[0]), (True, c.images[1])):
+            images[bid] = label_key((c.width, c.height), text, lit, px)
+    painters = {"power": power_painter, "spdif": square_wave_painter, "speaker": speaker_painter,
+                "mute": mute_painter, "link": link_painter}
+    for name, painter in painters.items():
+        c = control(name)
+        for lit, bid in ((False, c.images[0]), (True, c.images[1])):
+            images[bid] = symbol_key((c.width, c.height), lit, painter)
+    for name in ("slider_left", "slider_right"):
+        c = control(name)
+        images[c.images[0]] = slider_image((c.width, c.height), filled=False)
+        images[c.images[1]] = slider_image((c.width, c.height), filled=True)
+
+    os.makedirs(os.path.join(out_dir, "bitmaps"), exist_ok=True)
+    for bid, name in BITMAP_FILES.items():
+        with open(os.path.join(out_dir, "bitmaps", name), "wb") as f:
+            f.write(bmp_bytes(images[bid]))
+    with open(os.path.join(out_dir, ICON_FILE), "wb") as f:
+        f.write(ico_bytes(make_icon()))
+    idx, opaque = make_cursor()
+    with open(os.path.join(out_dir, CURSOR_FILE), "wb") as f:
+        f.write(cur_bytes(idx, opaque, 32, 32, CURSOR_HOTSPOT))
+    return images
+
+
+def preview(images, path):
+    """The skin with every visible control's normal image at its place, the sliders at 30 %
+    and the 96 kHz, 24-bit and S/PDIF keys lit, as the running panel would look."""
+    skin = images[146].copy()
+    lit = {"rate_96k", "depth_24", "spdif"}
+    for c in VISIBLE:
+        if c.name.startswith("slider"):
+            span, chan = images[c.images[0]], images[c.images[1]]
+            b = 62
+            img = chan.copy()
+            img.paste(span.crop((0, 0, c.width, b)), (0, 0))
+        else:
+            img = images[c.images[1] if c.name in lit else c.images[0]]
+        skin.paste(img, (c.left, c.top))
+    icon = make_icon()
+    x, y = 8, 8
+    skin.paste(icon, (x, y), icon)
+    mask = outline_mask()
+    sheet = Image.new("RGB", (SKIN_W * 2 + 20, SKIN_H * 2 + 20), (40, 70, 90))
+    sheet.paste(skin, (10, 10), mask)
+    zoom = images[146].resize((SKIN_W * 2, SKIN_H * 2), Image.NEAREST)
+    strip = Image.new("RGB", (SKIN_W, SKIN_H), (60, 60, 60))
+    x = 4
+    for bid in sorted(BITMAP_FILES):
+        if bid == 146:
+            continue
+        im = images[bid]
+        if x + im.width > SKIN_W:
+            break
+        strip.paste(im, (x, 4))
+        x += im.width + 4
+    sheet.paste(strip.resize((SKIN_W, SKIN_H)), (SKIN_W + 20, 10))
+    del zoom
+    sheet.save(path)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--preview")
+    args = ap.parse_args()
+    for f in (FONT_SANS, FONT_BOLD, FONT_COND_BOLD):
+        if not os.path.exists(f):
+            raise SystemExit("missing font " + f)
+    images = build(args.out)
+    total = check_skin(os.path.join(args.out, "bitmaps", BITMAP_FILES[146]))
+    check_sizes(args.out)
+    print("skin region: %d rectangles; %d bitmaps, icon and cursor written to %s"
+          % (total, len(BITMAP_FILES), args.out))
+    if args.preview:
+        preview(images, args.preview)
+        print("preview: " + args.preview)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
