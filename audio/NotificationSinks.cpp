@@ -1,0 +1,216 @@
+#include "audio/NotificationSinks.h"
+
+#include "audio/CoreAudioHelpers.h"
+#include "audio/EndpointKeywords.h"
+#include "framework/afxwin.h"
+#include "panel/PanelMessages.h"
+
+#include <cstring>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+bool SameContext(const GUID& a, const GUID& b)
+{
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+
+// Only IUnknown and the sink's own interface are offered; IUnknown is tested first.
+template <class Sink>
+HRESULT QueryOwnInterface(Sink* sink, REFIID own, REFIID iid, void** object)
+{
+    if (object == nullptr)
+        return E_POINTER;
+    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, own)) {
+        sink->AddRef();
+        *object = sink;
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+}  // namespace
+
+// --- CAudioEndpointVolumeCallback ---
+
+STDMETHODIMP CAudioEndpointVolumeCallback::QueryInterface(REFIID iid, void** object)
+{
+    return QueryOwnInterface(this, __uuidof(IAudioEndpointVolumeCallback), iid, object);
+}
+
+STDMETHODIMP_(ULONG) CAudioEndpointVolumeCallback::AddRef()
+{
+    return static_cast<ULONG>(++m_refCount);
+}
+
+STDMETHODIMP_(ULONG) CAudioEndpointVolumeCallback::Release()
+{
+    const LONG count = --m_refCount;
+    if (count == 0)
+        delete this;
+    return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA notify)
+{
+    if (notify == nullptr || !SameContext(notify->guidEventContext, m_eventContext))
+        AfxPostToMainWnd(WM_VOLUME_REFRESH, 0, 0);
+    return S_OK;
+}
+
+// --- CControlChangeNotify ---
+
+STDMETHODIMP CControlChangeNotify::QueryInterface(REFIID iid, void** object)
+{
+    return QueryOwnInterface(this, __uuidof(IControlChangeNotify), iid, object);
+}
+
+STDMETHODIMP_(ULONG) CControlChangeNotify::AddRef()
+{
+    return static_cast<ULONG>(++m_refCount);
+}
+
+STDMETHODIMP_(ULONG) CControlChangeNotify::Release()
+{
+    const LONG count = --m_refCount;
+    if (count == 0)
+        delete this;
+    return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP CControlChangeNotify::OnNotify(DWORD senderProcessId, LPCGUID eventContext)
+{
+    if (eventContext == nullptr || !SameContext(*eventContext, m_eventContext))
+        AfxPostToMainWnd(WM_VOLUME_REFRESH, 1, 0);
+    return S_OK;
+}
+
+// --- CMMNotificationClient ---
+
+CMMNotificationClient::~CMMNotificationClient()
+{
+    if (IMMDeviceEnumerator* enumerator = m_enumerator.exchange(nullptr))
+        enumerator->Release();
+}
+
+STDMETHODIMP CMMNotificationClient::QueryInterface(REFIID iid, void** object)
+{
+    return QueryOwnInterface(this, __uuidof(IMMNotificationClient), iid, object);
+}
+
+STDMETHODIMP_(ULONG) CMMNotificationClient::AddRef()
+{
+    return static_cast<ULONG>(++m_refCount);
+}
+
+STDMETHODIMP_(ULONG) CMMNotificationClient::Release()
+{
+    const LONG count = --m_refCount;
+    if (count == 0)
+        delete this;
+    return static_cast<ULONG>(count);
+}
+
+HRESULT CMMNotificationClient::EnsureEnumerator(IMMDeviceEnumerator** enumerator)
+{
+    IMMDeviceEnumerator* current = m_enumerator.load();
+    if (current == nullptr) {
+        ComPtr<IMMDeviceEnumerator> created;
+        const HRESULT hr = CreateDeviceEnumerator(CLSCTX_INPROC_SERVER, created);
+        if (FAILED(hr))
+            return hr;
+        // Two first look-ups may race here: one enumerator is kept, the other released.
+        IMMDeviceEnumerator* expected = nullptr;
+        if (m_enumerator.compare_exchange_strong(expected, created.Get())) {
+            current = created.Detach();
+        } else {
+            current = expected;
+        }
+    }
+    current->AddRef();
+    *enumerator = current;
+    return S_OK;
+}
+
+HRESULT CMMNotificationClient::LookupDeviceName(LPCWSTR deviceId, std::string& name)
+{
+    name.clear();
+    const HRESULT init = CoInitialize(nullptr);
+    HRESULT hr = S_OK;
+    {
+        ComPtr<IMMDeviceEnumerator> enumerator;
+        hr = EnsureEnumerator(enumerator.GetAddressOf());
+        ComPtr<IMMDevice> device;
+        if (SUCCEEDED(hr)) {
+            if (deviceId == nullptr) {
+                hr = E_POINTER;  // no default endpoint left
+            } else {
+                hr = enumerator->GetDevice(deviceId, device.GetAddressOf());
+                if (hr == S_OK && !device)
+                    hr = E_POINTER;
+            }
+        }
+        std::wstring friendlyName;
+        if (hr == S_OK)
+            hr = ReadFriendlyName(device.Get(), friendlyName);
+        if (hr == S_OK)
+            name = ToAnsiText(friendlyName.c_str());
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_deviceNameLock);
+        m_deviceName = name;
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return hr;
+}
+
+std::string CMMNotificationClient::DeviceName() const
+{
+    std::lock_guard<std::mutex> lock(m_deviceNameLock);
+    return m_deviceName;
+}
+
+STDMETHODIMP CMMNotificationClient::OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState)
+{
+    std::string name;
+    LookupDeviceName(deviceId, name);
+    return S_OK;
+}
+
+STDMETHODIMP CMMNotificationClient::OnDeviceAdded(LPCWSTR deviceId)
+{
+    std::string name;
+    LookupDeviceName(deviceId, name);
+    return S_OK;
+}
+
+STDMETHODIMP CMMNotificationClient::OnDeviceRemoved(LPCWSTR deviceId)
+{
+    std::string name;
+    LookupDeviceName(deviceId, name);
+    return S_OK;
+}
+
+STDMETHODIMP CMMNotificationClient::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
+                                                           LPCWSTR deviceId)
+{
+    // Flow and role are deliberately not looked at: every call is handled on its own.
+    std::string name;
+    LookupDeviceName(deviceId, name);
+    if (MatchesKeywordList(name, KeywordList::SpdifChange))
+        AfxPostToMainWnd(WM_OUTPUT_CHANGED, 0, 0);
+    if (MatchesKeywordList(name, KeywordList::SpeakerChange))
+        AfxPostToMainWnd(WM_OUTPUT_CHANGED, 0, 1);
+    return S_OK;
+}
+
+STDMETHODIMP CMMNotificationClient::OnPropertyValueChanged(LPCWSTR deviceId,
+                                                           const PROPERTYKEY key)
+{
+    std::string name;
+    LookupDeviceName(deviceId, name);
+    return S_OK;
+}

@@ -1,0 +1,93 @@
+// The three Core Audio notification sinks. Core Audio calls them on its own threads; each
+// callback only posts a message to the application's main window (the panel), which does the
+// work later on its own thread.
+#pragma once
+#include <windows.h>
+#include <mmdeviceapi.h>
+#include <endpointvolume.h>
+#include <devicetopology.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+// Endpoint volume and mute changes: posts WM_VOLUME_REFRESH, wParam 0, unless the change
+// carries m_eventContext (the panel's own change).
+class CAudioEndpointVolumeCallback final : public IAudioEndpointVolumeCallback {
+public:
+    CAudioEndpointVolumeCallback() = default;
+    CAudioEndpointVolumeCallback(const CAudioEndpointVolumeCallback&) = delete;
+    CAudioEndpointVolumeCallback& operator=(const CAudioEndpointVolumeCallback&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA notify) override;
+
+    void SetEventContext(const GUID& context) { m_eventContext = context; }
+
+private:
+    ~CAudioEndpointVolumeCallback() = default;  // only Release destroys a sink
+
+    std::atomic<LONG> m_refCount{1};  // the first reference is the program's, never released
+    GUID m_eventContext = {};
+};
+
+// Hardware control changes found by the topology walk: posts WM_VOLUME_REFRESH, wParam 1,
+// unless the change carries m_eventContext. A null context counts as foreign.
+class CControlChangeNotify final : public IControlChangeNotify {
+public:
+    CControlChangeNotify() = default;
+    CControlChangeNotify(const CControlChangeNotify&) = delete;
+    CControlChangeNotify& operator=(const CControlChangeNotify&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP OnNotify(DWORD senderProcessId, LPCGUID eventContext) override;
+
+    void SetEventContext(const GUID& context) { m_eventContext = context; }
+
+private:
+    ~CControlChangeNotify() = default;
+
+    std::atomic<LONG> m_refCount{1};
+    GUID m_eventContext = {};
+};
+
+// Default endpoint changes: posts WM_OUTPUT_CHANGED with lParam 0 when the new default's name
+// carries an S/PDIF keyword and then lParam 1 when it carries a Speaker keyword (case-sensitive).
+class CMMNotificationClient final : public IMMNotificationClient {
+public:
+    CMMNotificationClient() = default;
+    CMMNotificationClient(const CMMNotificationClient&) = delete;
+    CMMNotificationClient& operator=(const CMMNotificationClient&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState) override;
+    STDMETHODIMP OnDeviceAdded(LPCWSTR deviceId) override;
+    STDMETHODIMP OnDeviceRemoved(LPCWSTR deviceId) override;
+    STDMETHODIMP OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR deviceId) override;
+    STDMETHODIMP OnPropertyValueChanged(LPCWSTR deviceId, const PROPERTYKEY key) override;
+
+    // Reads the endpoint's friendly name, converted to the ANSI code page, into name (empty
+    // when any step fails) and returns the HRESULT of the last step taken. Runs on the
+    // notifying thread with COM initialised there for the duration of the call. Concurrent
+    // callbacks each get their own result; m_deviceName only keeps a copy of the latest.
+    HRESULT LookupDeviceName(LPCWSTR deviceId, std::string& name);
+
+    // The name from the most recent look-up, for the record.
+    std::string DeviceName() const;
+
+private:
+    ~CMMNotificationClient();
+    HRESULT EnsureEnumerator(IMMDeviceEnumerator** enumerator);
+
+    std::atomic<LONG> m_refCount{1};
+    // Created by the first look-up on whichever thread gets there first; owned by the sink.
+    std::atomic<IMMDeviceEnumerator*> m_enumerator{nullptr};
+    mutable std::mutex m_deviceNameLock;
+    std::string m_deviceName;
+};

@@ -1,0 +1,11 @@
+// COM objects whose registrations must stay in force until the process ends (endpoint volume
+// interfaces carrying the volume sink, hardware parts carrying the control change sink and
+// their adapter topology). Nothing is ever unregistered; process exit takes care of them.
+#pragma once
+#include <unknwn.h>
+
+// Takes over one reference to object and never releases it. Null is ignored.
+void KeepForProcessLife(IUnknown* object);
+
+// How many objects have been kept so far.
+size_t KeptObjectCount();
