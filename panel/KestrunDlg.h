@@ -1,0 +1,158 @@
+// The panel: the program's one window, a frameless skinned dialog that owns every control
+// and runs the start-up of everything else.
+#pragma once
+#include <string>
+
+#include "framework/afxwin.h"
+#include "panel/PanelMessages.h"
+#include "res/resource.h"
+#include "audio/AudioEndpointControl.h"
+#include "controls/BitmapSlider.h"
+#include "controls/Label.h"
+#include "controls/MyStaticBmp.h"
+#include "driver/ExchangeBuffers.h"
+
+#include <shellapi.h>
+
+class CKestrunDlg : public CDialog {
+public:
+    explicit CKestrunDlg(CWnd* pParent = nullptr);
+    ~CKestrunDlg() override;
+
+    // Overrides, in the framework's slot order.
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+
+    // Message handlers.
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEraseBkgnd(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPanelClick(WPARAM wParam, LPARAM lParam);
+    LRESULT OnHScroll(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSliderMoving(WPARAM wParam, LPARAM lParam);
+    LRESULT OnVolumeRefresh(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
+    LRESULT OnOutputChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    void OnBitDepth16();
+    void OnBitDepth24();
+    void OnBitDepth32();
+    void OnSampleRate44k1();
+    void OnSampleRate48k();
+    void OnSampleRate88k2();
+    void OnSampleRate96k();
+    void OnSampleRate176k4();
+    void OnSampleRate192k();
+    void OnPowerHide();
+    void OnMenuShowPanel();
+    void OnMenuExit();
+    void OnSelectSpdif();
+    void OnSelectSpeaker();
+
+    // Skin and shape.
+    void ApplySkin();
+    HRGN BuildSkinRegion(HBITMAP hBitmap, COLORREF keyColour);
+    // Controls.
+    void SetupIndicators();
+    void SetupBitmapButtons();
+    void SetupSliders();
+    void SetupLabelColours();
+    // Information display.
+    void SetupInfoDisplay();
+    static std::string GetOsName();
+    // Tray.
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    // Volume and mute.
+    void RefreshVolumeSliders();
+    void RefreshMuteState();
+    // Stream format.
+    void ShowBitDepth(int depth);
+    void ShowSampleRate(int rate);
+    void RequestBitDepth(int depth);
+    void RequestSampleRate(int rate);
+    void InitDriverDefaults();
+    void RefreshFormatState();
+    // Output.
+    void SelectOutputFromButton(int outputId);
+
+    // Registered by the shell when the taskbar (and with it the tray) is re-created.
+    static UINT TaskbarCreatedMessage();
+
+    BEGIN_MSG_MAP(CKestrunDlg)
+        MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
+        MESSAGE_HANDLER(WM_PAINT, OnPaint)
+        MESSAGE_HANDLER(WM_QUERYDRAGICON, OnQueryDragIcon)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnPanelClick)
+        MESSAGE_HANDLER(WM_HSCROLL, OnHScroll)
+        MESSAGE_HANDLER(WM_SLIDER_MOVING, OnSliderMoving)
+        MESSAGE_HANDLER(WM_VOLUME_REFRESH, OnVolumeRefresh)
+        MESSAGE_HANDLER(WM_TRAY_NOTIFY, OnTrayNotify)
+        COMMAND_ID_HANDLER(IDC_DEPTH_16, OnBitDepth16)
+        COMMAND_ID_HANDLER(IDC_DEPTH_24, OnBitDepth24)
+        COMMAND_ID_HANDLER(IDC_DEPTH_32, OnBitDepth32)
+        COMMAND_ID_HANDLER(IDC_RATE_44K1, OnSampleRate44k1)
+        COMMAND_ID_HANDLER(IDC_RATE_48K, OnSampleRate48k)
+        COMMAND_ID_HANDLER(IDC_RATE_88K2, OnSampleRate88k2)
+        COMMAND_ID_HANDLER(IDC_RATE_96K, OnSampleRate96k)
+        COMMAND_ID_HANDLER(IDC_RATE_176K4, OnSampleRate176k4)
+        COMMAND_ID_HANDLER(IDC_RATE_192K, OnSampleRate192k)
+        COMMAND_ID_HANDLER(IDC_POWER, OnPowerHide)
+        MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
+        COMMAND_ID_HANDLER(ID_MENU_SHOW_PANEL, OnMenuShowPanel)
+        COMMAND_ID_HANDLER(ID_MENU_EXIT, OnMenuExit)
+        COMMAND_ID_HANDLER(IDC_OUTPUT_SPDIF, OnSelectSpdif)
+        COMMAND_ID_HANDLER(IDC_OUTPUT_SPEAKER, OnSelectSpeaker)
+        MESSAGE_HANDLER(WM_OUTPUT_CHANGED, OnOutputChanged)
+        MESSAGE_HANDLER(TaskbarCreatedMessage(), OnTaskbarCreated)
+        CHAIN_MSG_MAP(CDialog)
+    END_MSG_MAP()
+
+    // Panel state, in declaration order. Public so that tests can observe it.
+    CBitmap m_skinBitmap;  // declared before m_skinDC: the DC, holding it selected, goes first
+    CDC m_skinDC;
+    int m_skinWidth = 0;
+    int m_skinHeight = 0;
+    CAudioEndpointControl m_audio;
+    int m_outputId = OUTPUT_NONE;
+    BOOL m_endpointMute = FALSE;
+    // The driver library is handed the address of each of these pointers; they are freed
+    // by the destructor after the library is shut down.
+    BYTE* m_setValueBuf = nullptr;
+    BYTE* m_setParamBuf = nullptr;
+    BYTE* m_getReplyBuf = nullptr;
+    BYTE* m_getParamBuf = nullptr;
+    int m_sampleRate = 0;
+    int m_bitDepth = 0;
+    HCURSOR m_hHandCursor = nullptr;  // shared resource: never destroyed
+    NOTIFYICONDATAA m_trayIconData{};
+    HICON m_hIcon = nullptr;          // shared resource: never destroyed
+    CBitmapButton m_btn16Bit;
+    CBitmapButton m_btn24Bit;
+    CBitmapButton m_btn32Bit;
+    CBitmapButton m_btnRate[6];
+    CLabel m_lblHidden;
+    CLabel m_lblPanelVersion;
+    CLabel m_lblOsVersion;
+    CLabel m_lblWebAddress;
+    CBitmapButton m_btnPower;
+    CLabel m_lblCopyright;
+    CMyStaticBmp m_muteIndicator;
+    CBitmapSlider m_sliderLeft;
+    CBitmapSlider m_sliderRight;
+    CMyStaticBmp m_linkIndicator;
+    CBitmapButton m_btnSpdif;
+    CBitmapButton m_btnSpeaker;
+
+    ExchangeBuffers m_exchange{&m_setValueBuf, &m_setParamBuf, &m_getReplyBuf, &m_getParamBuf};
+    BOOL m_driverLibraryBound = FALSE;
+    BOOL m_trayIconAdded = FALSE;
+};
+
+// What the last left click on the tray icon did: TRUE when it showed the panel.
+extern bool g_trayShown;
