@@ -301,6 +301,14 @@ def key_base(size, lit, radius=6):
     return img, cap_box
 
 
+def face_corners(img, radius=6):
+    """Pure face colour at the corners, so the key sits on the skin without a visible box."""
+    w, h = img.size
+    outside = ImageChops.invert(rounded_mask((w, h), (0, 0, w - 1, h - 1), radius))
+    img.paste(FACE, (0, 0), outside)
+    return img
+
+
 def label_key(size, text, lit, font_px):
     img, cap = key_base(size, lit)
     d = ImageDraw.Draw(img)
@@ -312,7 +320,7 @@ def label_key(size, text, lit, font_px):
         d.text((cx, cy), text, font=fnt, fill=(254, 254, 254), anchor="mm")
     else:
         embossed_text(d, (cx, cy), text, fnt, TEXT_DIM, "mm", light=(242, 242, 244), offset=SS * 0.7)
-    return clamp_face(down(img))
+    return face_corners(clamp_face(down(img)))
 
 
 def symbol_colour(lit):
@@ -347,7 +355,7 @@ def symbol_key(size, lit, painter):
     else:
         painter(d, (c[0], c[1] + SS * 0.7), (14, 70, 160))
     painter(d, c, colour)
-    return clamp_face(down(img))
+    return face_corners(clamp_face(down(img)))
 
 
 def power_painter(d, c, colour):
@@ -368,10 +376,10 @@ def speaker_painter(d, c, colour):
 
 def mute_painter(d, c, colour):
     cx, cy = c
-    s = 2.0 * SS
-    draw_speaker(d, (cx - 3.5 * SS, cy), s, colour, waves=False)
-    x0, y0, k = cx + 4 * SS, cy, 3.6 * SS
-    wdt = int(2.2 * SS)
+    s = 2.2 * SS
+    draw_speaker(d, (cx - 6 * SS, cy), s, colour, waves=False)
+    x0, y0, k = cx + 7 * SS, cy, 5 * SS
+    wdt = int(2.6 * SS)
     d.line((x0 - k, y0 - k, x0 + k, y0 + k), fill=colour, width=wdt)
     d.line((x0 - k, y0 + k, x0 + k, y0 - k), fill=colour, width=wdt)
 
@@ -380,15 +388,22 @@ def link_painter(d, c, colour):
     """Two interlocked chain links on a diagonal."""
     cx, cy = c
     u = SS
-    link = Image.new("L", (24 * u, 12 * u), 0)
-    ld = ImageDraw.Draw(link)
-    ld.rounded_rectangle((0, 0, 24 * u - 1, 12 * u - 1), radius=6 * u, outline=255, width=int(2.4 * u))
-    for offset in (-4.6, 4.6):
-        rot = Image.new("L", (40 * u, 40 * u), 0)
-        rot.paste(link, (8 * u + int(offset * u * 1.0), 14 * u))
-        rot = rot.rotate(45, resample=Image.Resampling.BICUBIC, center=(20 * u, 20 * u))
-        tint = Image.new("RGB", rot.size, colour)
-        d._image.paste(tint, (int(cx - 20 * u), int(cy - 20 * u)), rot)
+    n = 40 * u
+    chain = Image.new("L", (n, n), 0)
+    cd = ImageDraw.Draw(chain)
+    lw, lh, overlap = 15 * u, 8 * u, 5 * u
+    x0 = (n - (2 * lw - overlap)) // 2
+    y0 = (n - lh) // 2
+    width = int(2.4 * u)
+    cd.rounded_rectangle((x0, y0, x0 + lw, y0 + lh), radius=lh // 2, outline=255, width=width)
+    # the second link passes under the first where they cross at the top
+    cd.rounded_rectangle((x0 + lw - overlap, y0, x0 + 2 * lw - overlap, y0 + lh), radius=lh // 2,
+                         outline=255, width=width)
+    gap = (x0 + lw - width - u, y0 - u, x0 + lw + u, y0 + width + u)
+    cd.rectangle(gap, fill=0)
+    cd.rounded_rectangle((x0, y0, x0 + lw, y0 + lh), radius=lh // 2, outline=255, width=width)
+    chain = chain.rotate(45, resample=Image.Resampling.BICUBIC)
+    d._image.paste(Image.new("RGB", chain.size, colour), (int(cx - n / 2), int(cy - n / 2)), chain)
 
 
 # --------------------------------------------------------------------------------------------------
@@ -570,7 +585,7 @@ def make_skin(rng):
     captions.append(draw_caption(img, d, "Select", ((sp.left + sp.right_x()) / 2, sp.top - 9), "mm"))
     captions.append(draw_caption(img, d, "Bit Depth", (d16.left - 8, d16.top + d16.height / 2), "rm"))
     captions.append(draw_caption(img, d, "Sample Rate", (r44.left - 8, r44.top + r44.height / 2), "rm"))
-    captions.append(draw_caption(img, d, "Volume", ((sl.left + sr.right_x()) / 2, sl.top - 12), "mm"))
+    captions.append(draw_caption(img, d, "Volume", ((sl.left + sr.right_x()) / 2, sl.top - 21), "mm"))
     small = font(FONT_BOLD, 9 * SS)
     for s, txt in ((sl, "L"), (sr, "R")):
         bx = (s.left + WEDGE_X0 + WEDGE_TOP_W / 2) * SS
@@ -789,38 +804,45 @@ def build(out_dir):
 
 
 def preview(images, path):
-    """The skin with every visible control's normal image at its place, the sliders at 30 %
-    and the 96 kHz, 24-bit and S/PDIF keys lit, as the running panel would look."""
+    """The assembled panel as it runs (sliders at 30 %, the 96 kHz, 24-bit and S/PDIF keys lit) on
+    a dark desktop at 2x, and below it every image at 2x with the icon and cursor at 4x."""
     skin = images[146].copy()
     lit = {"rate_96k", "depth_24", "spdif"}
     for c in VISIBLE:
         if c.name.startswith("slider"):
             span, chan = images[c.images[0]], images[c.images[1]]
-            b = 62
             img = chan.copy()
-            img.paste(span.crop((0, 0, c.width, b)), (0, 0))
+            img.paste(span.crop((0, 0, c.width, 62)), (0, 0))
         else:
             img = images[c.images[1] if c.name in lit else c.images[0]]
         skin.paste(img, (c.left, c.top))
-    icon = make_icon()
-    x, y = 8, 8
-    skin.paste(icon, (x, y), icon)
-    mask = outline_mask()
-    sheet = Image.new("RGB", (SKIN_W * 2 + 20, SKIN_H * 2 + 20), (40, 70, 90))
-    sheet.paste(skin, (10, 10), mask)
-    zoom = images[146].resize((SKIN_W * 2, SKIN_H * 2), Image.NEAREST)
-    strip = Image.new("RGB", (SKIN_W, SKIN_H), (60, 60, 60))
-    x = 4
+    panel = Image.new("RGB", (SKIN_W, SKIN_H), (36, 64, 84))
+    panel.paste(skin, (0, 0), outline_mask())
+    sheet = Image.new("RGB", (SKIN_W * 2, SKIN_H * 2 + 520), (60, 60, 64))
+    sheet.paste(panel.resize((SKIN_W * 2, SKIN_H * 2), Image.NEAREST), (0, 0))
+    x, y, row_h = 8, SKIN_H * 2 + 8, 0
     for bid in sorted(BITMAP_FILES):
         if bid == 146:
             continue
-        im = images[bid]
-        if x + im.width > SKIN_W:
-            break
-        strip.paste(im, (x, 4))
-        x += im.width + 4
-    sheet.paste(strip.resize((SKIN_W, SKIN_H)), (SKIN_W + 20, 10))
-    del zoom
+        im = images[bid].resize((images[bid].width * 2, images[bid].height * 2), Image.NEAREST)
+        if x + im.width > sheet.width:
+            x, y, row_h = 8, y + row_h + 8, 0
+        sheet.paste(im, (x, y))
+        x += im.width + 8
+        row_h = max(row_h, im.height)
+    icon = make_icon().resize((192, 192), Image.NEAREST)
+    y += row_h + 8
+    for bg in ((60, 60, 64), (250, 250, 250)):
+        tile = Image.new("RGB", (192, 192), bg)
+        tile.paste(icon, (0, 0), icon)
+        sheet.paste(tile, (x, y - 200) if False else (8 + (0 if bg[0] < 100 else 200), y))
+    idx, opaque = make_cursor()
+    cur = Image.new("RGB", (32, 32), (0, 160, 80))
+    for cy in range(32):
+        for cx in range(32):
+            if opaque[cy][cx]:
+                cur.putpixel((cx, cy), VGA16[idx[cy][cx]])
+    sheet.paste(cur.resize((128, 128), Image.NEAREST), (420, y))
     sheet.save(path)
 
 
