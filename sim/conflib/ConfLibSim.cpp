@@ -1,0 +1,794 @@
+// osConfLib.dll stand-in: behaves like a Lumirel device behind the vendor's configuration
+// library, driven by a scenario and recording every call (see README.md).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/conflib/ConfLibSim.h"
+
+#define CONFLIB_API extern "C" __declspec(dllexport)
+
+struct SimDeviceRecord {
+    int32_t field[4];   // id, type, reserved, output flag
+};
+static_assert(sizeof(SimDeviceRecord) == 16, "the device record is 16 bytes");
+
+typedef void (*SimCallbackFn)(void* context, void* source, uint32_t eventType, uint32_t eventCode);
+
+namespace {
+
+const size_t kReplyBufferBytes = 1024;
+const size_t kFeatureBufferBytes = 2048;
+
+const int32_t kOk = 0;
+const int32_t kRefused = 1;
+const int32_t kUnknown = 2;
+const int32_t kBadArgument = 3;
+
+struct Scenario {
+    std::vector<SimDeviceRecord> lists[2];
+    bool recordsGiven = false;
+    bool countGiven[2] = {false, false};
+    uint32_t count[2] = {0, 0};
+    uint32_t rate = 44100;
+    uint32_t depth = 16;
+    uint32_t channels = 2;
+    uint32_t channelCopyLfx = 0;
+    uint32_t deviceSpecific = 0;
+    std::set<uint32_t> acceptedDepths = {16, 24};
+    std::map<uint32_t, std::set<uint32_t>> supportedRates;   // channel count -> rates
+    std::map<uint32_t, std::string> supportReply;            // rate -> IsSupportFormat text
+    std::set<std::string> failGet, failSet;                  // "Property" or "Property@type"
+    std::map<std::string, std::vector<uint8_t>> replies;     // fixed get replies, raw bytes
+    std::wstring features = L"1,0,1,1,0,0,1";
+    bool eventsOnSet = true;
+    uint32_t formatEvent[2] = {1, 0x80};
+    uint32_t demandEvent[2] = {1, 0x80};
+};
+
+Scenario DefaultScenario()
+{
+    Scenario s;
+    s.lists[0] = {{{1, 1, 0, 1}}, {{2, 4, 1, 1}}};
+    s.lists[1] = {{{3, 2, 0, 0}}};
+    s.supportedRates[2] = {44100, 48000, 88200, 96000, 176400, 192000};
+    return s;
+}
+
+struct PendingEvent {
+    uint32_t type;
+    uint32_t code;
+    HANDLE done;   // signalled after delivery when someone waits, else null
+};
+
+struct SimState {
+    std::mutex lock;
+    bool loaded = false;
+    Scenario scenario;
+    std::vector<std::string> log;
+    std::string logFile;
+    bool listsCreated = false;
+    SimCallbackFn callback = nullptr;
+    void* callbackContext = nullptr;
+    std::deque<PendingEvent> events;
+    HANDLE thread = nullptr;
+    HANDLE stopEvent = nullptr;
+    HANDLE queueEvent = nullptr;
+    HANDLE demandEvent = nullptr;
+};
+
+// Lives as long as the process; a DLL's statics may not be torn down while its thread runs.
+SimState& State()
+{
+    static SimState* state = new SimState;
+    return *state;
+}
+
+std::vector<std::string> Tokens(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> tokens;
+    std::string token;
+    while (in >> token)
+        tokens.push_back(token);
+    return tokens;
+}
+
+bool ParseUnsigned(const std::string& text, uint32_t& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (*end != '\0' || parsed > 0xFFFFFFFFull || text[0] == '-')
+        return false;
+    value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+bool ParseSigned(const std::string& text, int32_t& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const long long parsed = std::strtoll(text.c_str(), &end, 0);
+    if (*end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX)
+        return false;
+    value = static_cast<int32_t>(parsed);
+    return true;
+}
+
+// The text after the first `skip` tokens and the single space that follows them.
+std::string RestOfLine(const std::string& line, size_t skip)
+{
+    size_t pos = 0;
+    for (size_t i = 0; i < skip; ++i) {
+        pos = line.find_first_not_of(" \t", pos);
+        pos = line.find_first_of(" \t", pos);
+        if (pos == std::string::npos)
+            return std::string();
+    }
+    return line.substr(pos + 1);
+}
+
+std::vector<uint8_t> Utf16Bytes(const std::wstring& text, bool terminate)
+{
+    std::vector<uint8_t> bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
+    }
+    if (terminate) {
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+std::wstring Widen(const std::string& utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* wide)
+{
+    if (wide == nullptr)
+        return "(null)";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), n, nullptr, nullptr);
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+bool ParseLine(Scenario& s, const std::string& rawLine)
+{
+    std::string line = rawLine;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    const std::vector<std::string> t = Tokens(line);
+    if (t.empty() || t[0][0] == '#')
+        return true;
+    const std::string& key = t[0];
+
+    if (key == "no-device" && t.size() == 1) {
+        s.lists[0].clear();
+        s.lists[1].clear();
+        s.recordsGiven = true;
+        return true;
+    }
+    if (key == "record" && t.size() == 6) {
+        uint32_t list = 0;
+        SimDeviceRecord record = {};
+        if (!ParseUnsigned(t[1], list) || list > 1)
+            return false;
+        for (int i = 0; i < 4; ++i)
+            if (!ParseSigned(t[2 + i], record.field[i]))
+                return false;
+        if (!s.recordsGiven) {
+            s.lists[0].clear();
+            s.lists[1].clear();
+            s.recordsGiven = true;
+        }
+        s.lists[list].push_back(record);
+        return true;
+    }
+    if (key == "count" && t.size() == 3) {
+        uint32_t list = 0;
+        if (!ParseUnsigned(t[1], list) || list > 1 || !ParseUnsigned(t[2], s.count[list]))
+            return false;
+        s.countGiven[list] = true;
+        return true;
+    }
+    if ((key == "rate" || key == "depth" || key == "channels") && t.size() == 2) {
+        uint32_t& target = key == "rate" ? s.rate : key == "depth" ? s.depth : s.channels;
+        return ParseUnsigned(t[1], target);
+    }
+    if ((key == "accept-depth" || key == "reject-depth") && t.size() >= 2) {
+        if (key == "accept-depth")
+            s.acceptedDepths.clear();
+        for (size_t i = 1; i < t.size(); ++i) {
+            uint32_t depth = 0;
+            if (!ParseUnsigned(t[i], depth))
+                return false;
+            if (key == "accept-depth")
+                s.acceptedDepths.insert(depth);
+            else
+                s.acceptedDepths.erase(depth);
+        }
+        return true;
+    }
+    if (key == "supported" && t.size() >= 2) {
+        uint32_t channels = 0;
+        if (!ParseUnsigned(t[1], channels))
+            return false;
+        std::set<uint32_t>& rates = s.supportedRates[channels];
+        rates.clear();
+        for (size_t i = 2; i < t.size(); ++i) {
+            uint32_t rate = 0;
+            if (!ParseUnsigned(t[i], rate))
+                return false;
+            rates.insert(rate);
+        }
+        return true;
+    }
+    if (key == "unsupported-rate" && t.size() >= 2) {
+        for (size_t i = 1; i < t.size(); ++i) {
+            uint32_t rate = 0;
+            if (!ParseUnsigned(t[i], rate))
+                return false;
+            for (auto& entry : s.supportedRates)
+                entry.second.erase(rate);
+        }
+        return true;
+    }
+    if (key == "support-reply" && t.size() >= 2) {
+        uint32_t rate = 0;
+        if (!ParseUnsigned(t[1], rate))
+            return false;
+        s.supportReply[rate] = RestOfLine(line, 2);
+        return true;
+    }
+    if (key == "fail" && t.size() == 3 && (t[1] == "get" || t[1] == "set")) {
+        (t[1] == "get" ? s.failGet : s.failSet).insert(t[2]);
+        return true;
+    }
+    if (key == "reply" && t.size() >= 3) {
+        std::vector<uint8_t> bytes;
+        if (t[2] == "utf16") {
+            bytes = Utf16Bytes(Widen(RestOfLine(line, 3)), true);
+        } else if (t[2] == "ansi") {
+            const std::string text = RestOfLine(line, 3);
+            bytes.assign(text.begin(), text.end());
+            bytes.push_back(0);
+        } else if ((t[2] == "fill" || t[2] == "fill16") && t.size() == 5) {
+            uint32_t unit = 0, count = 0;
+            if (!ParseUnsigned("0x" + t[3], unit) || !ParseUnsigned(t[4], count) || count > 1u << 20)
+                return false;
+            for (uint32_t i = 0; i < count; ++i) {
+                bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+                if (t[2] == "fill16")
+                    bytes.push_back(static_cast<uint8_t>((unit >> 8) & 0xFF));
+            }
+        } else {
+            return false;
+        }
+        s.replies[t[1]] = bytes;
+        return true;
+    }
+    if (key == "features") {
+        s.features = Widen(RestOfLine(line, 1));
+        return true;
+    }
+    if (key == "events" && t.size() == 2 && (t[1] == "on" || t[1] == "off")) {
+        s.eventsOnSet = t[1] == "on";
+        return true;
+    }
+    if ((key == "format-event" || key == "demand-event") && t.size() == 3) {
+        uint32_t* target = key == "format-event" ? s.formatEvent : s.demandEvent;
+        return ParseUnsigned(t[1], target[0]) && ParseUnsigned(t[2], target[1]);
+    }
+    return false;
+}
+
+int ParseScenario(Scenario& s, const std::string& text)
+{
+    std::istringstream in(text);
+    std::string line;
+    int lineNumber = 0, firstBad = 0;
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        if (!ParseLine(s, line) && firstBad == 0)
+            firstBad = lineNumber;
+    }
+    return firstBad;
+}
+
+// Called with the lock held.
+void AddLog(SimState& st, const std::string& line)
+{
+    st.log.push_back(line);
+    if (st.logFile.empty())
+        return;
+    if (FILE* f = std::fopen(st.logFile.c_str(), "ab")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+// Called with the lock held: the first use reads the scenario named by the environment.
+void EnsureLoaded(SimState& st)
+{
+    if (st.loaded)
+        return;
+    st.loaded = true;
+    st.scenario = DefaultScenario();
+    if (const char* logFile = std::getenv(CONFLIB_SIM_LOG_ENV))
+        st.logFile = logFile;
+    const char* path = std::getenv(CONFLIB_SIM_SCENARIO_ENV);
+    if (path == nullptr || *path == '\0')
+        return;
+    std::string text;
+    if (FILE* f = std::fopen(path, "rb")) {
+        char chunk[512];
+        size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
+            text.append(chunk, n);
+        std::fclose(f);
+    } else {
+        AddLog(st, std::string("scenario-missing ") + path);
+        return;
+    }
+    if (const int bad = ParseScenario(st.scenario, text))
+        AddLog(st, "scenario-error line " + std::to_string(bad));
+}
+
+DWORD WINAPI EventThread(LPVOID)
+{
+    SimState& st = State();
+    HANDLE waits[3] = {st.stopEvent, st.queueEvent, st.demandEvent};
+    const DWORD waitCount = st.demandEvent != nullptr ? 3 : 2;
+    for (;;) {
+        const DWORD which = WaitForMultipleObjects(waitCount, waits, FALSE, INFINITE);
+        if (which == WAIT_OBJECT_0)
+            return 0;
+        if (which == WAIT_OBJECT_0 + 2) {
+            std::lock_guard<std::mutex> guard(st.lock);
+            st.events.push_back({st.scenario.demandEvent[0], st.scenario.demandEvent[1], nullptr});
+        } else if (which != WAIT_OBJECT_0 + 1) {
+            return 1;
+        }
+        for (;;) {
+            PendingEvent event;
+            SimCallbackFn callback = nullptr;
+            void* context = nullptr;
+            {
+                std::lock_guard<std::mutex> guard(st.lock);
+                if (st.events.empty())
+                    break;
+                event = st.events.front();
+                st.events.pop_front();
+                callback = st.callback;
+                context = st.callbackContext;
+                if (callback != nullptr)
+                    AddLog(st, "callback " + std::to_string(event.type) + " " + std::to_string(event.code));
+            }
+            // Outside the lock: the callback may call straight back into the library.
+            if (callback != nullptr)
+                callback(context, nullptr, event.type, event.code);
+            if (event.done != nullptr)
+                SetEvent(event.done);
+        }
+    }
+}
+
+// Called with the lock held.
+void QueueEvent(SimState& st, uint32_t type, uint32_t code, HANDLE done)
+{
+    st.events.push_back({type, code, done});
+    SetEvent(st.queueEvent);
+}
+
+void StartThread(SimState& st)
+{
+    if (st.thread != nullptr)
+        return;
+    st.stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    st.queueEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    st.demandEvent = CreateEventA(nullptr, FALSE, FALSE, CONFLIB_SIM_EVENT_NAME);
+    st.thread = CreateThread(nullptr, 0, EventThread, nullptr, 0, nullptr);
+}
+
+void StopThread(SimState& st)
+{
+    if (st.thread == nullptr)
+        return;
+    SetEvent(st.stopEvent);
+    WaitForSingleObject(st.thread, INFINITE);
+    for (HANDLE* h : {&st.thread, &st.stopEvent, &st.queueEvent, &st.demandEvent}) {
+        if (*h != nullptr)
+            CloseHandle(*h);
+        *h = nullptr;
+    }
+    // Undelivered events die with the thread; wake anyone waiting on them.
+    for (const PendingEvent& event : st.events)
+        if (event.done != nullptr)
+            SetEvent(event.done);
+    st.events.clear();
+}
+
+std::string Hex(const uint8_t* bytes, size_t count)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text.push_back(digits[bytes[i] >> 4]);
+        text.push_back(digits[bytes[i] & 15]);
+    }
+    return text;
+}
+
+// "null" for a missing pointer, else the hex of the bytes the property defines, with '*'
+// when anything after them in the buffer is not zero (the panel clears what it hands over).
+std::string DescribeBuffer(unsigned char** holder, size_t defined, size_t bufferBytes)
+{
+    if (holder == nullptr)
+        return "null";
+    if (*holder == nullptr)
+        return "nullbuf";
+    std::string text = Hex(*holder, defined);
+    for (size_t i = defined; i < bufferBytes; ++i) {
+        if ((*holder)[i] != 0) {
+            text.push_back('*');
+            break;
+        }
+    }
+    return text;
+}
+
+struct PropertyLayout {
+    size_t setValue;
+    size_t setParam;
+    size_t getParam;
+    size_t buffer;
+};
+
+PropertyLayout LayoutOf(const std::string& name)
+{
+    if (name == "DevBitDepthControl" || name == "DevChannelNumControl")
+        return {2, 0, 0, kReplyBufferBytes};
+    if (name == "DevSampleRateControl" || name == "Enable_Channel_COPY_LFX")
+        return {4, 0, 0, kReplyBufferBytes};
+    if (name == "DeviceSpecificControl")
+        return {4, 4, 4, kReplyBufferBytes};
+    if (name == "IsSupportFormat")
+        return {0, 0, 8, kReplyBufferBytes};
+    if (name == "GetSupportFeature")
+        return {0, 0, 0, kFeatureBufferBytes};
+    return {0, 0, 0, kReplyBufferBytes};
+}
+
+bool Listed(const std::set<std::string>& keys, const std::string& name, int32_t type)
+{
+    return keys.count(name + "@" + std::to_string(type)) > 0 || keys.count(name) > 0;
+}
+
+// The reply never runs past the panel's buffer: a longer one is cut off without terminator.
+void WriteReply(unsigned char* buffer, size_t bufferBytes, const std::vector<uint8_t>& bytes)
+{
+    std::memcpy(buffer, bytes.data(), bytes.size() < bufferBytes ? bytes.size() : bufferBytes);
+}
+
+std::vector<uint8_t> Utf16Decimal(uint32_t value)
+{
+    return Utf16Bytes(std::to_wstring(value), true);
+}
+
+std::vector<uint8_t> AnsiText(const std::string& text)
+{
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+template <typename T>
+T ReadValue(const unsigned char* buffer)
+{
+    T value = 0;
+    std::memcpy(&value, buffer, sizeof(T));
+    return value;
+}
+
+// Called with the lock held.
+int32_t GetProperty(SimState& st, const std::string& name, int32_t type, unsigned char* reply,
+                    unsigned char** param, size_t bufferBytes)
+{
+    Scenario& s = st.scenario;
+    if (Listed(s.failGet, name, type))
+        return kRefused;
+    auto fixed = s.replies.find(name + "@" + std::to_string(type));
+    if (fixed == s.replies.end())
+        fixed = s.replies.find(name);
+    if (fixed != s.replies.end()) {
+        WriteReply(reply, bufferBytes, fixed->second);
+        return kOk;
+    }
+
+    std::vector<uint8_t> bytes;
+    if (name == "DevSampleRateControl") {
+        bytes = Utf16Decimal(s.rate);
+    } else if (name == "DevBitDepthControl") {
+        bytes = Utf16Decimal(s.depth);
+    } else if (name == "DevChannelNumControl") {
+        bytes = AnsiText(std::to_string(s.channels));
+    } else if (name == "Enable_Channel_COPY_LFX") {
+        bytes = Utf16Decimal(s.channelCopyLfx);
+    } else if (name == "DeviceSpecificControl") {
+        bytes = Utf16Decimal(s.deviceSpecific);
+    } else if (name == "GetSupportFeature") {
+        bytes = Utf16Bytes(s.features, true);
+    } else if (name == "IsSupportFormat") {
+        if (param == nullptr || *param == nullptr)
+            return kBadArgument;
+        const uint16_t channels = ReadValue<uint16_t>(*param);
+        const uint16_t bits = ReadValue<uint16_t>(*param + 2);
+        const uint32_t rate = ReadValue<uint32_t>(*param + 4);
+        auto special = s.supportReply.find(rate);
+        if (special != s.supportReply.end()) {
+            bytes = AnsiText(special->second);
+        } else {
+            auto rates = s.supportedRates.find(channels);
+            const bool supported = rates != s.supportedRates.end() && rates->second.count(rate) > 0 &&
+                                   (bits == 16 || s.acceptedDepths.count(bits) > 0);
+            bytes = AnsiText(supported ? "1" : "0");
+        }
+    } else {
+        return kUnknown;
+    }
+    WriteReply(reply, bufferBytes, bytes);
+    return kOk;
+}
+
+// Called with the lock held.
+int32_t SetProperty(SimState& st, const std::string& name, int32_t type, const unsigned char* value,
+                    unsigned char** param)
+{
+    Scenario& s = st.scenario;
+    if (Listed(s.failSet, name, type))
+        return kRefused;
+    if (name == "DevBitDepthControl") {
+        const uint16_t depth = ReadValue<uint16_t>(value);
+        if (s.acceptedDepths.count(depth) == 0)
+            return kRefused;
+        s.depth = depth;
+    } else if (name == "DevSampleRateControl") {
+        const uint32_t rate = ReadValue<uint32_t>(value);
+        auto rates = s.supportedRates.find(s.channels);
+        if (rates == s.supportedRates.end() || rates->second.count(rate) == 0)
+            return kRefused;
+        s.rate = rate;
+    } else if (name == "DevChannelNumControl") {
+        const uint16_t channels = ReadValue<uint16_t>(value);
+        if (channels < 1 || channels > 8)
+            return kRefused;
+        s.channels = channels;
+    } else if (name == "Enable_Channel_COPY_LFX") {
+        s.channelCopyLfx = ReadValue<uint32_t>(value);
+    } else if (name == "DeviceSpecificControl") {
+        if (param == nullptr || *param == nullptr)
+            return kBadArgument;
+        s.deviceSpecific = ReadValue<uint32_t>(value);
+    } else {
+        return kUnknown;
+    }
+    // Like the driver, an accepted format set is announced whether or not it changed anything.
+    if (s.eventsOnSet && st.callback != nullptr && st.thread != nullptr &&
+        (name == "DevBitDepthControl" || name == "DevSampleRateControl" || name == "DevChannelNumControl"))
+        QueueEvent(st, s.formatEvent[0], s.formatEvent[1], nullptr);
+    return kOk;
+}
+
+}  // namespace
+
+CONFLIB_API int32_t ConfLibInit()
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    AddLog(st, "ConfLibInit");
+    StartThread(st);
+    return kOk;
+}
+
+CONFLIB_API int32_t CreateDeviceList()
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    AddLog(st, "CreateDeviceList");
+    st.listsCreated = true;
+    return kOk;
+}
+
+CONFLIB_API int32_t GetDeviceCount(int32_t list, uint32_t* count)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    uint32_t n = 0;
+    int32_t result = kOk;
+    if (list < 0 || list > 1 || count == nullptr) {
+        result = kBadArgument;
+    } else {
+        const Scenario& s = st.scenario;
+        if (st.listsCreated)
+            n = s.countGiven[list] ? s.count[list] : static_cast<uint32_t>(s.lists[list].size());
+        *count = n;
+    }
+    AddLog(st, "GetDeviceCount " + std::to_string(list) + " -> " + std::to_string(n));
+    return result;
+}
+
+CONFLIB_API int32_t GetDeviceById(int32_t list, int32_t index, SimDeviceRecord* record)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    int32_t result = kBadArgument;
+    if (list >= 0 && list <= 1 && record != nullptr && st.listsCreated && index >= 0 &&
+        static_cast<size_t>(index) < st.scenario.lists[list].size()) {
+        *record = st.scenario.lists[list][static_cast<size_t>(index)];
+        result = kOk;
+    }
+    AddLog(st, "GetDeviceById " + std::to_string(list) + " " + std::to_string(index) + " -> " +
+                   std::to_string(result));
+    return result;
+}
+
+CONFLIB_API int32_t PropertyControl(SimDeviceRecord record, const wchar_t* property, unsigned char** value,
+                                    unsigned char** param, uint8_t direction)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    const std::string name = Narrow(property);
+    const PropertyLayout layout = LayoutOf(name);
+    const bool set = direction == 1;
+
+    std::string line = "PropertyControl ";
+    line += direction == 0 ? "get " : direction == 1 ? "set " : "dir" + std::to_string(direction) + " ";
+    line += name + " dev=" + std::to_string(record.field[0]) + "," + std::to_string(record.field[1]) + "," +
+            std::to_string(record.field[2]) + "," + std::to_string(record.field[3]);
+    line += " value=" + DescribeBuffer(value, set ? layout.setValue : 0, layout.buffer);
+    line += " param=" + DescribeBuffer(param, set ? layout.setParam : layout.getParam, layout.buffer);
+
+    int32_t result = kBadArgument;
+    if (property != nullptr && value != nullptr && *value != nullptr && direction <= 1) {
+        if (set)
+            result = SetProperty(st, name, record.field[1], *value, param);
+        else
+            result = GetProperty(st, name, record.field[1], *value, param, layout.buffer);
+    }
+    AddLog(st, line + " -> " + std::to_string(result));
+    return result;
+}
+
+CONFLIB_API int32_t RegisterCallbackFunction(SimCallbackFn callback, void* context)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    AddLog(st, "RegisterCallbackFunction");
+    st.callback = callback;
+    st.callbackContext = context;
+    return kOk;
+}
+
+CONFLIB_API int32_t ConfLibUnInit()
+{
+    SimState& st = State();
+    HANDLE thread = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(st.lock);
+        EnsureLoaded(st);
+        AddLog(st, "ConfLibUnInit");
+        st.listsCreated = false;
+        st.callback = nullptr;
+        thread = st.thread;
+    }
+    // The event thread takes the lock itself, so it is stopped outside it.
+    if (thread != nullptr)
+        StopThread(st);
+    return kOk;
+}
+
+CONFLIB_API int SimLoadScenario(const char* text)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    st.scenario = DefaultScenario();
+    st.log.clear();
+    st.listsCreated = false;
+    st.callback = nullptr;
+    st.callbackContext = nullptr;
+    return text != nullptr ? ParseScenario(st.scenario, text) : 0;
+}
+
+CONFLIB_API size_t SimGetCallLog(char* buffer, size_t size)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    std::string text;
+    for (const std::string& line : st.log)
+        text += line + "\n";
+    if (buffer != nullptr && size > 0) {
+        const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+        std::memcpy(buffer, text.data(), n);
+        buffer[n] = '\0';
+    }
+    return text.size() + 1;
+}
+
+CONFLIB_API void SimClearCallLog()
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    st.log.clear();
+}
+
+CONFLIB_API int SimFireEvent(uint32_t eventType, uint32_t eventCode)
+{
+    SimState& st = State();
+    HANDLE done = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(st.lock);
+        EnsureLoaded(st);
+        if (st.thread == nullptr)
+            return 2;
+        if (st.callback == nullptr)
+            return 1;
+        done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (done == nullptr)
+            return 3;
+        QueueEvent(st, eventType, eventCode, done);
+    }
+    const DWORD waited = WaitForSingleObject(done, 5000);
+    if (waited != WAIT_OBJECT_0) {
+        // The thread still holds the handle in its queue entry; leave it to the process end.
+        return 3;
+    }
+    CloseHandle(done);
+    return 0;
+}
+
+CONFLIB_API int SimGetFormat(uint32_t* rateHz, uint32_t* bitDepth, uint32_t* channels)
+{
+    SimState& st = State();
+    std::lock_guard<std::mutex> guard(st.lock);
+    EnsureLoaded(st);
+    if (rateHz != nullptr)
+        *rateHz = st.scenario.rate;
+    if (bitDepth != nullptr)
+        *bitDepth = st.scenario.depth;
+    if (channels != nullptr)
+        *channels = st.scenario.channels;
+    return 0;
+}
