@@ -1,0 +1,358 @@
+#include "panel/KestrunDlg.h"
+
+#include <windowsx.h>
+
+#include "app/AboutDlg.h"
+#include "audio/SinkStartup.h"
+#include "audio/VolumeMapping.h"
+#include "driver/ConfLib.h"
+#include "driver/DevicePresence.h"
+#include "driver/FormatControl.h"
+#include "driver/OutputSwitch.h"
+#include "panel/Settings.h"
+#include "res/MakerInfo.h"
+
+namespace {
+constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr COLORREF kInfoTextColour = RGB(0, 150, 200);
+constexpr int kInitialSliderPos = 20;
+
+bool HitsControl(const CWnd& dialog, const CWnd& control, POINT pt)
+{
+    RECT rc;
+    control.GetWindowRect(&rc);
+    dialog.ScreenToClient(&rc);
+    return ::PtInRect(&rc, pt) != FALSE;
+}
+}
+
+CKestrunDlg::CKestrunDlg(CWnd* pParent) : CDialog(IDD_KESTRUN_DIALOG, pParent)
+{
+    // The UI thread joins the multithreaded apartment for the program's life; the result
+    // is deliberately not tested and COM is never uninitialised.
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_setValueBuf = new BYTE[kExchangeBufferSize];
+    m_setParamBuf = new BYTE[kExchangeBufferSize];
+    m_getReplyBuf = new BYTE[kExchangeBufferSize];
+    m_getParamBuf = new BYTE[kExchangeBufferSize];
+}
+
+CKestrunDlg::~CKestrunDlg()
+{
+    // The library may still hold the buffers' addresses until it is shut down.
+    ShutdownDriverLibrary();
+    delete[] m_setValueBuf;
+    delete[] m_setParamBuf;
+    delete[] m_getReplyBuf;
+    delete[] m_getParamBuf;
+}
+
+void CKestrunDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_DEPTH_16, m_btn16Bit);
+    DDX_Control(pDX, IDC_DEPTH_24, m_btn24Bit);
+    for (int i = 0; i < 6; ++i)
+        DDX_Control(pDX, IDC_RATE_44K1 + i, m_btnRate[i]);
+    DDX_Control(pDX, IDC_LBL_HIDDEN, m_lblHidden);
+    DDX_Control(pDX, IDC_LBL_PANEL_VERSION, m_lblPanelVersion);
+    DDX_Control(pDX, IDC_LBL_OS_VERSION, m_lblOsVersion);
+    DDX_Control(pDX, IDC_LBL_WEB_ADDRESS, m_lblWebAddress);
+    DDX_Control(pDX, IDC_POWER, m_btnPower);
+    DDX_Control(pDX, IDC_LBL_COPYRIGHT, m_lblCopyright);
+    DDX_Control(pDX, IDC_MUTE_INDICATOR, m_muteIndicator);
+    DDX_Control(pDX, IDC_SLIDER_LEFT, m_sliderLeft);
+    DDX_Control(pDX, IDC_SLIDER_RIGHT, m_sliderRight);
+    DDX_Control(pDX, IDC_LINK_INDICATOR, m_linkIndicator);
+    DDX_Control(pDX, IDC_OUTPUT_SPDIF, m_btnSpdif);
+    DDX_Control(pDX, IDC_OUTPUT_SPEAKER, m_btnSpeaker);
+    DDX_Control(pDX, IDC_DEPTH_32, m_btn32Bit);
+}
+
+BOOL CKestrunDlg::PreTranslateMessage(MSG* pMsg)
+{
+    // The panel has no keyboard interface: keys never reach a control or the dialog manager.
+    if (pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP)
+        return TRUE;
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+LRESULT CKestrunDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DRIVER_FORMAT_CHANGED) {
+        RefreshFormatState();
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CKestrunDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (HMENU hSysMenu = GetSystemMenu(FALSE)) {
+        char about[256] = "";
+        ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof(about));
+        if (about[0] != '\0') {
+            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+    m_hHandCursor = ::LoadCursorA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDC_HAND_CURSOR));
+
+    m_audio.ScanEndpoints();
+    // Without the device the panel still initialises completely, then ends instead of
+    // entering its modal loop.
+    if (!IsDevicePresent())
+        OnOK();
+
+    SetWindowText("Vexmora USB Audio Driver");
+    ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW, 0);
+    m_outputId = m_audio.QueryDefaultOutput();
+
+    ApplySkin();
+    SetupIndicators();
+    SetupBitmapButtons();
+    SetupInfoDisplay();
+    SetupSliders();
+    SetupLabelColours();
+    AddTrayIcon();
+
+    StartNotificationSinks(m_outputId, m_audio);
+
+    DriverStartup driver = StartDriverLibrary(m_exchange);
+    m_driverLibraryBound = driver != DriverStartup::LibraryMissing;
+    if (driver == DriverStartup::NoDevice)
+        return FALSE;  // the panel stays open with its start-up placeholders
+
+    if (m_outputId == OUTPUT_SPEAKER || m_outputId == OUTPUT_SPDIF)
+        SelectOutput(m_hWnd, m_exchange, OutputTrigger::Startup, m_outputId);
+
+    AddTrayIcon();
+    RefreshVolumeSliders();
+    RefreshMuteState();
+    return TRUE;
+}
+
+// ---- Window messages --------------------------------------------------------------
+
+LRESULT CKestrunDlg::OnSysCommand(WPARAM wParam, LPARAM)
+{
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return 0;
+    }
+    return Default();
+}
+
+LRESULT CKestrunDlg::OnPaint(WPARAM, LPARAM)
+{
+    if (!IsIconic())
+        return Default();
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
+    RECT rect;
+    GetClientRect(&rect);
+    int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rect.bottom - rect.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc.m_hDC, x, y, m_hIcon);
+    return 0;
+}
+
+LRESULT CKestrunDlg::OnQueryDragIcon(WPARAM, LPARAM)
+{
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}
+
+LRESULT CKestrunDlg::OnSetCursor(WPARAM, LPARAM)
+{
+    ::SetCursor(m_hHandCursor);
+    return TRUE;
+}
+
+LRESULT CKestrunDlg::OnPanelClick(WPARAM, LPARAM lParam)
+{
+    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+
+    if (HitsControl(*this, m_muteIndicator, pt)) {
+        m_muteIndicator.SetState(!m_muteIndicator.m_state);
+        m_audio.SetEndpointMute(m_muteIndicator.m_state ? TRUE : FALSE);
+    }
+    if (HitsControl(*this, m_linkIndicator, pt)) {
+        m_linkIndicator.SetState(!m_linkIndicator.m_state);
+        WriteSettingString("CPL.ini", "CPL", "lrchannel_linked", m_linkIndicator.m_state ? "1" : "0");
+    }
+    if (HitsControl(*this, m_lblWebAddress, pt)) {
+        ::ShellExecuteA(m_hWnd, "open", KESTRUN_MAKER_WEB_ADDRESS, nullptr, nullptr, SW_SHOWNORMAL);
+        return 0;
+    }
+    // No caption: the whole face is the handle the window is moved by.
+    SendMessage(WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    return Default();
+}
+
+LRESULT CKestrunDlg::OnHScroll(WPARAM, LPARAM) { return Default(); }
+
+void CKestrunDlg::OnPowerHide() { ShowWindow(SW_HIDE); }
+
+// ---- Controls set-up ---------------------------------------------------------------
+
+void CKestrunDlg::SetupIndicators()
+{
+    // Muted image until the first read-out replaces it.
+    m_muteIndicator.SetStateBitmaps(IDB_MUTE_ON, IDB_MUTE_OFF, true);
+    bool linked = ReadSettingInt("CPL.ini", "CPL", "lrchannel_linked") != 0;
+    m_linkIndicator.SetStateBitmaps(IDB_LINK_ON, IDB_LINK_OFF, linked);
+}
+
+void CKestrunDlg::SetupBitmapButtons()
+{
+    struct Entry {
+        CBitmapButton* button;
+        UINT normal;
+        UINT selected;
+    };
+    const Entry buttons[] = {
+        {&m_btn16Bit, IDB_DEPTH_16, IDB_DEPTH_16_SEL},
+        {&m_btn24Bit, IDB_DEPTH_24, IDB_DEPTH_24_SEL},
+        {&m_btn32Bit, IDB_DEPTH_32, IDB_DEPTH_32_SEL},
+        {&m_btnRate[0], IDB_RATE_44K1, IDB_RATE_44K1_SEL},
+        {&m_btnRate[1], IDB_RATE_48K, IDB_RATE_48K_SEL},
+        {&m_btnRate[2], IDB_RATE_88K2, IDB_RATE_88K2_SEL},
+        {&m_btnRate[3], IDB_RATE_96K, IDB_RATE_96K_SEL},
+        {&m_btnRate[4], IDB_RATE_176K4, IDB_RATE_176K4_SEL},
+        {&m_btnRate[5], IDB_RATE_192K, IDB_RATE_192K_SEL},
+        {&m_btnPower, IDB_POWER, IDB_POWER_SEL},
+        {&m_btnSpdif, IDB_OUTPUT_SPDIF, IDB_OUTPUT_SPDIF_SEL},
+        {&m_btnSpeaker, IDB_OUTPUT_SPEAKER, IDB_OUTPUT_SPEAKER_SEL},
+    };
+    for (const Entry& e : buttons) {
+        e.button->LoadBitmaps(e.normal, e.selected, 0, 0);
+        e.button->SizeToContent();
+    }
+}
+
+void CKestrunDlg::SetupSliders()
+{
+    struct Entry {
+        CBitmapSlider* slider;
+        UINT channel;
+        UINT span;
+    };
+    const Entry sliders[] = {
+        {&m_sliderLeft, IDB_SLIDER_LEFT_CHANNEL, IDB_SLIDER_LEFT_SPAN},
+        {&m_sliderRight, IDB_SLIDER_RIGHT_CHANNEL, IDB_SLIDER_RIGHT_SPAN},
+    };
+    for (const Entry& e : sliders) {
+        e.slider->SetChannelBitmaps(e.channel, e.span);
+        e.slider->SetMargins(0, 0, 0, 0);
+        e.slider->SetVertical(true);
+        e.slider->SetRange(0, 100);
+        e.slider->SetPos(kInitialSliderPos);
+    }
+}
+
+void CKestrunDlg::SetupLabelColours()
+{
+    m_lblPanelVersion.SetTextColor(kInfoTextColour);
+    m_lblWebAddress.SetTextColor(kInfoTextColour);
+    m_lblCopyright.SetTextColor(kInfoTextColour);
+    m_lblOsVersion.SetTextColor(kInfoTextColour);
+}
+
+// ---- Volume and mute ---------------------------------------------------------------
+
+void CKestrunDlg::RefreshVolumeSliders()
+{
+    // A channel that cannot be read (a mono endpoint, a failing call) leaves its slider
+    // where it is rather than at an arbitrary position.
+    float level = 0.0f;
+    if (m_audio.TryGetChannelLevel(0, &level))
+        m_sliderLeft.SetPos(LevelToSliderPosition(level));
+    if (m_audio.TryGetChannelLevel(1, &level))
+        m_sliderRight.SetPos(LevelToSliderPosition(level));
+}
+
+void CKestrunDlg::RefreshMuteState()
+{
+    m_audio.GetEndpointMute(&m_endpointMute);
+    m_muteIndicator.SetState(m_endpointMute != FALSE);
+}
+
+LRESULT CKestrunDlg::OnSliderMoving(WPARAM wParam, LPARAM)
+{
+    bool linked = m_linkIndicator.m_state;
+    if (wParam == IDC_SLIDER_LEFT) {
+        if (linked)
+            m_sliderRight.SetPos(m_sliderLeft.GetPos());
+        m_audio.SetChannelLevel(0, SliderPositionToLevel(m_sliderLeft.GetPos()));
+        if (linked)
+            m_audio.SetChannelLevel(1, SliderPositionToLevel(m_sliderRight.GetPos()));
+    } else if (wParam == IDC_SLIDER_RIGHT) {
+        if (linked)
+            m_sliderLeft.SetPos(m_sliderRight.GetPos());
+        m_audio.SetChannelLevel(1, SliderPositionToLevel(m_sliderRight.GetPos()));
+        if (linked)
+            m_audio.SetChannelLevel(0, SliderPositionToLevel(m_sliderLeft.GetPos()));
+    }
+    return 1;
+}
+
+LRESULT CKestrunDlg::OnVolumeRefresh(WPARAM, LPARAM)
+{
+    RefreshVolumeSliders();
+    RefreshMuteState();
+    return 1;
+}
+
+// ---- Stream format -----------------------------------------------------------------
+
+void CKestrunDlg::ShowBitDepth(int depth) { ::ShowBitDepth(m_hWnd, depth); }
+void CKestrunDlg::ShowSampleRate(int rate) { ::ShowSampleRate(m_hWnd, rate); }
+void CKestrunDlg::InitDriverDefaults() { ::InitDriverDefaults(m_exchange); }
+void CKestrunDlg::RefreshFormatState() { ::RefreshFormatState(m_hWnd, m_exchange); }
+
+void CKestrunDlg::RequestBitDepth(int depth)
+{
+    m_bitDepth = depth;
+    ::RequestBitDepth(m_hWnd, m_exchange, m_bitDepth);
+}
+
+void CKestrunDlg::RequestSampleRate(int rate)
+{
+    m_sampleRate = rate;
+    ::RequestSampleRate(m_hWnd, m_exchange, m_sampleRate);
+}
+
+void CKestrunDlg::OnBitDepth16() { RequestBitDepth(16); }
+void CKestrunDlg::OnBitDepth24() { RequestBitDepth(24); }
+void CKestrunDlg::OnBitDepth32() { RequestBitDepth(32); }
+void CKestrunDlg::OnSampleRate44k1() { RequestSampleRate(44100); }
+void CKestrunDlg::OnSampleRate48k() { RequestSampleRate(48000); }
+void CKestrunDlg::OnSampleRate88k2() { RequestSampleRate(88200); }
+void CKestrunDlg::OnSampleRate96k() { RequestSampleRate(96000); }
+void CKestrunDlg::OnSampleRate176k4() { RequestSampleRate(176400); }
+void CKestrunDlg::OnSampleRate192k() { RequestSampleRate(192000); }
+
+// ---- Output ------------------------------------------------------------------------
+
+void CKestrunDlg::SelectOutputFromButton(int outputId)
+{
+    SelectOutput(m_hWnd, m_exchange, OutputTrigger::ButtonOrEvent, outputId);
+}
+
+void CKestrunDlg::OnSelectSpdif() { SelectOutputFromButton(OUTPUT_SPDIF); }
+void CKestrunDlg::OnSelectSpeaker() { SelectOutputFromButton(OUTPUT_SPEAKER); }
+
+LRESULT CKestrunDlg::OnOutputChanged(WPARAM, LPARAM lParam)
+{
+    if (lParam == 0)
+        SelectOutputFromButton(OUTPUT_SPDIF);
+    else if (lParam == 1)
+        SelectOutputFromButton(OUTPUT_SPEAKER);
+    return 1;
+}
