@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test under Wine on a virtual display, in a throwaway
+# Wine prefix that is removed afterwards.  Extra arguments go to ctest (e.g. -R audio).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KESTRUN_BUILD_DIR:-$root/build}
+"$root/tools/build.sh" "$build"
+
+work=$(mktemp -d /tmp/kestrun-tests.XXXXXX)
+export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
+cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+
+echo "Preparing the test Wine prefix..."
+"$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
