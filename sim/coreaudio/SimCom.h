@@ -1,0 +1,77 @@
+// COM plumbing shared by the simulator's objects.
+#pragma once
+
+#include "sim/coreaudio/SimShared.h"
+
+#include <devicetopology.h>
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
+#include <propsys.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <string>
+
+namespace CoreAudioSim {
+
+using Microsoft::WRL::ComPtr;
+
+// {BCDE0395-E52F-467C-8E3D-C4579291692E}
+constexpr CLSID kClsidMMDeviceEnumerator = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
+// PKEY_Device_FriendlyName, named here so that no TU needs INITGUID.
+constexpr PROPERTYKEY kFriendlyNameKey = {{0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
+
+// IAudioAutoGainControl as Windows lays it out. mingw-w64's header declares the two methods
+// with the wrong parameters (GetEnabled(BOOL, LPCGUID), GetMute(BOOL*)), so callers built with
+// the Windows SDK would call the wrong slot meaning.
+struct IAudioAutoGainControlAbi : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetEnabled(BOOL* enabled) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetEnabled(BOOL enable, LPCGUID eventContext) = 0;
+};
+
+// Live objects and server locks, for DllCanUnloadNow.
+extern std::atomic<long> g_serverReferences;
+
+// Reference counting and the object count; the derived class supplies QueryInterface.
+class CSimObject {
+protected:
+    CSimObject() { ++g_serverReferences; }
+    virtual ~CSimObject() { --g_serverReferences; }
+    ULONG AddRefImpl() { return ++m_refCount; }
+    ULONG ReleaseImpl()
+    {
+        ULONG count = --m_refCount;
+        if (count == 0)
+            delete this;
+        return count;
+    }
+
+private:
+    std::atomic<ULONG> m_refCount{1};
+};
+
+#define SIM_REFCOUNT_METHODS                                            \
+    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }     \
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+
+// Hands a new object (reference count 1) out through the requested interface.
+template <class T>
+HRESULT HandOut(T* object, REFIID iid, void** out)
+{
+    if (!object)
+        return E_OUTOFMEMORY;
+    HRESULT hr = object->QueryInterface(iid, out);
+    object->Release();
+    return hr;
+}
+
+LPWSTR CoTaskStrDup(const std::wstring& text);
+uint32_t ControlBitOf(REFIID iid);
+
+// Object factories (each returns a new object with reference count 1).
+IMMDeviceEnumerator* NewEnumerator();
+IMMDevice* NewDevice(const std::wstring& id, SimFlow flow);
+IAudioEndpointVolume* NewEndpointVolume(const std::wstring& id);
+IDeviceTopology* NewEndpointTopology(const std::wstring& id);
+
+}  // namespace CoreAudioSim

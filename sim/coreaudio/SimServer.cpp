@@ -1,0 +1,396 @@
+// The device enumerator and what it hands out, the class factory and the DLL entry points.
+#include "sim/coreaudio/SimNotify.h"
+
+#include <cstring>
+#include <new>
+
+namespace CoreAudioSim {
+
+std::atomic<long> g_serverReferences{0};
+
+LPWSTR CoTaskStrDup(const std::wstring& text)
+{
+    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+    if (copy) {
+        std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    }
+    return copy;
+}
+
+namespace {
+
+class CSimPropertyStore : public CSimObject, public IPropertyStore {
+public:
+    CSimPropertyStore(std::wstring name, bool hasName) : m_name(std::move(name)), m_hasName(hasName) {}
+    SIM_REFCOUNT_METHODS
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IPropertyStore)) {
+            *out = static_cast<IPropertyStore*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP GetCount(DWORD* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = m_hasName ? 1 : 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetAt(DWORD index, PROPERTYKEY* key) override
+    {
+        if (!key)
+            return E_POINTER;
+        if (!m_hasName || index != 0)
+            return E_INVALIDARG;
+        *key = kFriendlyNameKey;
+        return S_OK;
+    }
+    STDMETHODIMP GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override
+    {
+        if (!value)
+            return E_POINTER;
+        PropVariantInit(value);
+        if (m_hasName && key.fmtid == kFriendlyNameKey.fmtid && key.pid == kFriendlyNameKey.pid) {
+            value->pwszVal = CoTaskStrDup(m_name);
+            if (!value->pwszVal)
+                return E_OUTOFMEMORY;
+            value->vt = VT_LPWSTR;
+        }
+        return S_OK;  // as Windows: an absent property reads as VT_EMPTY
+    }
+    STDMETHODIMP SetValue(REFPROPERTYKEY, REFPROPVARIANT) override { return STG_E_ACCESSDENIED; }
+    STDMETHODIMP Commit() override { return STG_E_ACCESSDENIED; }
+
+private:
+    std::wstring m_name;
+    bool m_hasName;
+};
+
+class CSimDevice : public CSimObject, public IMMDevice, public IMMEndpoint {
+public:
+    CSimDevice(std::wstring id, SimFlow flow) : m_id(std::move(id)), m_flow(flow) {}
+    SIM_REFCOUNT_METHODS
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMDevice))
+            *out = static_cast<IMMDevice*>(this);
+        else if (iid == __uuidof(IMMEndpoint))
+            *out = static_cast<IMMEndpoint*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+
+    STDMETHODIMP Activate(REFIID iid, DWORD, PROPVARIANT*, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        uint32_t fail = 0;
+        {
+            CSimLock lock;
+            if (!lock)
+                return E_FAIL;
+            int index = FindEndpointById(lock.Block(), m_id);
+            if (index < 0)
+                return AUDCLNT_E_DEVICE_INVALIDATED;
+            fail = lock.Block().endpoints[index].fail;
+        }
+        if (iid == __uuidof(IAudioEndpointVolume)) {
+            if (fail & kFailActivateVolume)
+                return E_FAIL;
+            return HandOut(NewEndpointVolume(m_id), iid, out);
+        }
+        if (iid == __uuidof(IDeviceTopology)) {
+            if (fail & kFailActivateTopology)
+                return E_NOINTERFACE;
+            return HandOut(NewEndpointTopology(m_id), iid, out);
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP OpenPropertyStore(DWORD access, IPropertyStore** store) override
+    {
+        if (!store)
+            return E_POINTER;
+        *store = nullptr;
+        if (access != STGM_READ && access != STGM_WRITE && access != STGM_READWRITE)
+            return E_INVALIDARG;
+        std::wstring name;
+        uint32_t fail = 0;
+        {
+            CSimLock lock;
+            if (!lock)
+                return E_FAIL;
+            int index = FindEndpointById(lock.Block(), m_id);
+            if (index < 0)
+                return AUDCLNT_E_DEVICE_INVALIDATED;
+            name = ReadFixed(lock.Block().endpoints[index].name);
+            fail = lock.Block().endpoints[index].fail;
+        }
+        if (fail & kFailPropertyStore)
+            return E_FAIL;
+        *store = new (std::nothrow) CSimPropertyStore(name, (fail & kFailNoName) == 0);
+        return *store ? S_OK : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP GetId(LPWSTR* id) override
+    {
+        if (!id)
+            return E_POINTER;
+        *id = CoTaskStrDup(m_id);
+        return *id ? S_OK : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP GetState(DWORD* state) override
+    {
+        if (!state)
+            return E_POINTER;
+        CSimLock lock;
+        if (!lock)
+            return E_FAIL;
+        int index = FindEndpointById(lock.Block(), m_id);
+        *state = index < 0 ? DEVICE_STATE_NOTPRESENT : lock.Block().endpoints[index].state;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataFlow(EDataFlow* flow) override
+    {
+        if (!flow)
+            return E_POINTER;
+        *flow = m_flow == kFlowCapture ? eCapture : eRender;
+        return S_OK;
+    }
+
+private:
+    std::wstring m_id;
+    SimFlow m_flow;
+};
+
+class CSimCollection : public CSimObject, public IMMDeviceCollection {
+public:
+    struct Entry {
+        std::wstring id;
+        SimFlow flow;
+    };
+    explicit CSimCollection(std::vector<Entry> items) : m_items(std::move(items)) {}
+    SIM_REFCOUNT_METHODS
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMDeviceCollection)) {
+            *out = static_cast<IMMDeviceCollection*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP GetCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = static_cast<UINT>(m_items.size());
+        return S_OK;
+    }
+    STDMETHODIMP Item(UINT index, IMMDevice** device) override
+    {
+        if (!device)
+            return E_POINTER;
+        *device = nullptr;
+        if (index >= m_items.size())
+            return E_INVALIDARG;
+        *device = NewDevice(m_items[index].id, m_items[index].flow);
+        return *device ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    std::vector<Entry> m_items;  // a snapshot, as taken when the collection was made
+};
+
+class CSimEnumerator : public CSimObject, public IMMDeviceEnumerator {
+public:
+    SIM_REFCOUNT_METHODS
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMDeviceEnumerator)) {
+            *out = static_cast<IMMDeviceEnumerator*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP EnumAudioEndpoints(EDataFlow flow, DWORD stateMask, IMMDeviceCollection** devices) override
+    {
+        if (!devices)
+            return E_POINTER;
+        *devices = nullptr;
+        if (flow != eRender && flow != eCapture && flow != eAll)
+            return E_INVALIDARG;
+        if (stateMask == 0 || (stateMask & ~static_cast<DWORD>(DEVICE_STATEMASK_ALL)) != 0)
+            return E_INVALIDARG;
+        std::vector<CSimCollection::Entry> items;
+        {
+            CSimLock lock;
+            if (!lock)
+                return E_FAIL;
+            const SharedBlock& block = lock.Block();
+            for (uint32_t i = 0; i < EndpointCount(block); ++i) {
+                const SharedEndpoint& endpoint = block.endpoints[i];
+                SimFlow endpointFlow = FlowOf(endpoint);
+                bool flowMatches = flow == eAll || (flow == eRender) == (endpointFlow == kFlowRender);
+                if (flowMatches && (endpoint.state & stateMask) != 0)
+                    items.push_back(CSimCollection::Entry{ReadFixed(endpoint.id), endpointFlow});
+            }
+        }
+        *devices = new (std::nothrow) CSimCollection(std::move(items));
+        return *devices ? S_OK : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP GetDefaultAudioEndpoint(EDataFlow flow, ERole role, IMMDevice** endpoint) override
+    {
+        if (!endpoint)
+            return E_POINTER;
+        *endpoint = nullptr;
+        if ((flow != eRender && flow != eCapture) || role < eConsole || role > eCommunications)
+            return E_INVALIDARG;
+        SimFlow simFlow = flow == eRender ? kFlowRender : kFlowCapture;
+        std::wstring id;
+        {
+            CSimLock lock;
+            if (!lock)
+                return E_FAIL;
+            id = DefaultId(lock.Block(), simFlow, role);
+            if (FindEndpointById(lock.Block(), id) < 0)
+                return kE_NotFound;
+        }
+        *endpoint = NewDevice(id, simFlow);
+        return *endpoint ? S_OK : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP GetDevice(LPCWSTR id, IMMDevice** device) override
+    {
+        if (!id || !device)
+            return E_POINTER;
+        *device = nullptr;
+        SimFlow flow = kFlowRender;
+        std::wstring wanted(id, wcsnlen(id, kMaxIdChars));
+        {
+            CSimLock lock;
+            if (!lock)
+                return E_FAIL;
+            int index = FindEndpointById(lock.Block(), wanted);
+            if (index < 0 || wanted.size() >= kMaxIdChars)
+                return kE_NotFound;
+            flow = FlowOf(lock.Block().endpoints[index]);
+        }
+        *device = NewDevice(wanted, flow);
+        return *device ? S_OK : E_OUTOFMEMORY;
+    }
+    STDMETHODIMP RegisterEndpointNotificationCallback(IMMNotificationClient* client) override
+    {
+        if (!client)
+            return E_POINTER;
+        HRESULT hr = CNotifyHub::Instance().AddClient(client);
+        CSimLock lock;
+        if (lock)
+            LogRegistrationLocked(lock.Block(), kRegNotificationClient, false, std::wstring(), 0, GUID_NULL, hr);
+        return hr;
+    }
+    STDMETHODIMP UnregisterEndpointNotificationCallback(IMMNotificationClient* client) override
+    {
+        if (!client)
+            return E_POINTER;
+        HRESULT hr = CNotifyHub::Instance().RemoveClient(client);
+        CSimLock lock;
+        if (lock)
+            LogRegistrationLocked(lock.Block(), kRegNotificationClient, true, std::wstring(), 0, GUID_NULL, hr);
+        return hr;
+    }
+};
+
+class CSimClassFactory : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // A single static factory: its references only keep the server loaded.
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++g_serverReferences); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--g_serverReferences); }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        if (!CSharedState::Instance().Block())
+            return E_FAIL;
+        CNotifyHub::Instance().Start();
+        IMMDeviceEnumerator* enumerator = NewEnumerator();
+        if (!enumerator)
+            return E_OUTOFMEMORY;
+        return HandOut(enumerator, iid, out);
+    }
+    STDMETHODIMP LockServer(BOOL lock) override
+    {
+        if (lock)
+            ++g_serverReferences;
+        else
+            --g_serverReferences;
+        return S_OK;
+    }
+};
+
+CSimClassFactory g_classFactory;
+
+}  // namespace
+
+IMMDeviceEnumerator* NewEnumerator()
+{
+    return new (std::nothrow) CSimEnumerator();
+}
+
+IMMDevice* NewDevice(const std::wstring& id, SimFlow flow)
+{
+    return new (std::nothrow) CSimDevice(id, flow);
+}
+
+}  // namespace CoreAudioSim
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (clsid != CoreAudioSim::kClsidMMDeviceEnumerator)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return CoreAudioSim::g_classFactory.QueryInterface(iid, out);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return CoreAudioSim::g_serverReferences.load() == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,216 @@
+// IAudioEndpointVolume of one endpoint. The object holds only the endpoint ID: every call
+// reads and writes the shared state, so that all processes see one volume.
+#include "sim/coreaudio/SimNotify.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace CoreAudioSim {
+
+namespace {
+
+constexpr float kMinDb = -96.0f;
+constexpr float kMaxDb = 0.0f;
+constexpr float kStepDb = 0.5f;
+constexpr UINT kStepCount = 101;
+
+float ScalarToDb(float scalar)
+{
+    if (scalar <= 0.0f)
+        return kMinDb;
+    return std::max(kMinDb, 20.0f * std::log10(scalar));
+}
+
+float DbToScalar(float db)
+{
+    if (db <= kMinDb)
+        return 0.0f;
+    return std::min(1.0f, std::pow(10.0f, db / 20.0f));
+}
+
+class CSimEndpointVolume : public CSimObject, public IAudioEndpointVolume {
+public:
+    explicit CSimEndpointVolume(std::wstring id) : m_id(std::move(id)) {}
+    SIM_REFCOUNT_METHODS
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolume)) {
+            *out = static_cast<IAudioEndpointVolume*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+
+    STDMETHODIMP RegisterControlChangeNotify(IAudioEndpointVolumeCallback* notify) override
+    {
+        if (!notify)
+            return E_POINTER;
+        HRESULT hr = CNotifyHub::Instance().AddVolume(m_id, notify);
+        CSimLock lock;
+        if (lock)
+            LogRegistrationLocked(lock.Block(), kRegEndpointVolume, false, m_id, 0, GUID_NULL, hr);
+        return hr;
+    }
+    STDMETHODIMP UnregisterControlChangeNotify(IAudioEndpointVolumeCallback* notify) override
+    {
+        if (!notify)
+            return E_POINTER;
+        HRESULT hr = CNotifyHub::Instance().RemoveVolume(m_id, notify);
+        CSimLock lock;
+        if (lock)
+            LogRegistrationLocked(lock.Block(), kRegEndpointVolume, true, m_id, 0, GUID_NULL, hr);
+        return hr;
+    }
+    STDMETHODIMP GetChannelCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) { *count = ChannelCount(endpoint); return S_OK; });
+    }
+    STDMETHODIMP SetMasterVolumeLevel(float db, LPCGUID context) override
+    {
+        if (!std::isfinite(db) || db < kMinDb || db > kMaxDb)
+            return E_INVALIDARG;
+        return SetMasterVolumeLevelScalar(DbToScalar(db), context);
+    }
+    STDMETHODIMP SetMasterVolumeLevelScalar(float level, LPCGUID context) override
+    {
+        return Write([&](SharedBlock& block, int index) { return SetMasterLevelLocked(block, index, level, context, false); });
+    }
+    STDMETHODIMP GetMasterVolumeLevel(float* db) override
+    {
+        if (!db)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) { *db = ScalarToDb(MasterOf(endpoint)); return S_OK; });
+    }
+    STDMETHODIMP GetMasterVolumeLevelScalar(float* level) override
+    {
+        if (!level)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) { *level = MasterOf(endpoint); return S_OK; });
+    }
+    STDMETHODIMP SetChannelVolumeLevel(UINT channel, float db, LPCGUID context) override
+    {
+        if (!std::isfinite(db) || db < kMinDb || db > kMaxDb)
+            return E_INVALIDARG;
+        return SetChannelVolumeLevelScalar(channel, DbToScalar(db), context);
+    }
+    STDMETHODIMP SetChannelVolumeLevelScalar(UINT channel, float level, LPCGUID context) override
+    {
+        return Write([&](SharedBlock& block, int index) {
+            return SetChannelLevelLocked(block, index, channel, level, context, false);
+        });
+    }
+    STDMETHODIMP GetChannelVolumeLevel(UINT channel, float* db) override
+    {
+        if (!db)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) {
+            if (channel >= ChannelCount(endpoint))
+                return E_INVALIDARG;
+            *db = ScalarToDb(LevelOf(endpoint, channel));
+            return S_OK;
+        });
+    }
+    STDMETHODIMP GetChannelVolumeLevelScalar(UINT channel, float* level) override
+    {
+        if (!level)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) {
+            if (channel >= ChannelCount(endpoint))
+                return E_INVALIDARG;
+            *level = LevelOf(endpoint, channel);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP SetMute(BOOL mute, LPCGUID context) override
+    {
+        return Write([&](SharedBlock& block, int index) { return SetMuteLocked(block, index, mute != FALSE, context, false); });
+    }
+    STDMETHODIMP GetMute(BOOL* mute) override
+    {
+        if (!mute)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) { *mute = endpoint.mute ? TRUE : FALSE; return S_OK; });
+    }
+    STDMETHODIMP GetVolumeStepInfo(UINT* step, UINT* stepCount) override
+    {
+        if (!step || !stepCount)
+            return E_POINTER;
+        return Read([&](const SharedEndpoint& endpoint) {
+            *step = static_cast<UINT>(std::lround(MasterOf(endpoint) * (kStepCount - 1)));
+            *stepCount = kStepCount;
+            return S_OK;
+        });
+    }
+    STDMETHODIMP VolumeStepUp(LPCGUID context) override { return Step(+1, context); }
+    STDMETHODIMP VolumeStepDown(LPCGUID context) override { return Step(-1, context); }
+    STDMETHODIMP QueryHardwareSupport(DWORD* mask) override
+    {
+        if (!mask)
+            return E_POINTER;
+        *mask = ENDPOINT_HARDWARE_SUPPORT_VOLUME | ENDPOINT_HARDWARE_SUPPORT_MUTE;
+        return S_OK;
+    }
+    STDMETHODIMP GetVolumeRange(float* minDb, float* maxDb, float* incrementDb) override
+    {
+        if (!minDb || !maxDb || !incrementDb)
+            return E_POINTER;
+        *minDb = kMinDb;
+        *maxDb = kMaxDb;
+        *incrementDb = kStepDb;
+        return S_OK;
+    }
+
+private:
+    template <class F>
+    HRESULT Read(F&& read)
+    {
+        CSimLock lock;
+        if (!lock)
+            return E_FAIL;
+        int index = FindEndpointById(lock.Block(), m_id);
+        if (index < 0)
+            return AUDCLNT_E_DEVICE_INVALIDATED;
+        const SharedEndpoint& endpoint = lock.Block().endpoints[index];
+        if (endpoint.fail & kFailGetLevel)
+            return E_FAIL;
+        return read(endpoint);
+    }
+    template <class F>
+    HRESULT Write(F&& write)
+    {
+        CSimLock lock;
+        if (!lock)
+            return E_FAIL;
+        int index = FindEndpointById(lock.Block(), m_id);
+        if (index < 0)
+            return AUDCLNT_E_DEVICE_INVALIDATED;
+        return write(lock.Block(), index);
+    }
+    HRESULT Step(int direction, LPCGUID context)
+    {
+        return Write([&](SharedBlock& block, int index) {
+            float master = MasterOf(block.endpoints[index]);
+            float next = std::clamp(master + direction * (1.0f / (kStepCount - 1)), 0.0f, 1.0f);
+            return SetMasterLevelLocked(block, index, next, context, false);
+        });
+    }
+
+    std::wstring m_id;
+};
+
+}  // namespace
+
+IAudioEndpointVolume* NewEndpointVolume(const std::wstring& id)
+{
+    return new (std::nothrow) CSimEndpointVolume(id);
+}
+
+}  // namespace CoreAudioSim

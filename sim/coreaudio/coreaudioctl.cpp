@@ -1,0 +1,333 @@
+// coreaudioctl: the Core Audio simulator's control tool. It plays the Windows mixer, other
+// programs and the hardware for scripts and end-to-end tests.
+#include "sim/coreaudio/SimControl.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace CoreAudioSim;
+
+namespace {
+
+// The context a change carries when the caller names none: "mixer" / "KestrunSIM".
+constexpr GUID kMixerContext = {0x6D697865, 0x7200, 0x4B65, {0x73, 0x74, 0x72, 0x75, 0x6E, 0x53, 0x49, 0x4D}};
+
+std::string Narrow(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr, nullptr);
+    return out;
+}
+
+const char* FlowName(SimFlow flow)
+{
+    return flow == kFlowCapture ? "capture" : "render";
+}
+
+const char* StateName(DWORD state)
+{
+    switch (state) {
+    case DEVICE_STATE_ACTIVE:
+        return "active";
+    case DEVICE_STATE_DISABLED:
+        return "disabled";
+    case DEVICE_STATE_NOTPRESENT:
+        return "notpresent";
+    case DEVICE_STATE_UNPLUGGED:
+        return "unplugged";
+    default:
+        return "invalid";
+    }
+}
+
+const char* kRoleNames[] = {"console", "multimedia", "communications"};
+
+struct Options {
+    std::vector<std::wstring> positional;
+    bool hasContext = false;
+    GUID context = GUID_NULL;
+    bool hasFlow = false;
+    SimFlow flow = kFlowRender;
+    SimRole role = kRoleAll;
+    bool bad = false;
+};
+
+Options ParseOptions(const std::vector<std::wstring>& args)
+{
+    Options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        bool hasValue = i + 1 < args.size();
+        if (arg == L"--context") {
+            options.bad |= !hasValue || !GuidFromString(args[i + 1], options.context);
+            options.hasContext = true;
+            ++i;
+        } else if (arg == L"--flow") {
+            std::wstring value = hasValue ? args[i + 1] : L"";
+            options.bad |= value != L"render" && value != L"capture";
+            options.flow = value == L"capture" ? kFlowCapture : kFlowRender;
+            options.hasFlow = true;
+            ++i;
+        } else if (arg == L"--role") {
+            std::wstring value = hasValue ? args[i + 1] : L"";
+            if (value == L"console")
+                options.role = kRoleConsole;
+            else if (value == L"multimedia")
+                options.role = kRoleMultimedia;
+            else if (value == L"communications")
+                options.role = kRoleCommunications;
+            else if (value == L"all")
+                options.role = kRoleAll;
+            else
+                options.bad = true;
+            ++i;
+        } else {
+            options.positional.push_back(arg);
+        }
+    }
+    return options;
+}
+
+bool ParseFloat(const std::wstring& text, float& value)
+{
+    wchar_t* end = nullptr;
+    value = std::wcstof(text.c_str(), &end);
+    return !text.empty() && end && *end == L'\0';
+}
+
+bool ParseUnsigned(const std::wstring& text, uint32_t& value)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return false;
+    value = static_cast<uint32_t>(std::wcstoul(text.c_str(), nullptr, 10));
+    return true;
+}
+
+int Report(HRESULT hr, const char* what)
+{
+    if (FAILED(hr)) {
+        std::printf("error %s 0x%08lX\n", what, static_cast<unsigned long>(hr));
+        return 1;
+    }
+    std::printf("ok %s%s\n", what, hr == S_FALSE ? " (unchanged)" : "");
+    return 0;
+}
+
+int PrintState()
+{
+    SimState state;
+    if (!ReadState(state)) {
+        std::printf("error shared state not available\n");
+        return 1;
+    }
+    for (size_t i = 0; i < state.endpoints.size(); ++i) {
+        const EndpointInfo& endpoint = state.endpoints[i];
+        std::string levels;
+        for (float level : endpoint.levels) {
+            char text[32];
+            std::snprintf(text, sizeof(text), "%s%.6g", levels.empty() ? "" : ",", level);
+            levels += text;
+        }
+        std::printf("endpoint %zu %s %s channels=%u levels=%s mute=%d subunits=%zu id=%s name=%s\n", i, FlowName(endpoint.flow),
+                    StateName(endpoint.state), endpoint.channels, levels.c_str(), endpoint.mute ? 1 : 0,
+                    endpoint.subunits.size(), Narrow(endpoint.id).c_str(), Narrow(endpoint.name).c_str());
+    }
+    for (int flow = 0; flow < 2; ++flow) {
+        for (int role = 0; role < 3; ++role) {
+            const std::wstring& id = state.defaults[flow][role];
+            std::printf("default %s %s %s\n", FlowName(static_cast<SimFlow>(flow)), kRoleNames[role],
+                        id.empty() ? "none" : Narrow(id).c_str());
+        }
+    }
+    return 0;
+}
+
+const char* CallName(CallKind kind)
+{
+    switch (kind) {
+    case kCallSetChannelLevel:
+        return "set-level";
+    case kCallSetMasterLevel:
+        return "set-master";
+    case kCallSetMute:
+        return "set-mute";
+    case kCallSetDefault:
+        return "set-default";
+    case kCallSetState:
+        return "set-state";
+    case kCallHardwareChange:
+        return "hw-change";
+    case kCallSetPartControl:
+        return "part-control";
+    default:
+        return "unknown";
+    }
+}
+
+int Usage()
+{
+    std::printf("usage: coreaudioctl list|state|reset|log|registrations|subunits\n"
+                "       coreaudioctl set-level <ep> <channel|master> <level> [--context GUID]\n"
+                "       coreaudioctl set-mute <ep> 0|1 [--context GUID]\n"
+                "       coreaudioctl set-default <ep> [--flow render|capture] [--role console|multimedia|communications|all]\n"
+                "       coreaudioctl clear-default [--flow render|capture] [--role ...]\n"
+                "       coreaudioctl unplug|plug|remove <ep>\n"
+                "       coreaudioctl set-state <ep> active|disabled|notpresent|unplugged\n"
+                "       coreaudioctl rename <ep> <name...>\n"
+                "       coreaudioctl hw-change <ep> <subunit> [--context GUID]\n"
+                "       coreaudioctl load <scenario file>\n"
+                "       coreaudioctl hold [seconds]\n");
+    return 2;
+}
+
+int Run(const std::vector<std::wstring>& args)
+{
+    if (args.empty())
+        return Usage();
+    const std::wstring command = args[0];
+    Options options = ParseOptions(std::vector<std::wstring>(args.begin() + 1, args.end()));
+    const std::vector<std::wstring>& p = options.positional;
+    if (options.bad)
+        return Usage();
+
+    if (command == L"list" || command == L"state")
+        return PrintState();
+    if (command == L"reset")
+        return Reset() ? Report(S_OK, "reset") : Report(E_FAIL, "reset");
+    if (command == L"load") {
+        if (p.size() != 1)
+            return Usage();
+        std::string error;
+        if (!LoadScenarioFile(p[0], &error)) {
+            std::printf("error load %s\n", error.c_str());
+            return 1;
+        }
+        return Report(S_OK, "load");
+    }
+    if (command == L"set-level") {
+        float level = 0.0f;
+        uint32_t channel = 0;
+        if (p.size() != 3 || !ParseFloat(p[2], level))
+            return Usage();
+        GUID context = options.hasContext ? options.context : kMixerContext;
+        if (p[1] == L"master")
+            return Report(SetMasterLevel(p[0], level, context), "set-level");
+        if (!ParseUnsigned(p[1], channel))
+            return Usage();
+        return Report(SetChannelLevel(p[0], channel, level, context), "set-level");
+    }
+    if (command == L"set-mute") {
+        if (p.size() != 2 || (p[1] != L"0" && p[1] != L"1"))
+            return Usage();
+        return Report(SetMute(p[0], p[1] == L"1", options.hasContext ? options.context : kMixerContext), "set-mute");
+    }
+    if (command == L"set-default") {
+        if (p.size() != 1)
+            return Usage();
+        SimFlow flow = options.flow;
+        if (!options.hasFlow) {
+            SimState state;
+            int index = FindEndpoint(p[0]);
+            if (index >= 0 && ReadState(state) && static_cast<size_t>(index) < state.endpoints.size())
+                flow = state.endpoints[index].flow;
+        }
+        return Report(SetDefault(p[0], flow, options.role), "set-default");
+    }
+    if (command == L"clear-default")
+        return p.empty() ? Report(ClearDefault(options.flow, options.role), "clear-default") : Usage();
+    if (command == L"unplug" || command == L"plug" || command == L"remove") {
+        if (p.size() != 1)
+            return Usage();
+        HRESULT hr = command == L"unplug" ? Unplug(p[0]) : command == L"plug" ? Plug(p[0]) : Remove(p[0]);
+        return Report(hr, Narrow(command).c_str());
+    }
+    if (command == L"set-state") {
+        if (p.size() != 2)
+            return Usage();
+        DWORD state = p[1] == L"active"       ? DEVICE_STATE_ACTIVE
+                      : p[1] == L"disabled"   ? DEVICE_STATE_DISABLED
+                      : p[1] == L"notpresent" ? DEVICE_STATE_NOTPRESENT
+                      : p[1] == L"unplugged"  ? DEVICE_STATE_UNPLUGGED
+                                              : 0;
+        if (state == 0)
+            return Usage();
+        return Report(SetDeviceState(p[0], state), "set-state");
+    }
+    if (command == L"rename") {
+        if (p.size() < 2)
+            return Usage();
+        std::wstring name = p[1];
+        for (size_t i = 2; i < p.size(); ++i)
+            name += L" " + p[i];
+        return Report(Rename(p[0], name), "rename");
+    }
+    if (command == L"hw-change") {
+        uint32_t subunit = 0;
+        if (p.size() != 2 || !ParseUnsigned(p[1], subunit))
+            return Usage();
+        return Report(HardwareChange(p[0], subunit, options.hasContext ? options.context : GUID_NULL), "hw-change");
+    }
+    if (command == L"log") {
+        for (const CallRecord& call : ReadCallLog()) {
+            std::printf("call %llu %s via=%s pid=%lu ep=%s channel=%u subunit=%u value=%.6g context=%s hr=0x%08lX\n",
+                        static_cast<unsigned long long>(call.sequence), CallName(call.kind), call.viaControl ? "control" : "com",
+                        static_cast<unsigned long>(call.processId), Narrow(call.endpointId).c_str(), call.channel, call.subunit,
+                        call.value, Narrow(GuidToString(call.context)).c_str(), static_cast<unsigned long>(call.result));
+        }
+        return 0;
+    }
+    if (command == L"registrations") {
+        static const char* kKinds[] = {"?", "endpoint-volume", "control-change", "notification-client"};
+        for (const RegistrationRecord& entry : ReadRegistrations()) {
+            std::printf("registration %s %s pid=%lu ep=%s subunit=%u iid=%s hr=0x%08lX\n", kKinds[static_cast<uint32_t>(entry.kind) <= 3 ? static_cast<uint32_t>(entry.kind) : 0u],
+                        entry.unregister ? "unregister" : "register", static_cast<unsigned long>(entry.processId),
+                        Narrow(entry.endpointId).c_str(), entry.subunit, Narrow(GuidToString(entry.iid)).c_str(),
+                        static_cast<unsigned long>(entry.result));
+        }
+        return 0;
+    }
+    if (command == L"subunits") {
+        for (const SubunitRequest& request : ReadSubunitRequests()) {
+            std::printf("subunit-request ep=%s index=%u hr=0x%08lX\n", Narrow(request.endpointId).c_str(), request.index,
+                        static_cast<unsigned long>(request.result));
+        }
+        return 0;
+    }
+    if (command == L"hold") {
+        uint32_t seconds = 0;
+        if (p.size() > 1 || (p.size() == 1 && !ParseUnsigned(p[0], seconds)))
+            return Usage();
+        SimState state;
+        if (!ReadState(state))
+            return Report(E_FAIL, "hold");
+        std::printf("holding\n");
+        std::fflush(stdout);
+        Sleep(seconds ? seconds * 1000 : INFINITE);
+        return 0;
+    }
+    return Usage();
+}
+
+}  // namespace
+
+int main()
+{
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> args;
+    for (int i = 1; argv && i < count; ++i)
+        args.emplace_back(argv[i]);
+    if (argv)
+        LocalFree(argv);
+    int code = Run(args);
+    std::fflush(stdout);
+    return code;
+}
