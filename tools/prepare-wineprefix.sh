@@ -3,6 +3,9 @@
 #   tools/prepare-wineprefix.sh PREFIX [BINDIR]
 # BINDIR (default: $KESTRUN_BIN_DIR, else build/bin) holds Kestrun.exe and the simulators.
 # Each simulator that needs registry set-up ships sim/<name>/prefix-setup.sh PREFIX BINDIR.
+# Windows open inside one Wine virtual desktop (KESTRUN_VIRTUAL_DESKTOP=WxH, default
+# 1024x768; "off" for real top-level X windows): without a window manager, Wine otherwise
+# waits about two seconds for the X server on every window it hides.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -22,6 +25,11 @@ if [ ! -f "$prefix/.kestrun-ready" ]; then
   key='HKLM\System\CurrentControlSet\Enum\USB\VID_5F3A&PID_0101\5&1a2b3c4d&0&1'
   wine reg add "$key" /v DeviceDesc /t REG_SZ /d "Lumirel USB Audio Device" /f >/dev/null 2>&1
   wine reg add "$key" /v ClassGUID /t REG_SZ /d "{4d36e96c-e325-11ce-bfc1-08002be10318}" /f >/dev/null 2>&1
+  desktop=${KESTRUN_VIRTUAL_DESKTOP:-1024x768}
+  if [ "$desktop" != off ]; then
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d "$desktop" /f >/dev/null 2>&1
+  fi
   for setup in "$root"/sim/*/prefix-setup.sh; do
     [ -x "$setup" ] && "$setup" "$prefix" "$bindir"
   done

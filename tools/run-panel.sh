@@ -7,14 +7,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRUN_BUILD_DIR:-$root/build}
 "$root/tools/build.sh" "$build"
 
-export WINEPREFIX=${KESTRUN_DEMO_PREFIX:-$build/wineprefix-demo} KESTRUN_BIN_DIR=$build/bin
-export WINEDEBUG=${WINEDEBUG:--all}
-"$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
-
+export KESTRUN_BIN_DIR=$build/bin WINEDEBUG=${WINEDEBUG:--all}
 if [ -n "${DISPLAY:-}" ]; then
+  # A real top-level window on the user's display.
+  export WINEPREFIX=${KESTRUN_DEMO_PREFIX:-$build/wineprefix-demo} KESTRUN_VIRTUAL_DESKTOP=off
+  "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
   cd "$build/bin"
   exec wine Kestrun.exe
 fi
+export WINEPREFIX=${KESTRUN_DEMO_PREFIX:-$build/wineprefix-screenshot} KESTRUN_VIRTUAL_DESKTOP=800x450
+"$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
 shot=${1:-$build/kestrun-panel.png}
 "$root/tools/screenshot-panel.sh" "$shot"
 echo "Screenshot of the running panel: $shot"

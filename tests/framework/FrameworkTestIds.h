@@ -1,0 +1,7 @@
+#pragma once
+#define IDD_TEST 900
+#define IDC_TEST_STATIC 10
+#define IDC_TEST_OWNERDRAW 11
+#define IDC_TEST_BUTTON 12
+#define IDB_TEST_NORMAL 901
+#define IDB_TEST_SELECTED 902
