@@ -1,0 +1,68 @@
+#include "driver/DevicePresence.h"
+
+#include "framework/afxwin.h"
+
+#include <windows.h>
+#include <setupapi.h>
+
+namespace {
+
+constexpr int kPrefixLength = sizeof(MAKER_INSTANCE_ID_PREFIX) - 1;
+static_assert(kPrefixLength == 12, "the vendor prefix is compared over 12 characters");
+
+class CDeviceInfoSet {
+public:
+    explicit CDeviceInfoSet(HDEVINFO set) : m_set(set) {}
+    ~CDeviceInfoSet()
+    {
+        if (m_set != INVALID_HANDLE_VALUE)
+            ::SetupDiDestroyDeviceInfoList(m_set);
+    }
+    CDeviceInfoSet(const CDeviceInfoSet&) = delete;
+    CDeviceInfoSet& operator=(const CDeviceInfoSet&) = delete;
+    HDEVINFO Get() const { return m_set; }
+    bool IsValid() const { return m_set != INVALID_HANDLE_VALUE; }
+
+private:
+    HDEVINFO m_set;
+};
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool MatchesMakerInstanceId(const char* instanceId)
+{
+    if (instanceId == nullptr)
+        return false;
+    for (int i = 0; i < kPrefixLength; ++i) {
+        // A terminator before the 12th character never equals a prefix character.
+        if (UpperAscii(instanceId[i]) != MAKER_INSTANCE_ID_PREFIX[i])
+            return false;
+    }
+    return true;
+}
+
+bool IsDevicePresent()
+{
+    CDeviceInfoSet devices(::SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
+    if (!devices.IsValid())
+        return false;
+
+    bool found = false;
+    SP_DEVINFO_DATA info{};
+    info.cbSize = sizeof(info);
+    for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices.Get(), index, &info); ++index) {
+        char instanceId[260] = "";
+        if (!::SetupDiGetDeviceInstanceIdA(devices.Get(), &info, instanceId, sizeof(instanceId), nullptr)) {
+            AfxMessageBox(DEVICE_ID_READ_FAILED_TEXT, MB_OK);
+            break;
+        }
+        instanceId[sizeof(instanceId) - 1] = '\0';
+        if (MatchesMakerInstanceId(instanceId)) {
+            found = true;
+            break;
+        }
+    }
+    return found;
+}

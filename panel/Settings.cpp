@@ -1,0 +1,231 @@
+#include "panel/Settings.h"
+
+#include <cstring>
+
+namespace {
+
+// A settings file is a few lines; anything much larger is not one we wrote or should edit.
+constexpr LONGLONG kMaxSettingsFileBytes = 1 << 20;
+constexpr char kLineEnd[] = "\r\n";
+
+class CFileHandle {
+public:
+    explicit CFileHandle(HANDLE h) : m_h(h) {}
+    ~CFileHandle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_h);
+    }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// [begin, end) of text with blanks trimmed on both sides equals name, ignoring ASCII case,
+// as the profile reader compares section and key names.
+bool TrimmedEqualsNoCase(const std::string& text, std::size_t begin, std::size_t end, const char* name)
+{
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    const std::size_t length = std::strlen(name);
+    if (end - begin != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (LowerAscii(text[begin + i]) != LowerAscii(name[i]))
+            return false;
+    return true;
+}
+
+bool FitsOnOneLine(const char* s) { return std::strpbrk(s, "\r\n") == nullptr; }
+
+std::size_t FirstDifference(const std::string& a, const std::string& b)
+{
+    std::size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+bool ReadWholeFile(HANDLE h, std::string& text)
+{
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(h, &size) || size.QuadPart > kMaxSettingsFileBytes)
+        return false;
+    text.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < text.size()) {
+        DWORD got = 0;
+        if (!::ReadFile(h, &text[done], static_cast<DWORD>(text.size() - done), &got, nullptr))
+            return false;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    text.resize(done);
+    return true;
+}
+
+bool HasUtf16ByteOrderMark(const std::string& text)
+{
+    return text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'));
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const char* fileName)
+{
+    char modulePath[MAX_PATH] = "";
+    DWORD length = ::GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
+    // A path cut at the buffer's end is not terminated on every Windows release.
+    if (length >= MAX_PATH)
+        length = MAX_PATH - 1;
+    modulePath[length] = '\0';
+    std::string path(modulePath, length);
+    const std::size_t slash = path.find_last_of('\\');
+    path.erase(slash == std::string::npos ? 0 : slash);
+    path += '\\';
+    path += fileName != nullptr ? fileName : "";
+    return path;
+}
+
+std::string ReadSettingString(const char* fileName, const char* section, const char* key)
+{
+    const std::string path = SettingsFilePath(fileName);
+    char buffer[1024] = "";
+    ::GetPrivateProfileStringA(section, key, "", buffer, sizeof(buffer), path.c_str());
+    buffer[sizeof(buffer) - 1] = '\0';
+    return buffer;
+}
+
+UINT ReadSettingInt(const char* fileName, const char* section, const char* key)
+{
+    const std::string path = SettingsFilePath(fileName);
+    return ::GetPrivateProfileIntA(section, key, -1, path.c_str());
+}
+
+bool SetIniValue(std::string& text, const char* section, const char* key, const char* value,
+                 std::size_t* firstChanged)
+{
+    if (section == nullptr || key == nullptr || value == nullptr || *key == '\0')
+        return false;
+    // Anything that would end the line early or be read as another section or key.
+    if (!FitsOnOneLine(section) || !FitsOnOneLine(key) || !FitsOnOneLine(value) ||
+        std::strchr(section, ']') != nullptr || std::strchr(key, '=') != nullptr || key[0] == '[')
+        return false;
+
+    const std::string original = text;
+    std::size_t pos = 0;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        pos = 3;
+
+    bool inSection = false;
+    std::size_t insertAt = std::string::npos;  // just after the matching section's header line
+    bool headerEndsFile = false;
+    while (pos < text.size()) {
+        std::size_t lineEnd = text.find('\n', pos);
+        const std::size_t next = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+        if (lineEnd == std::string::npos)
+            lineEnd = text.size();
+        std::size_t contentEnd = lineEnd;
+        if (contentEnd > pos && text[contentEnd - 1] == '\r')
+            --contentEnd;
+
+        std::size_t first = pos;
+        while (first < contentEnd && IsBlank(text[first]))
+            ++first;
+        if (first < contentEnd && text[first] == '[') {
+            if (inSection)
+                break;  // the reader only looks in the first matching section
+            const std::size_t close = text.rfind(']', contentEnd == 0 ? 0 : contentEnd - 1);
+            const std::size_t nameEnd = (close != std::string::npos && close > first) ? close : contentEnd;
+            if (TrimmedEqualsNoCase(text, first + 1, nameEnd, section)) {
+                inSection = true;
+                insertAt = next;
+                headerEndsFile = next == text.size() && lineEnd == text.size();
+            }
+        } else if (inSection) {
+            const std::size_t equals = text.find('=', first);
+            if (equals != std::string::npos && equals < contentEnd &&
+                TrimmedEqualsNoCase(text, first, equals, key)) {
+                text.replace(equals + 1, contentEnd - (equals + 1), value);
+                if (firstChanged != nullptr)
+                    *firstChanged = FirstDifference(original, text);
+                return true;
+            }
+        }
+        pos = next;
+    }
+
+    std::string line = std::string(key) + "=" + value + kLineEnd;
+    if (insertAt != std::string::npos) {
+        if (headerEndsFile)
+            line = kLineEnd + line;
+        text.insert(insertAt, line);
+    } else {
+        if (!text.empty() && text.back() != '\n')
+            text += kLineEnd;
+        text += "[" + std::string(section) + "]" + kLineEnd + line;
+    }
+    if (firstChanged != nullptr)
+        *firstChanged = FirstDifference(original, text);
+    return true;
+}
+
+namespace {
+
+bool RewriteSetting(const std::string& path, const char* section, const char* key, const char* value)
+{
+    CFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    std::string text;
+    if (!ReadWholeFile(file.Get(), text) || HasUtf16ByteOrderMark(text))
+        return false;
+    const std::size_t oldSize = text.size();
+    std::size_t firstChanged = 0;
+    if (!SetIniValue(text, section, key, value, &firstChanged))
+        return false;
+    if (firstChanged == text.size() && text.size() == oldSize)
+        return true;  // already stored
+
+    // Only the bytes from the first change on are written again.
+    LARGE_INTEGER offset{};
+    offset.QuadPart = static_cast<LONGLONG>(firstChanged);
+    if (!::SetFilePointerEx(file.Get(), offset, nullptr, FILE_BEGIN))
+        return false;
+    std::size_t done = firstChanged;
+    while (done < text.size()) {
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), text.data() + done, static_cast<DWORD>(text.size() - done), &written, nullptr) ||
+            written == 0)
+            return false;
+        done += written;
+    }
+    return ::SetEndOfFile(file.Get()) != FALSE;
+}
+
+}  // namespace
+
+// Not WritePrivateProfileStringA: the system's writer re-creates the whole file from what it
+// could parse, which drops everything after a NUL byte, re-encodes a file that starts like
+// UTF-16 and reflows every other line. Here only the value's own bytes change.
+BOOL WriteSettingString(const char* fileName, const char* section, const char* key, const char* value)
+{
+    const std::string path = SettingsFilePath(fileName);
+    if (!RewriteSetting(path, section, key, value))
+        return FALSE;
+    // The profile reader may keep the file cached; this drops its copy.
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    return TRUE;
+}

@@ -1,0 +1,58 @@
+// The panel dialog's tray members; the record and the click logic are in TrayIconRecord.cpp.
+#include "panel/KestrunDlg.h"
+#include "panel/TrayIcon.h"
+
+bool g_trayShown = false;
+
+void CKestrunDlg::AddTrayIcon()
+{
+    FillTrayIconData(m_trayIconData, m_hWnd, AfxGetInstanceHandle());
+    // When the icon already exists the shell refuses this; nothing else happens.
+    NotifyTrayIcon(NIM_ADD, m_trayIconData);
+    m_trayIconAdded = TRUE;
+}
+
+// For every way the panel ends, so that no stale icon stays behind; Exit has already
+// removed it by then.
+void CKestrunDlg::RemoveTrayIcon()
+{
+    if (!m_trayIconAdded)
+        return;
+    NotifyTrayIcon(NIM_DELETE, m_trayIconData);
+    m_trayIconAdded = FALSE;
+}
+
+LRESULT CKestrunDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    return HandleTrayNotify(m_hWnd, wParam, lParam, g_trayShown);
+}
+
+void CKestrunDlg::OnMenuShowPanel()
+{
+    ShowWindow(SW_SHOW);
+}
+
+void CKestrunDlg::OnMenuExit()
+{
+    NotifyTrayIcon(NIM_DELETE, m_trayIconData);
+    m_trayIconAdded = FALSE;
+    OnOK();
+}
+
+// A restarted shell has forgotten every icon; a hidden panel without one could be neither
+// shown nor ended.
+LRESULT CKestrunDlg::OnTaskbarCreated(WPARAM wParam, LPARAM lParam)
+{
+    // Should registration ever have failed, the map routes WM_NULL here: ignore it.
+    if (TaskbarCreatedMessage() == 0)
+        return 0;
+    if (m_trayIconAdded)
+        NotifyTrayIcon(NIM_ADD, m_trayIconData);
+    return 0;
+}
+
+UINT CKestrunDlg::TaskbarCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
