@@ -1,0 +1,98 @@
+// The library build follows the Windows version the program is told: Wine's per-program
+// version setting makes the probe see XP x64 / Server 2003 (5.2), Vista (6.0) or Windows 7.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <string>
+
+namespace {
+
+const char kProbe[] = "conflib_version_probe.exe";
+const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\conflib_version_probe.exe";
+
+std::string ExeDir()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+std::string Normalised(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
+    return path;
+}
+
+class WineVersion {
+public:
+    explicit WineVersion(const char* version)
+    {
+        RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &m_key, nullptr);
+        RegSetValueExA(m_key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>(strlen(version) + 1));
+    }
+    ~WineVersion()
+    {
+        RegDeleteValueA(m_key, "Version");
+        RegCloseKey(m_key);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
+    }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+// Runs the probe; returns its two output lines.
+bool RunProbe(std::string& version, std::string& loaded)
+{
+    const std::string dir = ExeDir();
+    const std::string outFile = dir + "conflib_version_probe.out";
+    DeleteFileA(outFile.c_str());
+    std::string command = "\"" + dir + kProbe + "\" \"" + outFile + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(pi.hProcess, &exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::ifstream in(outFile);
+    const bool ok = exitCode == 0 && std::getline(in, version) && std::getline(in, loaded);
+    in.close();
+    DeleteFileA(outFile.c_str());
+    return ok;
+}
+
+TEST(ConfLibVersion, WindowsVersionChoosesTheLibraryBuild)
+{
+    struct Case {
+        const char* wineVersion;
+        const char* reported;
+        const char* build;
+    } cases[] = {
+        {"winxp64", "5.2", "xp"},
+        {"win2003", "5.2", "xp"},
+        {"vista", "6.0", "vista"},
+        {"win7", "6.1", "vista"},
+    };
+    for (const Case& c : cases) {
+        WineVersion setting(c.wineVersion);
+        std::string version, loaded;
+        ASSERT_TRUE(RunProbe(version, loaded)) << c.wineVersion;
+        EXPECT_EQ(c.reported, version) << c.wineVersion;
+        const std::string expected =
+            Normalised(ExeDir() + "osConfLibFlie\\x64\\" + c.build + "\\osConfLib.dll");
+        EXPECT_EQ(expected, Normalised(loaded)) << c.wineVersion;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// Fixture for the in-process tests against the simulator: a fresh scenario, a stand-in panel
+// that is the application's main window, guarded exchange buffers, an observed message box.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/ConfLib.h"
+#include "driver/OutputSwitch.h"
+#include "framework/afxwin.h"
+#include "tests/driver/DriverTestSupport.h"
+
+namespace drivertest {
+
+inline std::vector<std::string>& MessageBoxTexts()
+{
+    static std::vector<std::string> texts;
+    return texts;
+}
+
+inline int RecordMessageBox(LPCSTR text, UINT type)
+{
+    MessageBoxTexts().push_back(std::string(text) + (type == MB_OK ? "" : " (not MB_OK)"));
+    return IDOK;
+}
+
+class DriverFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(LoadConfLib()) << "the simulator must lie under bin/osConfLibFlie";
+        ASSERT_TRUE(m_sim.Bind());
+        AfxGetApp()->m_pMainWnd = &m_mainWnd;
+        m_mainWnd.Attach(m_panel.hwnd());
+        g_outputDevice = DeviceRecord{};
+        g_secondaryDevice = DeviceRecord{};
+        MessageBoxTexts().clear();
+        g_featureMessageBox = RecordMessageBox;
+        m_buffers.FillAll(0xCC);   // as the dialog leaves them: never initialised
+    }
+    void TearDown() override
+    {
+        ShutdownDriverLibrary();
+        m_mainWnd.Detach();
+        AfxGetApp()->m_pMainWnd = nullptr;
+    }
+
+    // Loads the scenario and runs the start-up; the log then starts empty.
+    DriverStartup Start(const std::string& scenario)
+    {
+        EXPECT_EQ(0, m_sim.Load(scenario)) << scenario;
+        const DriverStartup result = StartDriverLibrary(m_buffers.bufs);
+        m_sim.ClearLog();
+        StateMessages().clear();
+        return result;
+    }
+
+    HWND dlg() const { return m_panel.hwnd(); }
+    ExchangeBuffers& bufs() { return m_buffers.bufs; }
+
+    Sim m_sim;
+    TestPanel m_panel;
+    GuardedBuffers m_buffers;
+    CWnd m_mainWnd;
+};
+
+}  // namespace drivertest
