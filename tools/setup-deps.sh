@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing Kestrun needs on Debian 12, if it is missing:
 # the mingw-w64 cross compiler, CMake, Wine (64-bit), Xvfb, GoogleTest's sources and
-# ImageMagick for screenshots.
+# ImageMagick for screenshots; fonts-wine gives Wine its Tahoma, which "MS Shell Dlg" maps to
+# (without it the dialog falls back to a wider face and its controls overrun the skin).
 set -eu
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest imagemagick xdotool)
+packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth googletest imagemagick xdotool)
 
 missing=()
 for p in "${packages[@]}"; do
