@@ -390,4 +390,56 @@ TEST(ArtworkCursor, HandCursorIs16ColoursWithItsHotSpotOnTheFingertip) {
     }
 }
 
+// The artwork places each control's picture where the panel dialog puts the control. The
+// generator assumes one dialog unit is 3/2 px across and 13/8 px down; if the real dialog disagrees,
+// the skin's captions and plain areas no longer line up with the controls (rerun the generator with
+// the measured factors).
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+struct DialogWindow {
+    HWND hwnd;
+    explicit DialogWindow(HWND h) : hwnd(h) {}
+    ~DialogWindow() { if (hwnd) DestroyWindow(hwnd); }
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+};
+
+TEST(ArtworkPlacement, ControlsLandWhereTheSkinLeavesRoomForThem) {
+    struct Place { int id; int x; int y; };
+    const Place places[] = {
+        {1002, 143, 268}, {1005, 287, 268}, {1003, 191, 268}, {1006, 335, 268}, {1007, 383, 268},
+        {1004, 239, 268}, {1009, 195, 229}, {1008, 143, 229}, {1015, 53, 50}, {1020, 527, 265},
+        {1021, 455, 52}, {1022, 516, 52}, {1023, 494, 276}, {1024, 54, 117}, {1026, 54, 164},
+        {1014, 248, 229},
+    };
+    DialogWindow dlg(CreateDialogParamA(Module(), MAKEINTRESOURCEA(IDD_KESTRUN_DIALOG), nullptr, PlainDialogProc, 0));
+    ASSERT_NE(dlg.hwnd, nullptr);
+    // Base units 6 x 13 need "MS Shell Dlg" to resolve to Tahoma; Wine's copy comes with the
+    // fonts-wine package, and without it Wine falls back to a wider face (base units 7 x 13) that
+    // pushes the sliders and the mute indicator off the 600-pixel skin.
+    RECT base{0, 0, 4, 8};
+    MapDialogRect(dlg.hwnd, &base);
+    char face[LF_FACESIZE] = "";
+    if (HDC dc = GetDC(dlg.hwnd)) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dlg.hwnd, WM_GETFONT, 0, 0)));
+        GetTextFaceA(dc, sizeof(face), face);
+        SelectObject(dc, old);
+        ReleaseDC(dlg.hwnd, dc);
+    }
+    SCOPED_TRACE("dialog base units " + std::to_string(base.right) + " x " + std::to_string(base.bottom) +
+                 ", font face '" + face + "'");
+    EXPECT_EQ(base.right, 6);
+    EXPECT_EQ(base.bottom, 13);
+    for (const Place& p : places) {
+        SCOPED_TRACE("control " + std::to_string(p.id));
+        HWND ctl = GetDlgItem(dlg.hwnd, p.id);
+        ASSERT_NE(ctl, nullptr);
+        RECT r{};
+        GetWindowRect(ctl, &r);
+        MapWindowPoints(nullptr, dlg.hwnd, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, p.x);
+        EXPECT_EQ(r.top, p.y);
+    }
+}
+
 }  // namespace
