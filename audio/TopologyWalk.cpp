@@ -60,22 +60,23 @@ HRESULT GetHardwareDeviceTopology(IMMDevice* device, IDeviceTopology** topology)
     if (FAILED(hr))
         return hr;
     ComPtr<IConnector> endpointConnector;
-    hr = Checked(endpointTopology->GetConnector(0, endpointConnector.GetAddressOf()),
-                 endpointConnector.Get());
+    hr = endpointTopology->GetConnector(0, endpointConnector.GetAddressOf());
+    hr = Checked(hr, endpointConnector.Get());
     if (FAILED(hr))
         return hr;
     ComPtr<IConnector> adapterConnector;
-    hr = Checked(endpointConnector->GetConnectedTo(adapterConnector.GetAddressOf()),
-                 adapterConnector.Get());
+    hr = endpointConnector->GetConnectedTo(adapterConnector.GetAddressOf());
+    hr = Checked(hr, adapterConnector.Get());
     if (FAILED(hr))
         return hr;
     ComPtr<IPart> adapterPart;
-    hr = Checked(adapterConnector.As(&adapterPart), adapterPart.Get());
+    hr = adapterConnector.As(&adapterPart);
+    hr = Checked(hr, adapterPart.Get());
     if (FAILED(hr))
         return hr;
     ComPtr<IDeviceTopology> adapterTopology;
-    hr = Checked(GetPartTopology(adapterPart.Get(), adapterTopology.GetAddressOf()),
-                 adapterTopology.Get());
+    hr = GetPartTopology(adapterPart.Get(), adapterTopology.GetAddressOf());
+    hr = Checked(hr, adapterTopology.Get());
     if (FAILED(hr))
         return hr;
     *topology = adapterTopology.Detach();
@@ -94,7 +95,8 @@ HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpoi
     if (FAILED(hr))
         return hr;
     ComPtr<IMMDevice> device;
-    hr = Checked(enumerator->GetDevice(endpointId, device.GetAddressOf()), device.Get());
+    hr = enumerator->GetDevice(endpointId, device.GetAddressOf());
+    hr = Checked(hr, device.Get());
     if (FAILED(hr))
         return hr;
     ComPtr<IDeviceTopology> adapterTopology;
@@ -112,11 +114,13 @@ HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpoi
         if (IsSkippedSubunit(i))
             continue;
         ComPtr<SubunitInterface> subunit;
-        hr = Checked(adapterTopology->GetSubunit(i, subunit.GetAddressOf()), subunit.Get());
+        hr = adapterTopology->GetSubunit(i, subunit.GetAddressOf());
+        hr = Checked(hr, subunit.Get());
         if (FAILED(hr))
             break;
         ComPtr<IPart> part;
-        hr = Checked(subunit.As(&part), part.Get());
+        hr = subunit.As(&part);
+        hr = Checked(hr, part.Get());
         if (FAILED(hr))
             break;
         for (const IID* control : kControlInterfaces) {

@@ -1,0 +1,267 @@
+#include "audio/NotificationSinks.h"
+
+#include "audio/PanelEventContext.h"
+#include "panel/PanelMessages.h"
+#include "sim/coreaudio/SimControl.h"
+#include "tests/audio/AudioTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <thread>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+const GUID kMixerContext = {0x6D697865, 0x7200, 0x4B65, {0x73, 0x74, 0x72, 0x75, 0x6E, 0x53, 0x49, 0x4D}};
+
+// Each sink is created with one reference; the test gives it back at the end.
+template <class Sink>
+struct SinkHolder {
+    Sink* sink = new Sink();
+    ~SinkHolder() { sink->Release(); }
+};
+
+template <class Sink>
+void ExpectIUnknownBehaviour(REFIID own, REFIID foreign)
+{
+    SinkHolder<Sink> holder;
+    Sink* sink = holder.sink;
+
+    const IID* const offered[] = {&__uuidof(IUnknown), &own};
+    for (const IID* iid : offered) {
+        void* object = nullptr;
+        EXPECT_EQ(S_OK, sink->QueryInterface(*iid, &object));
+        EXPECT_EQ(static_cast<void*>(sink), object);
+        // The query added a reference: 1 (creation) + 1 (query) + 1 (this AddRef).
+        EXPECT_EQ(3u, sink->AddRef());
+        EXPECT_EQ(2u, sink->Release());
+        EXPECT_EQ(1u, sink->Release());
+    }
+    const IID* const refused[] = {&foreign, &__uuidof(IDispatch), &__uuidof(IMarshal)};
+    for (const IID* iid : refused) {
+        void* object = reinterpret_cast<void*>(1);
+        EXPECT_EQ(E_NOINTERFACE, sink->QueryInterface(*iid, &object));
+        EXPECT_EQ(nullptr, object);
+    }
+    EXPECT_EQ(E_POINTER, sink->QueryInterface(own, nullptr));
+    EXPECT_EQ(2u, sink->AddRef());
+    EXPECT_EQ(1u, sink->Release());
+}
+
+TEST(SinkIUnknownTest, OffersOnlyIUnknownAndItsOwnInterface)
+{
+    ExpectIUnknownBehaviour<CAudioEndpointVolumeCallback>(__uuidof(IAudioEndpointVolumeCallback),
+                                                          __uuidof(IControlChangeNotify));
+    ExpectIUnknownBehaviour<CControlChangeNotify>(__uuidof(IControlChangeNotify),
+                                                  __uuidof(IAudioEndpointVolumeCallback));
+    ExpectIUnknownBehaviour<CMMNotificationClient>(__uuidof(IMMNotificationClient),
+                                                   __uuidof(IAudioEndpointVolumeCallback));
+}
+
+class SinkPostingTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        WritePanelEventContext();
+        CollectPosted(0);  // nothing left over from earlier tests
+    }
+};
+
+TEST_F(SinkPostingTest, VolumeSinkIgnoresOnlyThePanelsOwnContext)
+{
+    SinkHolder<CAudioEndpointVolumeCallback> holder;
+    holder.sink->SetEventContext(g_panelEventContext);
+    AUDIO_VOLUME_NOTIFICATION_DATA data = {};
+    data.guidEventContext = g_panelEventContext;
+    data.nChannels = 1;
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
+    EXPECT_TRUE(CollectPosted().empty());
+
+    // One differing byte is a foreign change.
+    data.guidEventContext.Data4[7] ^= 1;
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
+    data.guidEventContext = kMixerContext;
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
+    const auto posted = CollectPosted();
+    ASSERT_EQ(2u, posted.size());
+    for (const PostedMessage& m : posted) {
+        EXPECT_EQ(static_cast<UINT>(WM_VOLUME_REFRESH), m.message);
+        EXPECT_EQ(0u, m.wParam);
+        EXPECT_EQ(0, m.lParam);
+    }
+}
+
+TEST_F(SinkPostingTest, ControlChangeSinkTreatsANullContextAsForeign)
+{
+    SinkHolder<CControlChangeNotify> holder;
+    holder.sink->SetEventContext(g_panelEventContext);
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(1234, &g_panelEventContext));
+    EXPECT_TRUE(CollectPosted().empty());
+
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(1234, nullptr));
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(GetCurrentProcessId(), &kMixerContext));
+    const auto posted = CollectPosted();
+    EXPECT_EQ((std::vector<WPARAM>{1, 1}), VolumeRefreshes(posted));
+    EXPECT_EQ(2u, posted.size());
+}
+
+struct ChangeCase {
+    const wchar_t* deviceId;
+    std::vector<LPARAM> posted;
+    const char* name;  // what the sink keeps for the record
+};
+
+const char kNamedEndpoints[] =
+    "endpoint {spdif} render active 2 SPDIF Interface\n"
+    "endpoint {s-pdif} render active 2 S/PDIF (Lumirel USB Audio Device)\n"
+    "endpoint {speakers} render active 2 Speakers (Lumirel USB Audio Device)\n"
+    "endpoint {both} render active 2 SPDIF and speaker out\n"
+    "endpoint {lower} render active 2 front speaker\n"
+    "endpoint {noname} render active 2 SPDIF hidden\n"
+    "fail noname\n";
+
+TEST_F(SinkPostingTest, DefaultChangePostsByCaseSensitiveKeywords)
+{
+    LoadScenario(kNamedEndpoints);
+    const ChangeCase cases[] = {
+        {L"{spdif}", {0}, "SPDIF Interface"},
+        {L"{s-pdif}", {0}, "S/PDIF (Lumirel USB Audio Device)"},
+        {L"{speakers}", {}, "Speakers (Lumirel USB Audio Device)"},  // capital S
+        {L"{both}", {0, 1}, "SPDIF and speaker out"},
+        {L"{lower}", {1}, "front speaker"},
+        {L"{noname}", {}, ""},
+        {L"{unknown}", {}, ""},
+        {nullptr, {}, ""},  // no default endpoint left
+    };
+    SinkHolder<CMMNotificationClient> holder;
+    for (const ChangeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Flow and role play no part.
+        EXPECT_EQ(S_OK, holder.sink->OnDefaultDeviceChanged(eCapture, eCommunications, c.deviceId));
+        EXPECT_EQ(c.posted, OutputChanges(CollectPosted()));
+        EXPECT_EQ(c.name, holder.sink->DeviceName());
+    }
+}
+
+TEST_F(SinkPostingTest, OtherDeviceCallbacksOnlyLookTheNameUp)
+{
+    LoadScenario(kNamedEndpoints);
+    SinkHolder<CMMNotificationClient> holder;
+    const PROPERTYKEY key = {};
+    EXPECT_EQ(S_OK, holder.sink->OnDeviceAdded(L"{spdif}"));
+    EXPECT_EQ("SPDIF Interface", holder.sink->DeviceName());
+    EXPECT_EQ(S_OK, holder.sink->OnDeviceStateChanged(L"{both}", DEVICE_STATE_UNPLUGGED));
+    EXPECT_EQ("SPDIF and speaker out", holder.sink->DeviceName());
+    EXPECT_EQ(S_OK, holder.sink->OnPropertyValueChanged(L"{lower}", key));
+    EXPECT_EQ(S_OK, holder.sink->OnDeviceRemoved(L"{gone}"));
+    EXPECT_EQ("", holder.sink->DeviceName());
+    EXPECT_TRUE(CollectPosted().empty());
+}
+
+TEST_F(SinkPostingTest, LookUpOnAThreadWithoutComLeavesItUninitialised)
+{
+    LoadScenario(kNamedEndpoints);
+    SinkHolder<CMMNotificationClient> holder;
+    HRESULT lookup = E_FAIL;
+    HRESULT afterwards = E_FAIL;
+    std::string name;
+    std::thread worker([&] {
+        lookup = holder.sink->LookupDeviceName(L"{s-pdif}", name);
+        // S_OK again means the look-up's CoInitialize was balanced by its CoUninitialize.
+        afterwards = CoInitialize(nullptr);
+        if (SUCCEEDED(afterwards))
+            CoUninitialize();
+    });
+    worker.join();
+    EXPECT_EQ(S_OK, lookup);
+    EXPECT_EQ("S/PDIF (Lumirel USB Audio Device)", name);
+    EXPECT_EQ(S_OK, afterwards);
+}
+
+// Two callbacks of one sink at the same time must each act on the name their own look-up
+// found; a shared name would let one post the other's message.
+TEST_F(SinkPostingTest, ConcurrentDefaultChangesEachUseTheirOwnName)
+{
+    LoadScenario(kNamedEndpoints);
+    SinkHolder<CMMNotificationClient> holder;  // its enumerator is created by the race below
+    constexpr int kRounds = 150;
+    std::atomic<int> ready{0};
+    auto run = [&](const wchar_t* id) {
+        ++ready;
+        while (ready.load() < 2) {
+        }
+        for (int i = 0; i < kRounds; ++i)
+            holder.sink->OnDefaultDeviceChanged(eRender, eMultimedia, id);
+    };
+    std::thread spdif(run, L"{spdif}");
+    std::thread speaker(run, L"{lower}");
+    spdif.join();
+    speaker.join();
+
+    int spdifPosts = 0;
+    int speakerPosts = 0;
+    for (LPARAM output : OutputChanges(CollectPosted())) {
+        if (output == 0)
+            ++spdifPosts;
+        else if (output == 1)
+            ++speakerPosts;
+    }
+    EXPECT_EQ(kRounds, spdifPosts);
+    EXPECT_EQ(kRounds, speakerPosts);
+}
+
+// The same checks with the simulator delivering the changes on its own thread, as Core Audio
+// does.
+class DeliveredNotificationTest : public SinkPostingTest {
+protected:
+    void TearDown() override
+    {
+        for (IUnknown* sink : m_registered) {
+            UnregisterEverywhere(sink);
+            sink->Release();
+        }
+    }
+
+    template <class Sink>
+    Sink* Keep(Sink* sink)
+    {
+        m_registered.push_back(sink);
+        return sink;
+    }
+
+    std::vector<IUnknown*> m_registered;
+};
+
+TEST_F(DeliveredNotificationTest, PanelChangeIsNotEchoedButTheMixersIs)
+{
+    LoadScenario("endpoint {spdif} render active 2 SPDIF Interface (Lumirel)\n"
+                 "endpoint {mic} capture active 1 Lumirel Line In\n");
+    auto* sink = Keep(new CAudioEndpointVolumeCallback());
+    sink->SetEventContext(g_panelEventContext);
+    for (const wchar_t* id : {L"{spdif}", L"{mic}"}) {
+        ComPtr<IMMDeviceEnumerator> enumerator;
+        ASSERT_EQ(S_OK, CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
+                                         IID_PPV_ARGS(enumerator.GetAddressOf())));
+        ComPtr<IMMDevice> device;
+        ASSERT_EQ(S_OK, enumerator->GetDevice(id, device.GetAddressOf()));
+        ComPtr<IAudioEndpointVolume> volume;
+        ASSERT_EQ(S_OK, device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                         reinterpret_cast<void**>(volume.GetAddressOf())));
+        ASSERT_EQ(S_OK, volume->RegisterControlChangeNotify(sink));
+    }
+
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"{spdif}", 0, 0.3f, g_panelEventContext));
+    ASSERT_EQ(S_OK, CoreAudioSim::SetMute(L"{spdif}", true, g_panelEventContext));
+    EXPECT_TRUE(CollectPosted().empty());
+
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"{spdif}", 0, 0.6f, kMixerContext));
+    EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
+    // A change on a capture endpoint refreshes the panel too.
+    ASSERT_EQ(S_OK, CoreAudioSim::SetMute(L"{mic}", true, kMixerContext));
+    EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
+}
+
+}  // namespace
