@@ -13,5 +13,6 @@ trap cleanup EXIT
 
 echo "Preparing the test Wine prefix..."
 "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
+wineserver -p   # one Wine server for the whole run
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
