@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <iterator>
 #include <cstring>
 #include <memory>
 #include <ostream>
@@ -150,13 +152,37 @@ const BitmapCase kBitmaps[] = {
     {IDB_SLIDER_RIGHT_SPAN, 50, 208}, {IDB_SLIDER_RIGHT_CHANNEL, 50, 208},
 };
 
-// Normal (or off) image, then the lit one.
-const std::pair<int, int> kKeyPairs[] = {
-    {IDB_DEPTH_16, IDB_DEPTH_16_SEL}, {IDB_DEPTH_24, IDB_DEPTH_24_SEL}, {IDB_DEPTH_32, IDB_DEPTH_32_SEL},
-    {IDB_RATE_44K1, IDB_RATE_44K1_SEL}, {IDB_RATE_48K, IDB_RATE_48K_SEL}, {IDB_RATE_88K2, IDB_RATE_88K2_SEL},
-    {IDB_RATE_96K, IDB_RATE_96K_SEL}, {IDB_RATE_176K4, IDB_RATE_176K4_SEL}, {IDB_RATE_192K, IDB_RATE_192K_SEL},
-    {IDB_POWER, IDB_POWER_SEL}, {IDB_OUTPUT_SPDIF, IDB_OUTPUT_SPDIF_SEL},
-    {IDB_OUTPUT_SPEAKER, IDB_OUTPUT_SPEAKER_SEL}, {IDB_MUTE_OFF, IDB_MUTE_ON}, {IDB_LINK_OFF, IDB_LINK_ON},
+// Each picture belongs to one control: its normal (off, or empty-wedge) image, its lit (on, or
+// filled-wedge) image, and where template 102 puts the control on the skin, in pixels. The
+// positions follow from one dialog unit = 3/2 px across and 13/8 px down (base units 6 x 13).
+struct ControlArt {
+    int control;
+    int normal;
+    int lit;
+    int x;
+    int y;
+};
+
+const ControlArt kKeys[] = {
+    {1008, IDB_DEPTH_16, IDB_DEPTH_16_SEL, 143, 229},
+    {1009, IDB_DEPTH_24, IDB_DEPTH_24_SEL, 195, 229},
+    {1014, IDB_DEPTH_32, IDB_DEPTH_32_SEL, 248, 229},
+    {1002, IDB_RATE_44K1, IDB_RATE_44K1_SEL, 143, 268},
+    {1003, IDB_RATE_48K, IDB_RATE_48K_SEL, 191, 268},
+    {1004, IDB_RATE_88K2, IDB_RATE_88K2_SEL, 239, 268},
+    {1005, IDB_RATE_96K, IDB_RATE_96K_SEL, 287, 268},
+    {1006, IDB_RATE_176K4, IDB_RATE_176K4_SEL, 335, 268},
+    {1007, IDB_RATE_192K, IDB_RATE_192K_SEL, 383, 268},
+    {1015, IDB_POWER, IDB_POWER_SEL, 53, 50},
+    {1024, IDB_OUTPUT_SPDIF, IDB_OUTPUT_SPDIF_SEL, 54, 117},
+    {1026, IDB_OUTPUT_SPEAKER, IDB_OUTPUT_SPEAKER_SEL, 54, 164},
+    {1020, IDB_MUTE_OFF, IDB_MUTE_ON, 527, 265},
+    {1023, IDB_LINK_OFF, IDB_LINK_ON, 494, 276},
+};
+
+const ControlArt kSliders[] = {
+    {1021, IDB_SLIDER_LEFT_SPAN, IDB_SLIDER_LEFT_CHANNEL, 455, 52},
+    {1022, IDB_SLIDER_RIGHT_SPAN, IDB_SLIDER_RIGHT_CHANNEL, 516, 52},
 };
 
 TEST(ArtworkBitmaps, EveryBitmapIsAnUncompressedBottomUp24BitImageOfItsControlsSize) {
@@ -226,17 +252,25 @@ TEST(ArtworkSkin, DisplayWindowIsPaleBlueAndTheFaceLightGrey) {
     EXPECT_NEAR(GetBValue(face), 193, 14);
 }
 
-TEST(ArtworkKeys, CornersCarryTheFaceColour) {
-    for (auto [normal, lit] : kKeyPairs) {
-        for (int id : {normal, lit}) {
+bool NearFace(COLORREF c) {
+    return std::abs(GetRValue(c) - 194) <= 16 && std::abs(GetGValue(c) - 192) <= 16 &&
+           std::abs(GetBValue(c) - 193) <= 16;
+}
+
+// The corners show the skin's own face pixels, so a key sits on the face without a visible box.
+TEST(ArtworkKeys, CornersContinueTheSkinUnderTheKey) {
+    Pixels skin = LoadPixels(IDB_SKIN);
+    ASSERT_FALSE(skin.bytes.empty());
+    for (const ControlArt& k : kKeys) {
+        for (int id : {k.normal, k.lit}) {
             SCOPED_TRACE("bitmap " + std::to_string(id));
             Pixels px = LoadPixels(id);
             ASSERT_FALSE(px.bytes.empty());
             const int w = px.width - 1, h = px.height - 1;
-            EXPECT_EQ(px.Colour(0, 0), kFace);
-            EXPECT_EQ(px.Colour(w, 0), kFace);
-            EXPECT_EQ(px.Colour(0, h), kFace);
-            EXPECT_EQ(px.Colour(w, h), kFace);
+            for (POINT c : {POINT{0, 0}, POINT{w, 0}, POINT{0, h}, POINT{w, h}}) {
+                EXPECT_TRUE(NearFace(px.Colour(c.x, c.y))) << "corner " << c.x << "," << c.y;
+                EXPECT_EQ(px.Colour(c.x, c.y), skin.Colour(k.x + c.x, k.y + c.y)) << "corner " << c.x << "," << c.y;
+            }
         }
     }
 }
@@ -254,9 +288,9 @@ double Blueness(const Pixels& px) {
 }
 
 TEST(ArtworkKeys, LitImageIsBlueAndTheNormalOneIsNot) {
-    for (auto [normal, lit] : kKeyPairs) {
-        SCOPED_TRACE("pair " + std::to_string(normal) + "/" + std::to_string(lit));
-        Pixels off = LoadPixels(normal), on = LoadPixels(lit);
+    for (const ControlArt& k : kKeys) {
+        SCOPED_TRACE("control " + std::to_string(k.control));
+        Pixels off = LoadPixels(k.normal), on = LoadPixels(k.lit);
         ASSERT_FALSE(off.bytes.empty());
         ASSERT_FALSE(on.bytes.empty());
         EXPECT_LT(Blueness(off), 30.0);
@@ -265,11 +299,11 @@ TEST(ArtworkKeys, LitImageIsBlueAndTheNormalOneIsNot) {
 }
 
 TEST(ArtworkSliders, FilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeamlessly) {
-    const std::pair<int, int> sliders[] = {{IDB_SLIDER_LEFT_SPAN, IDB_SLIDER_LEFT_CHANNEL},
-                                           {IDB_SLIDER_RIGHT_SPAN, IDB_SLIDER_RIGHT_CHANNEL}};
-    for (auto [spanId, channelId] : sliders) {
-        SCOPED_TRACE("slider " + std::to_string(channelId));
-        Pixels span = LoadPixels(spanId), channel = LoadPixels(channelId);
+    Pixels skin = LoadPixels(IDB_SKIN);
+    ASSERT_FALSE(skin.bytes.empty());
+    for (const ControlArt& sl : kSliders) {
+        SCOPED_TRACE("slider " + std::to_string(sl.control));
+        Pixels span = LoadPixels(sl.normal), channel = LoadPixels(sl.lit);
         ASSERT_EQ(span.width, channel.width);
         ASSERT_EQ(span.height, channel.height);
         ASSERT_FALSE(span.bytes.empty());
@@ -277,9 +311,12 @@ TEST(ArtworkSliders, FilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeamlessly)
 
         std::vector<int> differing(channel.height, 0);
         for (int y = 0; y < channel.height; ++y) {
-            // Outside the wedge both images are the same, so the boundary leaves no seam.
-            EXPECT_EQ(span.At(0, y), channel.At(0, y)) << "row " << y;
-            EXPECT_EQ(span.At(channel.width - 1, y), channel.At(channel.width - 1, y)) << "row " << y;
+            // Outside the wedge both images are the skin itself, so neither the boundary between
+            // them nor the control's edge shows a seam.
+            for (int x : {0, channel.width - 1}) {
+                EXPECT_EQ(span.Colour(x, y), skin.Colour(sl.x + x, sl.y + y)) << x << "," << y;
+                EXPECT_EQ(channel.Colour(x, y), skin.Colour(sl.x + x, sl.y + y)) << x << "," << y;
+            }
             for (int x = 0; x < channel.width; ++x)
                 if (span.At(x, y) != channel.At(x, y)) ++differing[y];
         }
@@ -405,13 +442,6 @@ struct DialogWindow {
 };
 
 TEST(ArtworkPlacement, ControlsLandWhereTheSkinLeavesRoomForThem) {
-    struct Place { int id; int x; int y; };
-    const Place places[] = {
-        {1002, 143, 268}, {1005, 287, 268}, {1003, 191, 268}, {1006, 335, 268}, {1007, 383, 268},
-        {1004, 239, 268}, {1009, 195, 229}, {1008, 143, 229}, {1015, 53, 50}, {1020, 527, 265},
-        {1021, 455, 52}, {1022, 516, 52}, {1023, 494, 276}, {1024, 54, 117}, {1026, 54, 164},
-        {1014, 248, 229},
-    };
     DialogWindow dlg(CreateDialogParamA(Module(), MAKEINTRESOURCEA(IDD_KESTRUN_DIALOG), nullptr, PlainDialogProc, 0));
     ASSERT_NE(dlg.hwnd, nullptr);
     // Base units 6 x 13 need "MS Shell Dlg" to resolve to Tahoma; Wine's copy comes with the
@@ -430,9 +460,11 @@ TEST(ArtworkPlacement, ControlsLandWhereTheSkinLeavesRoomForThem) {
                  ", font face '" + face + "'");
     EXPECT_EQ(base.right, 6);
     EXPECT_EQ(base.bottom, 13);
-    for (const Place& p : places) {
-        SCOPED_TRACE("control " + std::to_string(p.id));
-        HWND ctl = GetDlgItem(dlg.hwnd, p.id);
+    std::vector<ControlArt> places(std::begin(kKeys), std::end(kKeys));
+    places.insert(places.end(), std::begin(kSliders), std::end(kSliders));
+    for (const ControlArt& p : places) {
+        SCOPED_TRACE("control " + std::to_string(p.control));
+        HWND ctl = GetDlgItem(dlg.hwnd, p.control);
         ASSERT_NE(ctl, nullptr);
         RECT r{};
         GetWindowRect(ctl, &r);

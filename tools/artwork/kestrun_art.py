@@ -264,10 +264,11 @@ def embossed_text(draw, pos, text, fnt, fill, anchor, light=(226, 226, 228), off
 
 # --------------------------------------------------------------------------------------------------
 # Keys and indicators (drawn at SS x, returned at 1 x)
-def key_base(size, lit, radius=6):
-    """A rounded, bevelled metal key sunk into the grey face; blue when lit."""
+def key_base(size, lit, bg, radius=6):
+    """A rounded, bevelled metal key sunk into the grey face; blue when lit. bg is the skin under
+    the key, so that the face around the key continues the skin's brushed texture."""
     w, h = size[0] * SS, size[1] * SS
-    img = Image.new("RGB", (w, h), FACE)
+    img = bg.resize((w, h), Image.BICUBIC)
     r = radius * SS
     # recess around the key: darker ring that fades into the face
     well = rounded_mask((w, h), (0, 0, w - 1, h - 1), r + SS)
@@ -301,16 +302,16 @@ def key_base(size, lit, radius=6):
     return img, cap_box
 
 
-def face_corners(img, radius=6):
-    """Pure face colour at the corners, so the key sits on the skin without a visible box."""
+def face_corners(img, bg, radius=6):
+    """The skin's own pixels at the corners, so the key sits on the face without a visible box."""
     w, h = img.size
     outside = ImageChops.invert(rounded_mask((w, h), (0, 0, w - 1, h - 1), radius))
-    img.paste(FACE, (0, 0), outside)
+    img.paste(bg, (0, 0), outside)
     return img
 
 
-def label_key(size, text, lit, font_px):
-    img, cap = key_base(size, lit)
+def label_key(size, text, lit, font_px, bg):
+    img, cap = key_base(size, lit, bg)
     d = ImageDraw.Draw(img)
     cx = (cap[0] + cap[2]) / 2
     cy = (cap[1] + cap[3]) / 2 + SS * 0.5
@@ -320,7 +321,7 @@ def label_key(size, text, lit, font_px):
         d.text((cx, cy), text, font=fnt, fill=(254, 254, 254), anchor="mm")
     else:
         embossed_text(d, (cx, cy), text, fnt, TEXT_DIM, "mm", light=(242, 242, 244), offset=SS * 0.7)
-    return face_corners(clamp_face(down(img)))
+    return face_corners(clamp_face(down(img)), bg)
 
 
 def symbol_colour(lit):
@@ -345,8 +346,8 @@ def draw_speaker(d, c, s, colour, waves=True):
             d.arc(box, start=-45, end=45, fill=colour, width=max(1, int(s * 0.8)))
 
 
-def symbol_key(size, lit, painter):
-    img, cap = key_base(size, lit)
+def symbol_key(size, lit, painter, bg):
+    img, cap = key_base(size, lit, bg)
     d = ImageDraw.Draw(img)
     c = ((cap[0] + cap[2]) / 2, (cap[1] + cap[3]) / 2)
     colour = symbol_colour(lit)
@@ -355,7 +356,7 @@ def symbol_key(size, lit, painter):
     else:
         painter(d, (c[0], c[1] + SS * 0.7), (14, 70, 160))
     painter(d, c, colour)
-    return face_corners(clamp_face(down(img)))
+    return face_corners(clamp_face(down(img)), bg)
 
 
 def power_painter(d, c, colour):
@@ -409,7 +410,7 @@ def link_painter(d, c, colour):
 # --------------------------------------------------------------------------------------------------
 # Slider wedges: narrow at the bottom (silence), wide at the top (full level), in LED segments.
 WEDGE_X0 = 6
-WEDGE_TOP_W, WEDGE_BOTTOM_W = 38, 6
+WEDGE_TOP_W, WEDGE_BOTTOM_W = 34, 6
 
 
 def wedge_width(y, h):
@@ -417,41 +418,54 @@ def wedge_width(y, h):
     return WEDGE_TOP_W + (WEDGE_BOTTOM_W - WEDGE_TOP_W) * t
 
 
-def slider_image(size, filled):
+def slider_image(size, filled, bg):
+    """bg is the skin under the slider: outside its slot the image is the skin itself."""
     w, h = size
-    img = Image.new("RGB", (w * SS, h * SS), FACE)
+    img = bg.resize((w * SS, h * SS), Image.BICUBIC)
     d = ImageDraw.Draw(img)
+    drawn = Image.new("L", img.size, 0)
+    dm = ImageDraw.Draw(drawn)
+
+    def poly(points, fill):
+        pts = [(x * SS, y * SS) for x, y in points]
+        d.polygon(pts, fill=fill)
+        dm.polygon(pts, fill=255)
+
+    def line(points, fill):
+        d.line(points, fill=fill, width=SS)
+        dm.line(points, fill=255, width=SS)
+
     # the recessed slot that holds the ladder
-    slot = [(WEDGE_X0 - 2, 0), (WEDGE_X0 + WEDGE_TOP_W + 3, 0),
-            (WEDGE_X0 + WEDGE_BOTTOM_W + 3, h), (WEDGE_X0 - 2, h)]
-    d.polygon([(x * SS, y * SS) for x, y in slot], fill=(120, 120, 126))
-    inner = [(WEDGE_X0 - 1, 0), (WEDGE_X0 + WEDGE_TOP_W + 1.5, 0),
-             (WEDGE_X0 + WEDGE_BOTTOM_W + 1.5, h), (WEDGE_X0 - 1, h)]
-    d.polygon([(x * SS, y * SS) for x, y in inner], fill=(64, 66, 74))
+    poly([(WEDGE_X0 - 2, 0), (WEDGE_X0 + WEDGE_TOP_W + 3, 0),
+          (WEDGE_X0 + WEDGE_BOTTOM_W + 3, h), (WEDGE_X0 - 2, h)], (120, 120, 126))
+    poly([(WEDGE_X0 - 1, 0), (WEDGE_X0 + WEDGE_TOP_W + 1.5, 0),
+          (WEDGE_X0 + WEDGE_BOTTOM_W + 1.5, h), (WEDGE_X0 - 1, h)], (64, 66, 74))
     seg, gap = 3, 1
     y = 0
     while y < h:
         y1 = min(h, y + seg)
         wt = wedge_width(y, h)
         wb = wedge_width(y1, h)
-        quad = [(WEDGE_X0, y), (WEDGE_X0 + wt, y), (WEDGE_X0 + wb, y1), (WEDGE_X0, y1)]
         t = 1 - (y + y1) / 2 / h  # 0 at the bottom, 1 at the top
         if filled:
             col = lerp((20, 84, 224), (40, 226, 255), t)
         else:
             col = lerp((150, 152, 160), (172, 174, 182), t)
-        d.polygon([(x * SS, yy * SS) for x, yy in quad], fill=col)
+        poly([(WEDGE_X0, y), (WEDGE_X0 + wt, y), (WEDGE_X0 + wb, y1), (WEDGE_X0, y1)], col)
         y = y1 + gap
     # a faint highlight along the right edge of the slot, where light meets the bevel
-    d.line([((WEDGE_X0 + WEDGE_TOP_W + 3) * SS, 0), ((WEDGE_X0 + WEDGE_BOTTOM_W + 3) * SS, h * SS)],
-           fill=(226, 226, 230), width=SS)
-    # scale ticks at the right: every 10 %
+    line([((WEDGE_X0 + WEDGE_TOP_W + 3) * SS, 0), ((WEDGE_X0 + WEDGE_BOTTOM_W + 3) * SS, h * SS)],
+         (226, 226, 230))
+    # scale ticks beside the slope: every 10 %, longer at 0, 50 and 100 %
     for i in range(11):
-        ty = round(i * (h - 1) / 10)
-        tx = WEDGE_X0 + WEDGE_TOP_W + 5
-        d.line((tx * SS, ty * SS + SS // 2, (tx + (4 if i % 5 == 0 else 2)) * SS, ty * SS + SS // 2),
-               fill=(98, 100, 108), width=SS)
-    return clamp_face(down(img))
+        ty = min(h - 1, round(i * h / 10))
+        tx = WEDGE_X0 + wedge_width(ty, h) + 4
+        line([(tx * SS, ty * SS + SS // 2), ((tx + (4 if i % 5 == 0 else 2.5)) * SS, ty * SS + SS // 2)],
+             (78, 80, 90))
+    out = clamp_face(down(img))
+    untouched = down(drawn).point(lambda v: 255 if v == 0 else 0)
+    out.paste(bg, (0, 0), untouched)
+    return out
 
 
 # --------------------------------------------------------------------------------------------------
@@ -770,7 +784,12 @@ def check_sizes(out_dir):
 # --------------------------------------------------------------------------------------------------
 def build(out_dir):
     rng = random.Random(146)
-    images = {146: make_skin(rng)}
+    skin = make_skin(rng)
+    images = {146: skin}
+
+    def under(c):
+        return skin.crop(c.rect)
+
     key_texts = {
         "rate_44k1": "44.1", "rate_48k": "48", "rate_88k2": "88.2", "rate_96k": "96",
         "rate_176k4": "176", "rate_192k": "192", "depth_16": "16", "depth_24": "24", "depth_32": "32",
@@ -779,17 +798,17 @@ def build(out_dir):
         c = control(name)
         px = 15 if name.startswith("rate") else 14
         for lit, bid in ((False, c.images[0]), (True, c.images[1])):
-            images[bid] = label_key((c.width, c.height), text, lit, px)
+            images[bid] = label_key((c.width, c.height), text, lit, px, under(c))
     painters = {"power": power_painter, "spdif": square_wave_painter, "speaker": speaker_painter,
                 "mute": mute_painter, "link": link_painter}
     for name, painter in painters.items():
         c = control(name)
         for lit, bid in ((False, c.images[0]), (True, c.images[1])):
-            images[bid] = symbol_key((c.width, c.height), lit, painter)
+            images[bid] = symbol_key((c.width, c.height), lit, painter, under(c))
     for name in ("slider_left", "slider_right"):
         c = control(name)
-        images[c.images[0]] = slider_image((c.width, c.height), filled=False)
-        images[c.images[1]] = slider_image((c.width, c.height), filled=True)
+        images[c.images[0]] = slider_image((c.width, c.height), False, under(c))
+        images[c.images[1]] = slider_image((c.width, c.height), True, under(c))
 
     os.makedirs(os.path.join(out_dir, "bitmaps"), exist_ok=True)
     for bid, name in BITMAP_FILES.items():
