@@ -837,7 +837,7 @@ def preview(images, path):
         skin.paste(img, (c.left, c.top))
     panel = Image.new("RGB", (SKIN_W, SKIN_H), (36, 64, 84))
     panel.paste(skin, (0, 0), outline_mask())
-    sheet = Image.new("RGB", (SKIN_W * 2, SKIN_H * 2 + 520), (60, 60, 64))
+    sheet = Image.new("RGB", (SKIN_W * 2, SKIN_H * 2 + 900), (60, 60, 64))
     sheet.paste(panel.resize((SKIN_W * 2, SKIN_H * 2), Image.NEAREST), (0, 0))
     x, y, row_h = 8, SKIN_H * 2 + 8, 0
     for bid in sorted(BITMAP_FILES):
@@ -854,7 +854,7 @@ def preview(images, path):
     for bg in ((60, 60, 64), (250, 250, 250)):
         tile = Image.new("RGB", (192, 192), bg)
         tile.paste(icon, (0, 0), icon)
-        sheet.paste(tile, (x, y - 200) if False else (8 + (0 if bg[0] < 100 else 200), y))
+        sheet.paste(tile, (8 + (0 if bg[0] < 100 else 200), y))
     idx, opaque = make_cursor()
     cur = Image.new("RGB", (32, 32), (0, 160, 80))
     for cy in range(32):
