@@ -5,7 +5,8 @@ Everything is drawn from code with fixed fonts and a fixed noise seed, so a reru
 files byte for byte. Bitmaps are written as plain 24-bit bottom-up BMPs; the icon and the cursor as
 classic BITMAPINFOHEADER images (no PNG inside).
 
-Usage: kestrun_art.py --out <res dir> [--preview <png>]
+Usage: kestrun_art.py --out <res dir> [--preview <png>] [--compare <committed res dir>]
+With --compare, the files written to --out must equal the committed ones byte for byte.
 """
 
 import argparse
@@ -15,7 +16,11 @@ import random
 import struct
 import sys
 
-from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
+try:
+    from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
+except ImportError:
+    print("Pillow is missing: apt-get install python3-pil (or run tools/artwork/generate.sh)")
+    sys.exit(77)  # the test runner's "skipped"
 
 # --------------------------------------------------------------------------------------------------
 # Dialog units to pixels. Under Wine, "MS Shell Dlg" 8 pt gives base units of 6 x 13 pixels, so one
@@ -869,6 +874,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", required=True)
     ap.add_argument("--preview")
+    ap.add_argument("--compare")
     args = ap.parse_args()
     for f in (FONT_SANS, FONT_BOLD, FONT_COND_BOLD):
         if not os.path.exists(f):
@@ -881,6 +887,17 @@ def main():
     if args.preview:
         preview(images, args.preview)
         print("preview: " + args.preview)
+    if args.compare:
+        names = [os.path.join("bitmaps", n) for n in BITMAP_FILES.values()] + [ICON_FILE, CURSOR_FILE]
+        stale = []
+        for name in names:
+            with open(os.path.join(args.out, name), "rb") as a, open(os.path.join(args.compare, name), "rb") as b:
+                if a.read() != b.read():
+                    stale.append(name)
+        if stale:
+            raise SystemExit("committed artwork differs from the generator's output (rerun "
+                             "tools/artwork/generate.sh): " + ", ".join(stale))
+        print("committed artwork matches the generator")
 
 
 if __name__ == "__main__":
