@@ -1,7 +1,7 @@
 // Entry point of a framework program: the global application object does the rest.
 #include "framework/afxwin.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr)

@@ -1,5 +1,6 @@
 #include "panel/KestrunDlg.h"
 
+#include <objbase.h>
 #include <windowsx.h>
 
 #include "app/AboutDlg.h"
