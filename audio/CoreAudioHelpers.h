@@ -3,6 +3,7 @@
 // dereference a null interface or string.
 #pragma once
 #include <windows.h>
+#include <objbase.h>
 #include <mmdeviceapi.h>
 #include <endpointvolume.h>
 #include <wrl/client.h>

@@ -2,6 +2,7 @@
 
 #include "audio/NotificationSinks.h"
 #include "audio/PanelEventContext.h"
+#include "audio/ProcessLifeObjects.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
 
@@ -123,6 +124,20 @@ TEST_F(TopologyWalkTest, EachSubunitIsRegisteredForTheFirstControlThatWorks)
     EXPECT_TRUE(IsEqualIID(__uuidof(IAudioInputSelector), attempts[3].iid));
     EXPECT_EQ(3u, attempts[4].subunit);
     EXPECT_TRUE(IsEqualIID(__uuidof(IAudioVolumeLevel), attempts[4].iid));
+}
+
+// Each registered part and, with them, the adapter topology are held until the process ends;
+// nothing is held after a walk that registered nothing.
+TEST_F(TopologyWalkTest, KeepsRegisteredPartsAndTheirTopology)
+{
+    size_t before = KeptObjectCount();
+    ASSERT_EQ(S_OK, Walk("subunit volume\nsubunit none\nsubunit mute\n"));
+    EXPECT_EQ(before + 3, KeptObjectCount());
+    UnregisterEverywhere(m_sink);
+
+    before = KeptObjectCount();
+    EXPECT_NE(S_OK, Walk("subunit none\nsubunit none\n"));
+    EXPECT_EQ(before, KeptObjectCount());
 }
 
 TEST_F(TopologyWalkTest, LastSubunitWithoutControlsFailsTheWalkButKeepsEarlierRegistrations)
