@@ -1,0 +1,139 @@
+// The information lines: the version table, the lines' exact spacing, the name for the
+// version Wine reports (per-program setting) and the shipped settings file's version.
+#include "panel/InfoDisplay.h"
+#include "panel/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct VersionCase {
+    DWORD major;
+    DWORD minor;
+    const char* name;
+};
+
+TEST(InfoDisplayTest, NamesByMajorAndMinorVersion)
+{
+    const VersionCase cases[] = {
+        {5, 0, "Windows 2000"},  {5, 1, "Windows XP"}, {5, 2, "Windows Server 2003"},
+        {6, 0, "Windows Vista"}, {6, 1, "Windows 7"},  {6, 2, "Windows 8"},
+        {6, 3, "Windows 8.1"},   {4, 0, ""},           {4, 10, ""},
+        {5, 3, ""},              {6, 4, ""},           {10, 0, ""},
+        {0, 0, ""},              {1, 6, ""},           {0xFFFFFFFF, 0xFFFFFFFF, ""},
+    };
+    for (const VersionCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor);
+        EXPECT_EQ(c.name, OsNameForVersion(c.major, c.minor));
+    }
+}
+
+TEST(InfoDisplayTest, LinesKeepTheirBlanks)
+{
+    EXPECT_EQ("OS Version: Windows 7 64bit", OsVersionLine("Windows 7"));
+    // An unknown version leaves two blanks between the colon and "64bit".
+    EXPECT_EQ("OS Version:  64bit", OsVersionLine(""));
+    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine("1.0.0.0"));
+    EXPECT_EQ("Control Panel Version: ", PanelVersionLine(""));
+    // Shown as read: neither trimmed nor checked.
+    EXPECT_EQ("Control Panel Version:  x ;y", PanelVersionLine(" x ;y"));
+}
+
+TEST(InfoDisplayTest, ShippedSettingsFileCarriesTheVersion)
+{
+    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString("CPL.ini", "CPL", "cplversion")));
+}
+
+// Wine's per-program version setting, for the probe program only; removed afterwards.
+class ReportedVersionTest : public ::testing::Test {
+protected:
+    static constexpr char kProbe[] = "shell_os_probe.exe";
+    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\shell_os_probe.exe";
+
+    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+
+    static void SetVersion(const char* version)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                                   &key, nullptr));
+        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                         static_cast<DWORD>(std::strlen(version) + 1));
+        ::RegCloseKey(key);
+    }
+
+    static std::string RunProbe()
+    {
+        char path[MAX_PATH] = "";
+        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string command(path);
+        command = "\"" + command.substr(0, command.find_last_of('\\') + 1) + kProbe + "\"";
+
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+            return "<no pipe>";
+        ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = writeEnd;
+        si.hStdError = writeEnd;
+        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        PROCESS_INFORMATION pi{};
+        const BOOL started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                              nullptr, nullptr, &si, &pi);
+        ::CloseHandle(writeEnd);
+        std::string output = started ? "" : "<not started>";
+        char buffer[256];
+        DWORD got = 0;
+        while (started && ::ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+            output.append(buffer, got);
+        ::CloseHandle(readEnd);
+        if (started) {
+            ::WaitForSingleObject(pi.hProcess, 30000);
+            ::CloseHandle(pi.hProcess);
+            ::CloseHandle(pi.hThread);
+        }
+        return output;
+    }
+};
+
+struct ReportedCase {
+    const char* wineVersion;
+    const char* line;
+};
+
+TEST_F(ReportedVersionTest, LineForTheVersionTheSystemReports)
+{
+    const ReportedCase cases[] = {
+        {"winxp64", "OS Version: Windows Server 2003 64bit"},
+        {"win2003", "OS Version: Windows Server 2003 64bit"},
+        {"vista", "OS Version: Windows Vista 64bit"},
+        {"win7", "OS Version: Windows 7 64bit"},
+        {"win8", "OS Version: Windows 8 64bit"},
+        // Without supported-OS entries in the manifest, later releases report 6.2.
+        {"win81", "OS Version: Windows 8 64bit"},
+        {"win10", "OS Version: Windows 8 64bit"},
+        {"win2k", "OS Version: Windows 2000 64bit"},
+        // 4.0: not in the table.
+        {"nt40", "OS Version:  64bit"},
+    };
+    for (const ReportedCase& c : cases) {
+        SCOPED_TRACE(c.wineVersion);
+        SetVersion(c.wineVersion);
+        EXPECT_EQ(c.line, RunProbe());
+    }
+}
+
+TEST_F(ReportedVersionTest, FreshPrefixReportsWindows7)
+{
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    EXPECT_EQ("OS Version: Windows 7 64bit", RunProbe());
+}
+
+}  // namespace

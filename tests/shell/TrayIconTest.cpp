@@ -1,0 +1,260 @@
+// The tray icon's record, its life in Wine's shell, and the click logic, on a plain
+// top-level window standing in for the panel.
+#include "panel/PanelMessages.h"
+#include "panel/TrayIcon.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kWindowClass[] = "KestrunTrayTestWindow";
+
+std::vector<WPARAM> g_commands;  // WM_COMMAND wParams the stand-in panel received
+
+LRESULT CALLBACK StandInProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND)
+        g_commands.push_back(wParam);
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+class TrayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = StandInProc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = kWindowClass;
+        ::RegisterClassA(&wc);
+        // Shown at start, as the panel's template is.
+        m_hWnd = ::CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "panel", WS_POPUP | WS_VISIBLE, 10, 10, 100, 60,
+                                   nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(m_hWnd, nullptr);
+        g_commands.clear();
+    }
+    void TearDown() override
+    {
+        if (m_hWnd != nullptr)
+            ::DestroyWindow(m_hWnd);
+    }
+
+    static void Pump()
+    {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+    }
+
+    // Whether the shell holds an icon for this record: it modifies only icons it knows.
+    static bool ShellHasIcon(const NOTIFYICONDATAA& data)
+    {
+        NOTIFYICONDATAA probe = data;
+        probe.uFlags = 0;
+        return ::Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+    }
+
+    HWND m_hWnd = nullptr;
+};
+
+bool AllZero(const void* p, size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < size; ++i)
+        if (bytes[i] != 0)
+            return false;
+    return true;
+}
+
+TEST_F(TrayTest, RecordHoldsExactlyTheFieldsTheShellReads)
+{
+    NOTIFYICONDATAA data;
+    std::memset(&data, 0xCC, sizeof(data));  // a reused record must not leak old bytes
+    FillTrayIconData(data, m_hWnd, ::GetModuleHandleA(nullptr));
+
+    EXPECT_EQ(528u, data.cbSize);
+    EXPECT_EQ(m_hWnd, data.hWnd);
+    EXPECT_EQ(128u, data.uID);
+    EXPECT_EQ(7u, data.uFlags);
+    EXPECT_EQ(0x467u, data.uCallbackMessage);
+    EXPECT_NE(nullptr, data.hIcon);
+    EXPECT_EQ(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128)), data.hIcon);
+    EXPECT_STREQ("Lumirel USB Audio Device", data.szTip);
+    const size_t tipLength = std::strlen(data.szTip);
+    EXPECT_TRUE(AllZero(data.szTip + tipLength, sizeof(data.szTip) - tipLength));
+    const auto* afterTip = reinterpret_cast<const unsigned char*>(&data.dwState);
+    EXPECT_TRUE(AllZero(afterTip, reinterpret_cast<const unsigned char*>(&data + 1) - afterTip));
+}
+
+TEST_F(TrayTest, IconLivesFromAddToDeleteAndASecondAddIsRefused)
+{
+    NOTIFYICONDATAA data;
+    FillTrayIconData(data, m_hWnd, ::GetModuleHandleA(nullptr));
+    EXPECT_FALSE(ShellHasIcon(data));
+    EXPECT_TRUE(NotifyTrayIcon(NIM_ADD, data));
+    EXPECT_TRUE(ShellHasIcon(data));
+    // The panel's start-up adds it twice with identical data.
+    EXPECT_FALSE(NotifyTrayIcon(NIM_ADD, data));
+    EXPECT_TRUE(ShellHasIcon(data));
+    EXPECT_TRUE(NotifyTrayIcon(NIM_DELETE, data));
+    EXPECT_FALSE(ShellHasIcon(data));
+    // After a shell restart the same record brings it back.
+    EXPECT_TRUE(NotifyTrayIcon(NIM_ADD, data));
+    EXPECT_TRUE(ShellHasIcon(data));
+    EXPECT_TRUE(NotifyTrayIcon(NIM_DELETE, data));
+}
+
+enum class Step { IconLeftClick, OtherIconLeftClick, PowerHide, MenuShow, OtherMouseMessages };
+
+const UINT kOtherMouseMessages[] = {WM_LBUTTONUP,   WM_LBUTTONDBLCLK, WM_MOUSEMOVE, WM_MBUTTONDOWN,
+                                    WM_RBUTTONUP,   WM_RBUTTONDBLCLK, 0};
+
+struct ToggleCase {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<bool> visibleAfter;
+    std::vector<bool> flagAfter;
+};
+
+TEST_F(TrayTest, LeftClickTogglesByTheFlagNotByVisibility)
+{
+    const ToggleCase cases[] = {
+        {"right after start", {Step::IconLeftClick, Step::IconLeftClick, Step::IconLeftClick, Step::IconLeftClick},
+         {true, false, true, false}, {true, false, true, false}},
+        {"after a power-button hide",
+         {Step::IconLeftClick, Step::PowerHide, Step::IconLeftClick, Step::IconLeftClick},
+         {true, false, false, true}, {true, true, false, true}},
+        {"menu show while shown, then clicks",
+         {Step::MenuShow, Step::IconLeftClick, Step::MenuShow, Step::IconLeftClick},
+         {true, true, true, false}, {false, true, true, false}},
+        {"another icon's clicks and other mouse messages",
+         {Step::OtherIconLeftClick, Step::OtherMouseMessages, Step::IconLeftClick, Step::OtherIconLeftClick,
+          Step::OtherMouseMessages, Step::IconLeftClick},
+         {true, true, true, true, true, false}, {false, false, true, true, true, false}},
+    };
+    for (const ToggleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        bool trayShown = false;
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            SCOPED_TRACE(i);
+            switch (c.steps[i]) {
+            case Step::IconLeftClick:
+                EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_LBUTTONDOWN, trayShown));
+                break;
+            case Step::OtherIconLeftClick:
+                EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_LBUTTONDOWN, trayShown));
+                EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 0, WM_LBUTTONDOWN, trayShown));
+                break;
+            case Step::PowerHide:
+                ::ShowWindow(m_hWnd, SW_HIDE);
+                break;
+            case Step::MenuShow:
+                ::ShowWindow(m_hWnd, SW_SHOW);
+                break;
+            case Step::OtherMouseMessages:
+                for (UINT message : kOtherMouseMessages)
+                    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, message, trayShown));
+                break;
+            }
+            EXPECT_EQ(c.visibleAfter[i], ::IsWindowVisible(m_hWnd) != FALSE);
+            EXPECT_EQ(c.flagAfter[i], trayShown);
+        }
+    }
+}
+
+// What the timer saw while the menu's modal loop ran.
+struct MenuSeen {
+    bool open = false;
+    RECT rect{};
+    std::vector<UINT> ids;
+    std::vector<std::string> texts;
+    bool choose = false;
+};
+MenuSeen g_menu;
+
+void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND menuWindow = ::FindWindowA("#32768", nullptr);
+    if (menuWindow == nullptr || !::IsWindowVisible(menuWindow))
+        return;
+    ::KillTimer(nullptr, id);
+    g_menu.open = true;
+    ::GetWindowRect(menuWindow, &g_menu.rect);
+    HMENU hMenu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, 0x01E1 /*MN_GETHMENU*/, 0, 0));
+    for (int i = 0; hMenu != nullptr && i < ::GetMenuItemCount(hMenu); ++i) {
+        g_menu.ids.push_back(::GetMenuItemID(hMenu, i));
+        char text[64] = "";
+        ::GetMenuStringA(hMenu, i, text, sizeof(text), MF_BYPOSITION);
+        g_menu.texts.push_back(text);
+    }
+    if (g_menu.choose) {
+        // Down to the second item ("Exit") and choose it, as a user would from the keyboard.
+        ::PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+    } else {
+        ::EndMenu();
+    }
+}
+
+TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
+{
+    ASSERT_TRUE(::SetCursorPos(200, 150));
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    g_menu = MenuSeen{};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
+    bool trayShown = false;
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown));
+    ::KillTimer(nullptr, timer);
+    Pump();
+
+    ASSERT_TRUE(g_menu.open);
+    EXPECT_EQ(cursor.x, g_menu.rect.left);
+    EXPECT_EQ(cursor.y - 20, g_menu.rect.top);
+    EXPECT_EQ((std::vector<UINT>{ID_MENU_SHOW_PANEL, ID_MENU_EXIT}), g_menu.ids);
+    EXPECT_EQ((std::vector<std::string>{"Vexmora", "Exit"}), g_menu.texts);
+    EXPECT_TRUE(g_commands.empty());  // closed without a choice
+    EXPECT_FALSE(trayShown);
+    EXPECT_TRUE(::IsWindowVisible(m_hWnd));
+    HWND leftOver = ::FindWindowA("#32768", nullptr);
+    EXPECT_TRUE(leftOver == nullptr || !::IsWindowVisible(leftOver));
+}
+
+TEST_F(TrayTest, ChosenMenuItemReachesThePanelAsACommand)
+{
+    g_menu = MenuSeen{};
+    g_menu.choose = true;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
+    bool trayShown = false;
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown));
+    ::KillTimer(nullptr, timer);
+    Pump();
+
+    ASSERT_TRUE(g_menu.open);
+    ASSERT_EQ(1u, g_commands.size());
+    EXPECT_EQ(static_cast<WPARAM>(ID_MENU_EXIT), g_commands[0]);
+}
+
+TEST_F(TrayTest, RightClickOnAnotherIconOpensNoMenu)
+{
+    g_menu = MenuSeen{};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, InspectMenu);
+    bool trayShown = true;
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_RBUTTONDOWN, trayShown));
+    // Had a menu opened, the call would only have returned after the timer closed it.
+    Pump();
+    ::KillTimer(nullptr, timer);
+    EXPECT_FALSE(g_menu.open);
+    EXPECT_TRUE(trayShown);
+    EXPECT_TRUE(::IsWindowVisible(m_hWnd));
+}
+
+}  // namespace
