@@ -21,6 +21,9 @@ flock 9
 if [ ! -f "$prefix/.kestrun-ready" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w
+  # Debian's Wine does not look in its own font folder: without Tahoma, "MS Shell Dlg"
+  # falls back to a wider face and the dialog units no longer match the skin.
+  cp -f /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
   # The maker's device, as the device-setup services enumerate it.
   key='HKLM\System\CurrentControlSet\Enum\USB\VID_5F3A&PID_0101\5&1a2b3c4d&0&1'
   wine reg add "$key" /v DeviceDesc /t REG_SZ /d "Lumirel USB Audio Device" /f >/dev/null 2>&1
