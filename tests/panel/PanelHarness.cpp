@@ -1,0 +1,239 @@
+#include "PanelHarness.h"
+
+#include <atomic>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "sim/conflib/ConfLibSim.h"
+#include "sim/coreaudio/SimControl.h"
+
+CWinApp theApp;
+
+namespace {
+constexpr UINT WM_HARNESS_FLUSH = WM_APP + 77;
+
+std::mutex g_hookLock;
+std::vector<MSG> g_posted;
+std::vector<MSG> g_sent;
+HWND g_hookedPanel = nullptr;
+
+LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        std::lock_guard<std::mutex> guard(g_hookLock);
+        if (msg->hwnd != nullptr && msg->hwnd == g_hookedPanel)
+            g_posted.push_back(*msg);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) {
+        const CWPSTRUCT* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        std::lock_guard<std::mutex> guard(g_hookLock);
+        if (cwp->hwnd != nullptr && cwp->hwnd == g_hookedPanel)
+            g_sent.push_back(MSG{cwp->hwnd, cwp->message, cwp->wParam, cwp->lParam, 0, {0, 0}});
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK FlushWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_HARNESS_FLUSH) {
+        ::SetEvent(reinterpret_cast<HANDLE>(lParam));
+        return 0;
+    }
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+HMODULE ConfLibSimModule()
+{
+    static HMODULE module = ::LoadLibraryA((ModuleDirectory() + "osConfLibFlie\\x64\\vista\\osConfLib.dll").c_str());
+    return module;
+}
+
+template <typename Fn>
+Fn SimExport(const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(ConfLibSimModule(), name)));
+}
+
+std::string IniPath() { return ModuleDirectory() + "CPL.ini"; }
+}  // namespace
+
+std::string ModuleDirectory()
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+LPARAM ClientPointOf(HWND panel, int controlId)
+{
+    RECT rc;
+    ::GetWindowRect(::GetDlgItem(panel, controlId), &rc);
+    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ::ScreenToClient(panel, &pt);
+    return MAKELPARAM(pt.x, pt.y);
+}
+
+bool IsPushed(HWND panel, int controlId)
+{
+    return (::SendDlgItemMessageA(panel, controlId, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+}
+
+PanelHarness::PanelHarness(PanelRunOptions options) : m_options(std::move(options))
+{
+    // The panel's settings file lives beside the executable: keep the shipped one intact.
+    std::ifstream in(IniPath(), std::ios::binary);
+    if (in) {
+        std::ostringstream text;
+        text << in.rdbuf();
+        m_savedIni = text.str();
+        m_hadIni = true;
+    }
+    m_flushed = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+
+PanelHarness::~PanelHarness()
+{
+    ::DeleteFileA(IniPath().c_str());
+    if (m_hadIni) {
+        std::ofstream out(IniPath(), std::ios::binary);
+        out << m_savedIni;
+    }
+    ::CloseHandle(m_flushed);
+}
+
+INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
+{
+    ::DeleteFileA(IniPath().c_str());
+    if (m_options.linkSetting != nullptr)
+        ::WritePrivateProfileStringA("CPL", "lrchannel_linked", m_options.linkSetting, IniPath().c_str());
+
+    if (auto load = SimExport<SimLoadScenarioFn>("SimLoadScenario"))
+        load(m_options.conflibScenario.c_str());
+    if (m_options.coreAudioScenario.empty())
+        CoreAudioSim::Reset();
+    else
+        CoreAudioSim::LoadScenarioText(m_options.coreAudioScenario);
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = FlushWindowProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KestrunPanelHarnessFlush";
+    ::RegisterClassA(&wc);
+    m_flushWindow = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+
+    CKestrunDlg dlg;
+    dialog = &dlg;
+    theApp.m_pMainWnd = &dlg;
+    HHOOK getHook = ::SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, ::GetCurrentThreadId());
+    HHOOK callHook = ::SetWindowsHookExA(WH_CALLWNDPROC, CallWndHook, nullptr, ::GetCurrentThreadId());
+
+    std::atomic<bool> ended{false};
+    std::thread driver([&] {
+        HWND hWnd = nullptr;
+        while (!ended && hWnd == nullptr) {
+            hWnd = ::FindWindowA(nullptr, "Vexmora USB Audio Driver");
+            if (hWnd == nullptr)
+                ::Sleep(10);
+        }
+        if (hWnd == nullptr)
+            return;  // the panel ended during its initialisation
+        {
+            std::lock_guard<std::mutex> guard(g_hookLock);
+            g_hookedPanel = hWnd;
+            g_posted.clear();
+            g_sent.clear();
+        }
+        panel = hWnd;
+        // Answered once the panel takes messages, that is from its modal loop on.
+        DWORD_PTR ignored = 0;
+        if (!::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored))
+            return;
+        script(dlg, hWnd);
+        ::PostMessageA(hWnd, WM_COMMAND, ID_MENU_EXIT, 0);
+    });
+    INT_PTR result = dlg.DoModal();
+    ended = true;
+    driver.join();
+
+    ::UnhookWindowsHookEx(getHook);
+    ::UnhookWindowsHookEx(callHook);
+    ::DestroyWindow(m_flushWindow);
+    m_flushWindow = nullptr;
+    dialog = nullptr;
+    return result;
+}
+
+void PanelHarness::Flush()
+{
+    // One queue per thread: once this arrives, everything posted before it was handled.
+    ::PostMessageA(m_flushWindow, WM_HARNESS_FLUSH, 0, reinterpret_cast<LPARAM>(m_flushed));
+    ::WaitForSingleObject(m_flushed, 10000);
+}
+
+void PanelHarness::SettleAudio()
+{
+    CoreAudioSim::WaitForDelivery(5000);
+    Flush();
+}
+
+bool PanelHarness::WaitForDriverCallbacks(size_t count, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
+        std::string log = ConfLibLog();
+        size_t found = 0;
+        for (size_t pos = log.find("callback "); pos != std::string::npos; pos = log.find("callback ", pos + 1))
+            ++found;
+        if (found >= count) {
+            Flush();
+            return true;
+        }
+        ::Sleep(10);
+    }
+    return false;
+}
+
+std::vector<MSG> PanelHarness::PostedToPanel() const
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    return g_posted;
+}
+
+std::vector<MSG> PanelHarness::SentToPanel() const
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    return g_sent;
+}
+
+size_t PanelHarness::CountPosted(UINT message) const
+{
+    size_t n = 0;
+    for (const MSG& m : PostedToPanel())
+        n += m.message == message ? 1 : 0;
+    return n;
+}
+
+std::string PanelHarness::ConfLibLog() const
+{
+    auto get = SimExport<SimGetCallLogFn>("SimGetCallLog");
+    if (get == nullptr)
+        return {};
+    std::string text(get(nullptr, 0), '\0');
+    get(text.data(), text.size());
+    text.resize(text.size() - 1);
+    return text;
+}
+
+void PanelHarness::ClearConfLibLog() const
+{
+    if (auto clear = SimExport<SimClearCallLogFn>("SimClearCallLog"))
+        clear();
+}

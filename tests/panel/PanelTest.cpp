@@ -1,0 +1,471 @@
+// The whole panel in one process: the real dialog, its controls and start-up, against the
+// driver library and Core Audio simulators, driven as the user, the shell and other
+// programs would drive it.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "PanelHarness.h"
+#include "audio/PanelEventContext.h"
+#include "sim/conflib/ConfLibSim.h"
+#include "sim/coreaudio/SimControl.h"
+
+namespace {
+
+const wchar_t kSpdifEndpoint[] = L"SPDIF Interface (Lumirel USB Audio Device)";
+
+// "get DevChannelNumControl 0,0,0,0" for every property request, in order.
+std::vector<std::string> PropertyRequests(const std::string& log)
+{
+    std::vector<std::string> out;
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("PropertyControl ", 0) != 0)
+            continue;
+        std::istringstream words(line.substr(16));
+        std::string dir, name, dev;
+        words >> dir >> name >> dev;
+        out.push_back(dir + " " + name + " " + dev.substr(4));
+    }
+    return out;
+}
+
+std::vector<CoreAudioSim::CallRecord> PanelLevelWrites()
+{
+    std::vector<CoreAudioSim::CallRecord> out;
+    for (const auto& c : CoreAudioSim::ReadCallLog())
+        if (!c.viaControl && c.kind == CoreAudioSim::kCallSetChannelLevel)
+            out.push_back(c);
+    return out;
+}
+
+void SendClick(HWND panel, int id)
+{
+    ::SendMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(panel, id)));
+}
+
+void Drag(HWND slider, std::initializer_list<int> ys)
+{
+    auto it = ys.begin();
+    ::SendMessageA(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, *it));
+    for (++it; it != ys.end(); ++it)
+        ::SendMessageA(slider, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, *it));
+    ::SendMessageA(slider, WM_LBUTTONUP, 0, MAKELPARAM(25, *(ys.end() - 1)));
+}
+
+// A click on the panel's face at a control's centre. The release is queued first so the
+// window-move loop that the click may enter ends at once, as with a click that does not move.
+void ClickPanelAt(HWND panel, int controlId)
+{
+    LPARAM at = ClientPointOf(panel, controlId);
+    ::PostMessageA(panel, WM_LBUTTONUP, 0, at);
+    ::SendMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+}
+
+bool EnteredMoveLoop(const PanelHarness& h)
+{
+    for (const MSG& m : h.SentToPanel())
+        if (m.message == WM_NCLBUTTONDOWN && m.wParam == HTCAPTION)
+            return true;
+    return false;
+}
+
+std::string IniValue(const char* key)
+{
+    char value[64] = "";
+    ::GetPrivateProfileStringA("CPL", key, "<none>", value, sizeof(value), (ModuleDirectory() + "CPL.ini").c_str());
+    return value;
+}
+
+TEST(PanelStartup, ShowsTheDefaultOutputTheDriverFormatAndTheEndpointLevels)
+{
+    PanelHarness h;
+    std::string log;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        EXPECT_EQ(dlg.m_outputId, OUTPUT_SPDIF);
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPDIF));
+        EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+        EXPECT_TRUE(IsPushed(panel, IDC_RATE_44K1));
+        EXPECT_TRUE(IsPushed(panel, IDC_DEPTH_16));
+        for (int id : {IDC_RATE_48K, IDC_RATE_96K, IDC_DEPTH_24, IDC_DEPTH_32})
+            EXPECT_FALSE(IsPushed(panel, id)) << id;
+        for (int id = IDC_RATE_44K1; id <= IDC_RATE_192K; ++id)
+            EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(panel, id))) << id;
+        // The demo endpoint stands at 0.8 on both channels, which reads back as 19.
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 19);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 19);
+        EXPECT_FALSE(dlg.m_muteIndicator.m_state);
+        EXPECT_TRUE(dlg.m_linkIndicator.m_state);
+        char title[64] = "";
+        ::GetWindowTextA(panel, title, sizeof(title));
+        EXPECT_STREQ(title, "Vexmora USB Audio Driver");
+        LONG_PTR ex = ::GetWindowLongPtrA(panel, GWL_EXSTYLE);
+        EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+        EXPECT_FALSE(ex & WS_EX_APPWINDOW);
+        log = h.ConfLibLog();
+    });
+
+    // Defaults are only read (the device answers every get) and name the all-zero record;
+    // the output switch then names the S/PDIF record and reads the format back.
+    std::vector<std::string> expected = {
+        "get DevChannelNumControl 0,0,0,0", "get Enable_Channel_COPY_LFX 0,0,0,0",
+        "get DevSampleRateControl 0,0,0,0", "get DevBitDepthControl 0,0,0,0",
+        "get DeviceSpecificControl 0,0,0,0",
+        "get GetSupportFeature 3,2,0,0", "get GetSupportFeature 2,4,1,1",
+        "get DevChannelNumControl 2,4,1,1",
+    };
+    for (int i = 0; i < 6; ++i)
+        expected.push_back("get IsSupportFormat 2,4,1,1");
+    expected.push_back("get DevSampleRateControl 2,4,1,1");
+    expected.push_back("get DevBitDepthControl 2,4,1,1");
+    EXPECT_EQ(PropertyRequests(log), expected);
+}
+
+TEST(PanelStartup, ADriverWithoutDevicesLeavesTheStartupPlaceholders)
+{
+    PanelHarness h({"no-device\n"});
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPDIF));
+        EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 20);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 20);
+        EXPECT_TRUE(dlg.m_muteIndicator.m_state);  // the muted image until the first refresh
+        EXPECT_EQ(h.ConfLibLog().find("RegisterCallbackFunction"), std::string::npos);
+        // The first refresh from elsewhere replaces the placeholders.
+        CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.5f, GUID_NULL);
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+        EXPECT_FALSE(dlg.m_muteIndicator.m_state);
+    });
+}
+
+TEST(PanelStartup, WithoutTheUsbDeviceTheWholeInitialisationRunsAndThePanelEnds)
+{
+    const char* key = "System\\CurrentControlSet\\Enum\\USB";
+    HKEY usb = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_ALL_ACCESS, &usb), ERROR_SUCCESS);
+    // Move the maker's device aside for this run.
+    HKEY saved = nullptr;
+    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KestrunTestSavedUsb", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &saved, nullptr);
+    ASSERT_EQ(::RegCopyTreeA(usb, "VID_5F3A&PID_0101", saved), ERROR_SUCCESS);
+    ASSERT_EQ(::RegDeleteTreeA(usb, "VID_5F3A&PID_0101"), ERROR_SUCCESS);
+
+    PanelHarness h;
+    bool scriptRan = false;
+    CKestrunDlg* seen = nullptr;
+    INT_PTR result = h.Run([&](CKestrunDlg&, HWND) { scriptRan = true; });
+    (void)seen;
+    std::string log = h.ConfLibLog();
+
+    HKEY restored = nullptr;
+    ::RegCreateKeyExA(usb, "VID_5F3A&PID_0101", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);
+    ::RegCopyTreeA(saved, nullptr, restored);
+    ::RegCloseKey(restored);
+    ::RegCloseKey(saved);
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\KestrunTestSavedUsb");
+    ::RegCloseKey(usb);
+
+    EXPECT_EQ(result, IDOK);
+    EXPECT_FALSE(scriptRan);
+    EXPECT_NE(log.find("ConfLibInit"), std::string::npos);
+    EXPECT_NE(log.find("RegisterCallbackFunction"), std::string::npos);
+    EXPECT_NE(log.find("GetSupportFeature"), std::string::npos);
+}
+
+TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        CoreAudioSim::ClearLogs();
+        Drag(::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
+        h.SettleAudio();
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 50);
+
+        auto writes = PanelLevelWrites();
+        ASSERT_EQ(writes.size(), 4u);
+        const std::pair<UINT, float> expected[] = {{0, 0.71f}, {1, 0.71f}, {0, 0.5f}, {1, 0.5f}};
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(writes[i].channel, expected[i].first) << i;
+            EXPECT_FLOAT_EQ(writes[i].value, expected[i].second) << i;
+            EXPECT_TRUE(IsEqualGUID(writes[i].context, g_panelEventContext)) << i;
+        }
+        // The panel's own writes come back from the sinks as nothing.
+        EXPECT_EQ(h.CountPosted(WM_VOLUME_REFRESH), 0u);
+        EXPECT_EQ(h.CountPosted(WM_SLIDER_MOVING), 2u);
+        EXPECT_EQ(h.CountPosted(WM_SLIDER_MOVED), 1u);
+    });
+}
+
+TEST(PanelVolume, AnUnlinkedDragWritesOnlyItsOwnChannel)
+{
+    PanelHarness h({"", "", "0"});
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        CoreAudioSim::ClearLogs();
+        Drag(::GetDlgItem(panel, IDC_SLIDER_RIGHT), {104});
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 50);
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 19);
+        auto writes = PanelLevelWrites();
+        ASSERT_EQ(writes.size(), 1u);
+        EXPECT_EQ(writes[0].channel, 1u);
+    });
+}
+
+TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND) {
+        GUID mixer{};
+        CoreAudioSim::GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+        CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.5f, mixer);
+        CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 1, 0.25f, mixer);
+        CoreAudioSim::SetMute(kSpdifEndpoint, true, mixer);
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 75);
+        EXPECT_TRUE(dlg.m_muteIndicator.m_state);
+        EXPECT_GE(h.CountPosted(WM_VOLUME_REFRESH), 3u);
+
+        // A change that carries the panel's own context is not the panel's business.
+        size_t before = h.CountPosted(WM_VOLUME_REFRESH);
+        CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.9f, g_panelEventContext);
+        h.SettleAudio();
+        EXPECT_EQ(h.CountPosted(WM_VOLUME_REFRESH), before);
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+
+        // A hardware control of the adapter refreshes through the control change sink.
+        CoreAudioSim::HardwareChange(kSpdifEndpoint, 0, mixer);
+        h.SettleAudio();
+        bool fromHardware = false;
+        for (const MSG& m : h.PostedToPanel())
+            fromHardware |= m.message == WM_VOLUME_REFRESH && m.wParam == 1;
+        EXPECT_TRUE(fromHardware);
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 9);  // 0.9 written by "someone else" is read now
+    });
+}
+
+TEST(PanelVolume, IndicatorClicksToggleWriteAndStartTheWindowMove)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        RECT before;
+        ::GetWindowRect(panel, &before);
+        CoreAudioSim::ClearLogs();
+
+        ClickPanelAt(panel, IDC_MUTE_INDICATOR);
+        EXPECT_TRUE(dlg.m_muteIndicator.m_state);
+        EXPECT_TRUE(EnteredMoveLoop(h));
+        ClickPanelAt(panel, IDC_MUTE_INDICATOR);
+        EXPECT_FALSE(dlg.m_muteIndicator.m_state);
+        std::vector<float> mutes;
+        for (const auto& c : CoreAudioSim::ReadCallLog())
+            if (!c.viaControl && c.kind == CoreAudioSim::kCallSetMute) {
+                mutes.push_back(c.value);
+                EXPECT_TRUE(IsEqualGUID(c.context, g_panelEventContext));
+            }
+        EXPECT_EQ(mutes, (std::vector<float>{1.0f, 0.0f}));
+
+        ClickPanelAt(panel, IDC_LINK_INDICATOR);
+        EXPECT_FALSE(dlg.m_linkIndicator.m_state);
+        EXPECT_EQ(IniValue("lrchannel_linked"), "0");
+        ClickPanelAt(panel, IDC_LINK_INDICATOR);
+        EXPECT_TRUE(dlg.m_linkIndicator.m_state);
+        EXPECT_EQ(IniValue("lrchannel_linked"), "1");
+
+        RECT after;
+        ::GetWindowRect(panel, &after);
+        EXPECT_TRUE(::EqualRect(&before, &after));  // no mouse movement, no move
+    });
+}
+
+TEST(PanelClicks, TheWebAddressOpensWithoutMovingTheWindow)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        ClickPanelAt(panel, IDC_LBL_WEB_ADDRESS);
+        EXPECT_FALSE(EnteredMoveLoop(h));
+        // Any free spot of the face drags the window.
+        LPARAM face = MAKELPARAM(300, 330);
+        ::PostMessageA(panel, WM_LBUTTONUP, 0, face);
+        ::SendMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, face);
+        EXPECT_TRUE(EnteredMoveLoop(h));
+    });
+}
+
+TEST(PanelFormat, ARateClickSetsTheDriverAndTheDriverEventRefreshesTheGroup)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        h.ClearConfLibLog();
+        SendClick(panel, IDC_RATE_96K);
+        EXPECT_EQ(dlg.m_sampleRate, 96000);
+        EXPECT_TRUE(IsPushed(panel, IDC_RATE_96K));
+        ASSERT_TRUE(h.WaitForDriverCallbacks(1));
+        std::string log = h.ConfLibLog();
+        EXPECT_EQ(log.rfind("PropertyControl set DevSampleRateControl dev=2,4,1,1 value=00770100 param=null -> 0", 0), 0u) << log;
+        EXPECT_NE(log.find("get DevSampleRateControl"), std::string::npos);  // read back after the event
+        for (int id = IDC_RATE_44K1; id <= IDC_RATE_192K; ++id)
+            EXPECT_EQ(IsPushed(panel, id), id == IDC_RATE_96K) << id;
+        auto getFormat = reinterpret_cast<SimGetFormatFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleA("osConfLib.dll"), "SimGetFormat")));
+        uint32_t rate = 0, depth = 0, channels = 0;
+        ASSERT_NE(getFormat, nullptr);
+        getFormat(&rate, &depth, &channels);
+        EXPECT_EQ(rate, 96000u);
+    });
+}
+
+TEST(PanelFormat, UnsupportedRatesAreDisabledAndARejectedDepthStillShows)
+{
+    PanelHarness h({"reject-depth 24\nunsupported-rate 192000\n"});
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(panel, IDC_RATE_192K)));
+        EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(panel, IDC_RATE_176K4)));
+        SendClick(panel, IDC_DEPTH_24);
+        EXPECT_TRUE(IsPushed(panel, IDC_DEPTH_24));
+        EXPECT_FALSE(IsPushed(panel, IDC_DEPTH_16));
+        EXPECT_NE(h.ConfLibLog().find("set DevBitDepthControl dev=2,4,1,1 value=1800 param=null -> 1"), std::string::npos);
+    });
+}
+
+TEST(PanelFormat, DriverEventsPostOnlyWhatTheirCodesSay)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg&, HWND) {
+        auto fire = reinterpret_cast<SimFireEventFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleA("osConfLib.dll"), "SimFireEvent")));
+        ASSERT_NE(fire, nullptr);
+        fire(8, 128);
+        fire(1, 384);
+        h.Flush();
+        EXPECT_EQ(h.CountPosted(WM_DRIVER_DEVICE_EVENT), 1u);
+        EXPECT_EQ(h.CountPosted(WM_DRIVER_FORMAT_CHANGED), 0u);
+        h.ClearConfLibLog();
+        fire(1, 256);
+        h.Flush();
+        EXPECT_EQ(h.CountPosted(WM_DRIVER_FORMAT_CHANGED), 1u);
+        EXPECT_NE(h.ConfLibLog().find("get DevBitDepthControl"), std::string::npos);
+    });
+}
+
+const char kTwoOutputs[] =
+    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
+    "level all 0.8\n"
+    "subunit volume\n"
+    "subunit mute\n"
+    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
+    "level all 0.6\n"
+    "endpoint {0.0.0.00000000}.{aaaa0003} render active 2 Speakers (Lumirel USB Audio Device)\n"
+    "default render all 0\n";
+
+TEST(PanelOutput, ADefaultEndpointChangeSwitchesTheButtonsAndTheDriverRecord)
+{
+    PanelHarness h({"", kTwoOutputs});
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        // "Speakers" with a capital S is no keyword of the device sink.
+        CoreAudioSim::SetDefault(L"Speakers (Lumirel USB Audio Device)", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleAll);
+        h.SettleAudio();
+        EXPECT_EQ(h.CountPosted(WM_OUTPUT_CHANGED), 0u);
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPDIF));
+
+        h.ClearConfLibLog();
+        CoreAudioSim::SetDefault(L"Lumirel USB Audio Device speaker", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleAll);
+        h.SettleAudio();
+        // Three roles, each reported by both device sinks.
+        EXPECT_EQ(h.CountPosted(WM_OUTPUT_CHANGED), 6u);
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+        EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPDIF));
+        EXPECT_NE(h.ConfLibLog().find("get GetSupportFeature dev=1,1,0,1"), std::string::npos);
+
+        EXPECT_EQ(::SendMessageA(panel, WM_OUTPUT_CHANGED, 0, 2), 1);
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+        SendClick(panel, IDC_OUTPUT_SPDIF);
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPDIF));
+        EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+    });
+}
+
+TEST(PanelInput, KeysNeverReachThePanelOrItsControls)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        HWND rate = ::GetDlgItem(panel, IDC_RATE_96K);
+        h.ClearConfLibLog();
+        for (WPARAM key : {VK_SPACE, VK_RETURN, VK_ESCAPE, VK_TAB, VK_DOWN}) {
+            for (HWND target : {rate, panel}) {
+                ::PostMessageA(target, WM_KEYDOWN, key, 0);
+                ::PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+            }
+        }
+        h.Flush();
+        EXPECT_TRUE(::IsWindow(panel));
+        EXPECT_TRUE(::IsWindowVisible(panel));
+        EXPECT_EQ(h.ConfLibLog().find("set "), std::string::npos);
+        EXPECT_EQ(dlg.m_sampleRate, 0);
+    });
+}
+
+TEST(PanelInput, TheAboutItemOfTheSystemMenuOpensTheAboutBox)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        HMENU sysMenu = ::GetSystemMenu(panel, FALSE);
+        char text[64] = "";
+        ::GetMenuStringA(sysMenu, 0x0010, text, sizeof(text), MF_BYCOMMAND);
+        EXPECT_STREQ(text, "&About Kestrun...");
+
+        ::PostMessageA(panel, WM_SYSCOMMAND, 0x0010, 0);
+        HWND about = nullptr;
+        for (int i = 0; i < 500 && about == nullptr; ++i, ::Sleep(10))
+            about = ::FindWindowA(nullptr, "About Kestrun");
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(::GetWindow(about, GW_OWNER), panel);
+        ::PostMessageA(about, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 500 && ::IsWindow(about); ++i)
+            ::Sleep(10);
+        EXPECT_FALSE(::IsWindow(about));
+    });
+}
+
+TEST(PanelInput, CustomMessagesReturnWhatTheirSendersExpect)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        EXPECT_EQ(::SendMessageA(panel, WM_SLIDER_MOVING, 4242, 10), 1);
+        EXPECT_EQ(::SendMessageA(panel, WM_VOLUME_REFRESH, 0, 0), 1);
+        EXPECT_EQ(::SendMessageA(panel, WM_VOLUME_REFRESH, 1, 0), 1);
+        EXPECT_EQ(::SendMessageA(panel, WM_TRAY_NOTIFY, 5, WM_LBUTTONDOWN), 1);
+        EXPECT_EQ(::SendMessageA(panel, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(dlg.m_hIcon));
+        EXPECT_EQ(::SendMessageA(panel, WM_SETCURSOR, reinterpret_cast<WPARAM>(::GetDlgItem(panel, IDC_RATE_48K)),
+                                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+    });
+}
+
+TEST(PanelTray, LeftClicksToggleByWhatTheLastClickDidNotByVisibility)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        auto leftClick = [&](WPARAM id) { return ::SendMessageA(panel, WM_TRAY_NOTIFY, id, WM_LBUTTONDOWN); };
+        EXPECT_EQ(leftClick(128), 1);  // shown already: stays shown
+        EXPECT_TRUE(::IsWindowVisible(panel));
+        leftClick(128);
+        EXPECT_FALSE(::IsWindowVisible(panel));
+        leftClick(77);  // another icon
+        EXPECT_FALSE(::IsWindowVisible(panel));
+        leftClick(128);
+        EXPECT_TRUE(::IsWindowVisible(panel));
+        SendClick(panel, IDC_POWER);  // hidden by the power key; the flag still says "shown"
+        EXPECT_FALSE(::IsWindowVisible(panel));
+        leftClick(128);
+        EXPECT_FALSE(::IsWindowVisible(panel));
+        leftClick(128);
+        EXPECT_TRUE(::IsWindowVisible(panel));
+        ::SendMessageA(panel, WM_COMMAND, ID_MENU_SHOW_PANEL, 0);
+        EXPECT_TRUE(::IsWindowVisible(panel));
+    });
+}
+
+}  // namespace
