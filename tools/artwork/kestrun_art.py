@@ -257,10 +257,6 @@ def down(img):
     return img.resize((w // SS, h // SS), Image.Resampling.BOX)
 
 
-def text_center(draw, center, text, fnt, fill):
-    draw.text(center, text, font=fnt, fill=fill, anchor="mm")
-
-
 def embossed_text(draw, pos, text, fnt, fill, anchor, light=(226, 226, 228), offset=SS):
     x, y = pos
     draw.text((x, y + offset), text, font=fnt, fill=light, anchor=anchor)
@@ -352,46 +348,44 @@ def draw_speaker(d, c, s, colour, waves=True):
 
 
 def symbol_key(size, lit, painter, bg):
+    """A key printed with a symbol; painter draws the symbol's shape into a mask."""
     img, cap = key_base(size, lit, bg)
-    d = ImageDraw.Draw(img)
-    c = ((cap[0] + cap[2]) / 2, (cap[1] + cap[3]) / 2)
-    colour = symbol_colour(lit)
-    if not lit:
-        painter(d, (c[0], c[1] + SS * 0.7), (242, 242, 244))
-    else:
-        painter(d, (c[0], c[1] + SS * 0.7), (14, 70, 160))
-    painter(d, c, colour)
+    symbol = Image.new("L", img.size, 0)
+    painter(ImageDraw.Draw(symbol), ((cap[0] + cap[2]) / 2, (cap[1] + cap[3]) / 2))
+    # a light edge below an unlit print, a dark one below a lit print, as with the texts
+    img.paste((14, 70, 160) if lit else (242, 242, 244), (0, 0), shifted(symbol, 0, 3))
+    img.paste(symbol_colour(lit), (0, 0), symbol)
     return face_corners(clamp_face(down(img)), bg)
 
 
-def power_painter(d, c, colour):
-    draw_power_symbol(d, c, 6.5 * SS, int(2.2 * SS), colour)
+def power_painter(d, c):
+    draw_power_symbol(d, c, 6.5 * SS, int(2.2 * SS), 255)
 
 
-def square_wave_painter(d, c, colour):
+def square_wave_painter(d, c):
     cx, cy = c
     u = 2.6 * SS
     pts = [(-7, 2.5), (-4.5, 2.5), (-4.5, -2.5), (-1.5, -2.5), (-1.5, 2.5), (1.5, 2.5), (1.5, -2.5),
            (4.5, -2.5), (4.5, 2.5), (7, 2.5)]
-    d.line([(cx + x * u, cy + y * u) for x, y in pts], fill=colour, width=int(2 * SS), joint="curve")
+    d.line([(cx + x * u, cy + y * u) for x, y in pts], fill=255, width=int(2 * SS), joint="curve")
 
 
-def speaker_painter(d, c, colour):
-    draw_speaker(d, (c[0] - 1.5 * SS, c[1]), 1.9 * SS, colour)
+def speaker_painter(d, c):
+    draw_speaker(d, (c[0] - 1.5 * SS, c[1]), 1.9 * SS, 255)
 
 
-def mute_painter(d, c, colour):
+def mute_painter(d, c):
     cx, cy = c
     s = 2.2 * SS
-    draw_speaker(d, (cx - 6 * SS, cy), s, colour, waves=False)
+    draw_speaker(d, (cx - 6 * SS, cy), s, 255, waves=False)
     x0, y0, k = cx + 7 * SS, cy, 5 * SS
     wdt = int(2.6 * SS)
-    d.line((x0 - k, y0 - k, x0 + k, y0 + k), fill=colour, width=wdt)
-    d.line((x0 - k, y0 + k, x0 + k, y0 - k), fill=colour, width=wdt)
+    d.line((x0 - k, y0 - k, x0 + k, y0 + k), fill=255, width=wdt)
+    d.line((x0 - k, y0 + k, x0 + k, y0 - k), fill=255, width=wdt)
 
 
-def link_painter(d, c, colour):
-    """Two interlocked chain links on a diagonal."""
+def link_painter(d, c):
+    """Two chain links on a diagonal, the second passing under the first."""
     cx, cy = c
     u = SS
     n = 40 * u
@@ -401,15 +395,12 @@ def link_painter(d, c, colour):
     x0 = (n - (2 * lw - overlap)) // 2
     y0 = (n - lh) // 2
     width = int(2.4 * u)
-    cd.rounded_rectangle((x0, y0, x0 + lw, y0 + lh), radius=lh // 2, outline=255, width=width)
-    # the second link passes under the first where they cross at the top
     cd.rounded_rectangle((x0 + lw - overlap, y0, x0 + 2 * lw - overlap, y0 + lh), radius=lh // 2,
                          outline=255, width=width)
-    gap = (x0 + lw - width - u, y0 - u, x0 + lw + u, y0 + width + u)
-    cd.rectangle(gap, fill=0)
+    cd.rectangle((x0 + lw - width - u, y0 - u, x0 + lw + u, y0 + width + u), fill=0)
     cd.rounded_rectangle((x0, y0, x0 + lw, y0 + lh), radius=lh // 2, outline=255, width=width)
     chain = chain.rotate(45, resample=Image.Resampling.BICUBIC)
-    d._image.paste(Image.new("RGB", chain.size, colour), (int(cx - n / 2), int(cy - n / 2)), chain)
+    d.bitmap((int(cx - n / 2), int(cy - n / 2)), chain, fill=255)
 
 
 # --------------------------------------------------------------------------------------------------
