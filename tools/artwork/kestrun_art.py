@@ -23,9 +23,10 @@ except ImportError:
     sys.exit(77)  # the test runner's "skipped"
 
 # --------------------------------------------------------------------------------------------------
-# Dialog units to pixels. Under Wine, "MS Shell Dlg" 8 pt gives base units of 6 x 13 pixels, so one
-# horizontal unit is 6/4 = 1.5 px and one vertical unit 13/8 = 1.625 px. Correct these two fractions
-# if the panel's measured base units differ; every control position below follows from them.
+# Dialog units to pixels. "MS Shell Dlg" 8 pt gives base units of 6 x 13 pixels (on Windows, and under
+# Wine with its own Tahoma installed), so one horizontal unit is 6/4 = 1.5 px and one vertical unit
+# 13/8 = 1.625 px. Correct these two fractions if the panel's measured base units differ; every
+# control position below follows from them.
 DLU_X_NUM, DLU_X_DEN = 3, 2
 DLU_Y_NUM, DLU_Y_DEN = 13, 8
 
@@ -45,7 +46,6 @@ def dlu_y(y):
 
 # --------------------------------------------------------------------------------------------------
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
-FONT_SANS = os.path.join(FONT_DIR, "DejaVuSans.ttf")
 FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
 FONT_COND_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
 
@@ -54,7 +54,7 @@ SS = 4  # supersampling factor for everything drawn with antialiasing
 SKIN_W, SKIN_H = 600, 350
 FACE = (194, 192, 193)
 WHITE = (255, 255, 255)
-DISPLAY_BLUE = (218, 236, 255)
+DISPLAY_BLUE = (218, 236, 255)  # the glass runs a little lighter below and darker above this
 DISPLAY_RECT = (144, 38, 428, 206)  # left, top, right, bottom (exclusive)
 
 # The outline of the component: face rows 8..332, full width x 8..592, rounded corners; two feet
@@ -503,14 +503,13 @@ def outline_runs():
     return rows
 
 
-def outline_mask(scale=1):
+def outline_mask():
+    """255 inside the outline, 0 where the window will be see-through."""
     m = Image.new("L", (SKIN_W, SKIN_H), 0)
     d = ImageDraw.Draw(m)
     for y, runs in enumerate(outline_runs()):
         for a, b in runs:
             d.line((a, y, b - 1, y), fill=255)
-    if scale != 1:
-        m = m.resize((SKIN_W * scale, SKIN_H * scale), Image.NEAREST)
     return m
 
 
@@ -530,7 +529,7 @@ def brushed_face(size, rng):
     return lighter
 
 
-def draw_caption(img, d, text, pos, anchor, size_px=11):
+def draw_caption(d, text, pos, anchor, size_px=11):
     fnt = font(FONT_BOLD, size_px * SS)
     x, y = pos[0] * SS, pos[1] * SS
     embossed_text(d, (x, y), text, fnt, CAPTION, anchor, light=(228, 228, 230), offset=SS)
@@ -539,7 +538,7 @@ def draw_caption(img, d, text, pos, anchor, size_px=11):
 
 def make_skin(rng):
     W, H = SKIN_W * SS, SKIN_H * SS
-    mask1 = outline_mask()
+    outline = outline_mask()
     face = brushed_face((SKIN_W, SKIN_H), rng).resize((W, H), Image.BICUBIC)
     img = Image.new("RGB", (W, H), WHITE)
     img.paste(face, (0, 0))
@@ -577,7 +576,7 @@ def make_skin(rng):
                         fill=(118, 120, 130))
     d.rounded_rectangle(((l - 1) * SS, (t - 1) * SS, (r + 1) * SS - 1, (b + 1) * SS - 1), radius=5 * SS,
                         fill=(70, 86, 110))
-    glass = vgradient((W, H), (212, 232, 255), (224, 240, 255))
+    glass = vgradient((W, H), lerp(DISPLAY_BLUE, (190, 214, 250), 0.2), lerp(DISPLAY_BLUE, WHITE, 0.2))
     gm = rounded_mask((W, H), (l * SS, t * SS, r * SS - 1, b * SS - 1), 4 * SS)
     img.paste(glass, (0, 0), gm)
     # inner shadow along the glass's top and left edge
@@ -591,11 +590,11 @@ def make_skin(rng):
     # group captions beside where their controls land
     pw, sp, d16, r44 = control("power"), control("spdif"), control("depth_16"), control("rate_44k1")
     sl, sr = control("slider_left"), control("slider_right")
-    captions.append(draw_caption(img, d, "Power", ((pw.left + pw.right_x()) / 2, pw.top - 9), "mm"))
-    captions.append(draw_caption(img, d, "Select", ((sp.left + sp.right_x()) / 2, sp.top - 9), "mm"))
-    captions.append(draw_caption(img, d, "Bit Depth", (d16.left - 8, d16.top + d16.height / 2), "rm"))
-    captions.append(draw_caption(img, d, "Sample Rate", (r44.left - 8, r44.top + r44.height / 2), "rm"))
-    captions.append(draw_caption(img, d, "Volume", ((sl.left + sr.right_x()) / 2, sl.top - 21), "mm"))
+    captions.append(draw_caption(d, "Power", ((pw.left + pw.right_x()) / 2, pw.top - 9), "mm"))
+    captions.append(draw_caption(d, "Select", ((sp.left + sp.right_x()) / 2, sp.top - 9), "mm"))
+    captions.append(draw_caption(d, "Bit Depth", (d16.left - 8, d16.top + d16.height / 2), "rm"))
+    captions.append(draw_caption(d, "Sample Rate", (r44.left - 8, r44.top + r44.height / 2), "rm"))
+    captions.append(draw_caption(d, "Volume", ((sl.left + sr.right_x()) / 2, sl.top - 21), "mm"))
     small = font(FONT_BOLD, 9 * SS)
     for s, txt in ((sl, "L"), (sr, "R")):
         bx = (s.left + WEDGE_X0 + WEDGE_TOP_W / 2) * SS
@@ -608,8 +607,8 @@ def make_skin(rng):
     img = down(img)
     img = clamp_face(img)
     # the outline is cut hard: no blended edge pixels, so no near-white fringe around the window
-    img.paste(WHITE, (0, 0), ImageChops.invert(mask1))
-    img = bevel(img, mask1)
+    img.paste(WHITE, (0, 0), ImageChops.invert(outline))
+    img = bevel(img, outline)
     check_captions_clear(captions)
     return img
 
@@ -867,7 +866,7 @@ def main():
     ap.add_argument("--preview")
     ap.add_argument("--compare")
     args = ap.parse_args()
-    for f in (FONT_SANS, FONT_BOLD, FONT_COND_BOLD):
+    for f in (FONT_BOLD, FONT_COND_BOLD):
         if not os.path.exists(f):
             raise SystemExit("missing font " + f)
     images = build(args.out)
