@@ -380,12 +380,4 @@ TEST_F(SliderTest, RepaintingLeaksNoGdiObjectOrContext)
     EXPECT_EQ(CDC::GetLiveDCCount(), contexts);
 }
 
-TEST_F(SliderTest, BackgroundErasingIsSuppressed)
-{
-    SetUpAsPanel();
-    HDC hDC = ::GetDC(hSlider);
-    EXPECT_EQ(::SendMessageA(hSlider, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0), TRUE);
-    ::ReleaseDC(hSlider, hDC);
-}
-
 }  // namespace

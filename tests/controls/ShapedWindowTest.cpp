@@ -77,15 +77,6 @@ TEST_F(ShapedWindowTest, EraseCopiesTheSkin)
     ::ReleaseDC(nullptr, screen);
 }
 
-TEST_F(ShapedWindowTest, EraseWithoutASkinReportsNothingErased)
-{
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    EXPECT_EQ(dlg.OnEraseBkgnd(reinterpret_cast<WPARAM>(mem), 0), 0);
-    ::DeleteDC(mem);
-    ::ReleaseDC(nullptr, screen);
-}
-
 TEST_F(ShapedWindowTest, ApplyingTheSkinAgainLeaksNothing)
 {
     dlg.ApplySkin();

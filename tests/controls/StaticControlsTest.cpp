@@ -206,12 +206,4 @@ TEST_F(StaticBmpTest, DestroyingTheObjectFreesBothImagesAndClearsTheControl)
     EXPECT_EQ(reinterpret_cast<HBITMAP>(::SendMessageA(hOther, STM_GETIMAGE, IMAGE_BITMAP, 0)), nullptr);
 }
 
-TEST_F(StaticBmpTest, ClicksFallThroughToDefaultProcessing)
-{
-    indicator.SetStateBitmaps(IDB_LINK_ON, IDB_LINK_OFF, false);
-    ::SendMessageA(hStatic, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    EXPECT_FALSE(indicator.m_state);  // only the dialog toggles it
-    EXPECT_EQ(Shown(), indicator.m_offBitmap);
-}
-
 }  // namespace
