@@ -314,6 +314,11 @@ void WriteStateLocked(SharedBlock& block, const SimState& state)
     std::memcpy(listeners, block.listeners, sizeof(listeners));
     std::memset(reinterpret_cast<char*>(&block) + kPayloadOffset, 0, payload);
     std::memcpy(block.listeners, listeners, sizeof(listeners));
+    for (SharedListener& listener : block.listeners) {
+        // A garbled delivery mark would let a waiter believe a change was already delivered.
+        if (listener.delivered > block.nextSequence)
+            listener.delivered = 0;
+    }
 
     uint32_t count = static_cast<uint32_t>(std::min<size_t>(state.endpoints.size(), kMaxEndpoints));
     block.endpointCount = count;

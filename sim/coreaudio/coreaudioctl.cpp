@@ -4,6 +4,9 @@
 
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -320,6 +323,8 @@ int Run(const std::vector<std::wstring>& args)
 
 int main()
 {
+    // Plain "\n" line ends: the output is read by scripts on the Linux side too.
+    _setmode(_fileno(stdout), _O_BINARY);
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::wstring> args;

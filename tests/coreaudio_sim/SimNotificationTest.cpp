@@ -1,0 +1,289 @@
+// Callbacks: arrival on a simulator thread, contexts, device notifications, changes made by
+// another process through coreaudioctl.exe, and survival of a garbled shared block.
+#include "tests/coreaudio_sim/SimTestSupport.h"
+
+#include <cmath>
+
+namespace CoreAudioSimTest {
+namespace {
+
+class SimNotificationTest : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        CoreAudioSim::SimState state;
+        ASSERT_TRUE(CoreAudioSim::ReadState(state));
+        ASSERT_EQ(2u, state.endpoints.size());
+        m_spdif = state.endpoints[0].id;
+        m_speakers = state.endpoints[1].id;
+        m_enumerator = Enumerator();
+        m_volume = Volume(m_spdif);
+        ASSERT_TRUE(m_volume);
+        ASSERT_EQ(S_OK, m_volume->RegisterControlChangeNotify(m_recorder.Get()));
+        ASSERT_EQ(S_OK, m_enumerator->RegisterEndpointNotificationCallback(m_recorder.Get()));
+    }
+    void TearDown() override
+    {
+        if (m_volume)
+            m_volume->UnregisterControlChangeNotify(m_recorder.Get());
+        if (m_enumerator)
+            m_enumerator->UnregisterEndpointNotificationCallback(m_recorder.Get());
+        m_volume.Reset();
+        m_enumerator.Reset();
+        SimTest::TearDown();
+    }
+    void Deliver() { ASSERT_TRUE(CoreAudioSim::WaitForDelivery()); }
+
+    std::vector<DeviceNote> DefaultChanges()
+    {
+        std::vector<DeviceNote> notes;
+        for (const DeviceNote& note : m_recorder->Device()) {
+            if (note.kind == DeviceNote::DefaultChanged)
+                notes.push_back(note);
+        }
+        return notes;
+    }
+
+    std::wstring m_spdif;
+    std::wstring m_speakers;
+    ComPtr<IMMDeviceEnumerator> m_enumerator;
+    ComPtr<IAudioEndpointVolume> m_volume;
+};
+
+TEST_F(SimNotificationTest, ForeignVolumeChangeArrivesOnASimulatorThreadWithItsContext)
+{
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"SPDIF Interface (Lumirel USB Audio Device)", 1, 0.3f, kMixer));
+    Deliver();
+    auto notes = m_recorder->Volume();
+    ASSERT_EQ(1u, notes.size());
+    EXPECT_NE(GetCurrentThreadId(), notes[0].threadId);
+    EXPECT_EQ(kMixer, notes[0].context);
+    EXPECT_EQ(std::vector<float>({0.8f, 0.3f}), notes[0].channels);
+    EXPECT_FLOAT_EQ(0.8f, notes[0].master);
+    EXPECT_FALSE(notes[0].muted);
+}
+
+TEST_F(SimNotificationTest, OwnChangeIsEchoedOffThreadWithTheCallersContextAndOnlyWhenSomethingChanged)
+{
+    ASSERT_EQ(S_OK, m_volume->SetChannelVolumeLevelScalar(0, 0.7f, &kPanel));
+    ASSERT_EQ(S_OK, m_volume->SetMute(TRUE, nullptr));
+    ASSERT_EQ(S_OK, m_volume->SetChannelVolumeLevelScalar(0, 0.7f, &kPanel));  // same level: no notification
+    ASSERT_EQ(S_FALSE, m_volume->SetMute(TRUE, &kPanel));
+    Deliver();
+    auto notes = m_recorder->Volume();
+    ASSERT_EQ(2u, notes.size());
+    EXPECT_NE(GetCurrentThreadId(), notes[0].threadId);
+    EXPECT_EQ(kPanel, notes[0].context);
+    EXPECT_EQ(0.7f, notes[0].channels[0]);
+    EXPECT_EQ(GUID_NULL, notes[1].context);  // a null context arrives as GUID_NULL
+    EXPECT_TRUE(notes[1].muted);
+}
+
+TEST_F(SimNotificationTest, VolumeCallbacksFollowTheirEndpointAndStopWhenUnregistered)
+{
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(m_speakers, 0, 0.1f, kMixer));
+    Deliver();
+    EXPECT_TRUE(m_recorder->Volume().empty());
+
+    ASSERT_EQ(S_OK, m_volume->UnregisterControlChangeNotify(m_recorder.Get()));
+    EXPECT_EQ(kNotFound, m_volume->UnregisterControlChangeNotify(m_recorder.Get()));
+    ASSERT_EQ(S_OK, CoreAudioSim::SetMute(m_spdif, true, kMixer));
+    Deliver();
+    EXPECT_TRUE(m_recorder->Volume().empty());
+
+    auto registrations = CoreAudioSim::ReadRegistrations();
+    ASSERT_GE(registrations.size(), 3u);
+    EXPECT_EQ(CoreAudioSim::kRegEndpointVolume, registrations[0].kind);
+    EXPECT_EQ(m_spdif, registrations[0].endpointId);
+    EXPECT_EQ(CoreAudioSim::kRegNotificationClient, registrations[1].kind);
+    EXPECT_TRUE(registrations[2].unregister);
+}
+
+TEST_F(SimNotificationTest, DefaultChangeIsReportedOncePerRole)
+{
+    ASSERT_EQ(S_OK, CoreAudioSim::SetDefault(L"1", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleAll));
+    Deliver();
+    auto notes = DefaultChanges();
+    ASSERT_EQ(3u, notes.size());
+    for (int role = 0; role < 3; ++role) {
+        EXPECT_EQ(eRender, notes[role].flow);
+        EXPECT_EQ(static_cast<ERole>(role), notes[role].role);
+        EXPECT_EQ(m_speakers, notes[role].id);
+        EXPECT_NE(GetCurrentThreadId(), notes[role].threadId);
+    }
+    ComPtr<IMMDevice> device;
+    ASSERT_EQ(S_OK, m_enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, &device));
+    EXPECT_EQ(m_speakers, IdOf(device.Get()));
+
+    EXPECT_EQ(E_INVALIDARG, CoreAudioSim::SetDefault(L"1", CoreAudioSim::kFlowCapture, CoreAudioSim::kRoleConsole));
+}
+
+TEST_F(SimNotificationTest, UnpluggingTheDefaultMovesItAndTheLastOneLeavesNone)
+{
+    ASSERT_EQ(S_OK, CoreAudioSim::Unplug(L"0"));
+    Deliver();
+    auto device = m_recorder->Device();
+    ASSERT_EQ(4u, device.size());
+    EXPECT_EQ(DeviceNote::StateChanged, device[0].kind);
+    EXPECT_EQ(m_spdif, device[0].id);
+    EXPECT_EQ(DWORD(DEVICE_STATE_UNPLUGGED), device[0].state);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(DeviceNote::DefaultChanged, device[i].kind);
+        EXPECT_EQ(m_speakers, device[i].id);
+    }
+
+    ASSERT_EQ(S_OK, CoreAudioSim::Unplug(L"1"));
+    Deliver();
+    auto notes = DefaultChanges();
+    ASSERT_EQ(6u, notes.size());
+    for (int i = 3; i < 6; ++i)
+        EXPECT_TRUE(notes[i].nullId);
+    ComPtr<IMMDevice> none;
+    EXPECT_EQ(kNotFound, m_enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &none));
+
+    ASSERT_EQ(S_OK, CoreAudioSim::Plug(m_spdif));
+    Deliver();
+    notes = DefaultChanges();
+    ASSERT_EQ(9u, notes.size());
+    EXPECT_EQ(m_spdif, notes[8].id);
+    ASSERT_EQ(S_OK, m_enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &none));
+}
+
+TEST_F(SimNotificationTest, RemoveAndRenameReachTheClient)
+{
+    ASSERT_EQ(S_OK, CoreAudioSim::Rename(L"1", L"Speaker Two"));
+    ASSERT_EQ(S_OK, CoreAudioSim::Remove(L"Speaker Two"));
+    Deliver();
+    auto device = m_recorder->Device();
+    ASSERT_EQ(3u, device.size());
+    EXPECT_EQ(DeviceNote::PropertyChanged, device[0].kind);
+    EXPECT_EQ(14u, device[0].state);  // PKEY_Device_FriendlyName's pid
+    EXPECT_EQ(DeviceNote::StateChanged, device[1].kind);
+    EXPECT_EQ(DeviceNote::Removed, device[2].kind);
+    EXPECT_EQ(m_speakers, device[2].id);
+}
+
+TEST_F(SimNotificationTest, ControlToolInAnotherProcessReachesCallbacksHere)
+{
+    std::string output;
+    ASSERT_EQ(0, RunControlTool(L"set-level 0 1 0.25 --context {11111111-2222-3333-4444-555555555555}", &output)) << output;
+    EXPECT_EQ("ok set-level\n", output);
+    Deliver();
+    auto notes = m_recorder->Volume();
+    ASSERT_EQ(1u, notes.size());
+    EXPECT_EQ(kMixer, notes[0].context);
+    EXPECT_EQ(0.25f, notes[0].channels[1]);
+
+    ASSERT_EQ(0, RunControlTool(L"set-mute \"SPDIF Interface (Lumirel USB Audio Device)\" 1"));
+    Deliver();
+    notes = m_recorder->Volume();
+    ASSERT_EQ(2u, notes.size());
+    EXPECT_TRUE(notes[1].muted);
+    EXPECT_NE(GUID_NULL, notes[1].context);
+    EXPECT_NE(kPanel, notes[1].context);
+
+    ASSERT_EQ(0, RunControlTool(L"set-default Speakers --role multimedia"));
+    Deliver();
+    auto defaults = DefaultChanges();
+    ASSERT_EQ(1u, defaults.size());
+    EXPECT_EQ(eMultimedia, defaults[0].role);
+    EXPECT_EQ(m_speakers, defaults[0].id);
+
+    ASSERT_EQ(0, RunControlTool(L"list", &output));
+    EXPECT_NE(std::string::npos, output.find("levels=0.8,0.25 mute=1")) << output;
+    EXPECT_NE(std::string::npos, output.find("default render multimedia " + std::string(m_speakers.begin(), m_speakers.end())));
+
+    auto log = CoreAudioSim::ReadCallLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(log[0].viaControl);
+    EXPECT_NE(GetCurrentProcessId(), log[0].processId);
+
+    EXPECT_EQ(1, RunControlTool(L"set-level nosuchendpoint 0 0.5"));
+    EXPECT_EQ(1, RunControlTool(L"set-level 0 7 0.5"));
+    EXPECT_EQ(2, RunControlTool(L"set-level 0 0 loud"));
+    EXPECT_EQ(2, RunControlTool(L"frobnicate"));
+}
+
+TEST_F(SimNotificationTest, GarbledSharedStateIsReadWithinBounds)
+{
+    const uint32_t seeds[] = {1u, 7u, 0xDEADBEEFu, 0x12345678u};
+    for (uint32_t seed : seeds) {
+        CoreAudioSim::ScribbleSharedState(seed);
+
+        CoreAudioSim::SimState state;
+        ASSERT_TRUE(CoreAudioSim::ReadState(state));
+        EXPECT_LE(state.endpoints.size(), CoreAudioSim::kMaxEndpoints);
+        for (const auto& endpoint : state.endpoints) {
+            EXPECT_LT(endpoint.id.size(), CoreAudioSim::kMaxIdChars);
+            EXPECT_LT(endpoint.name.size(), CoreAudioSim::kMaxNameChars);
+            EXPECT_LE(endpoint.channels, CoreAudioSim::kMaxChannels);
+            EXPECT_LE(endpoint.subunits.size(), CoreAudioSim::kMaxSubunits);
+            for (float level : endpoint.levels)
+                EXPECT_TRUE(level >= 0.0f && level <= 1.0f);
+        }
+
+        ComPtr<IMMDeviceCollection> collection;
+        ASSERT_EQ(S_OK, m_enumerator->EnumAudioEndpoints(eAll, DEVICE_STATEMASK_ALL, &collection));
+        UINT count = 0;
+        collection->GetCount(&count);
+        EXPECT_LE(count, CoreAudioSim::kMaxEndpoints);
+        for (UINT i = 0; i < count; ++i) {
+            ComPtr<IMMDevice> device;
+            ASSERT_EQ(S_OK, collection->Item(i, &device));
+            ComPtr<IPropertyStore> store;
+            if (device->OpenPropertyStore(STGM_READ, &store) == S_OK) {
+                PROPVARIANT value;
+                if (store->GetValue(kFriendlyName, &value) == S_OK)
+                    PropVariantClear(&value);
+            }
+            ComPtr<IAudioEndpointVolume> volume;
+            if (device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, &volume) == S_OK) {
+                UINT channels = 0;
+                if (volume->GetChannelCount(&channels) == S_OK) {
+                    EXPECT_LE(channels, CoreAudioSim::kMaxChannels);
+                    for (UINT c = 0; c <= channels; ++c) {
+                        float level = 0.5f;
+                        if (volume->GetChannelVolumeLevelScalar(c, &level) == S_OK) {
+                            EXPECT_TRUE(level >= 0.0f && level <= 1.0f);
+                        }
+                    }
+                }
+            }
+            ComPtr<IDeviceTopology> topology;
+            ComPtr<IConnector> connector, adapter;
+            ComPtr<IPart> part;
+            ComPtr<IDeviceTopology> hardware;
+            UINT subunits = 0;
+            if (device->Activate(__uuidof(IDeviceTopology), CLSCTX_ALL, nullptr, &topology) == S_OK &&
+                topology->GetConnector(0, &connector) == S_OK && connector->GetConnectedTo(&adapter) == S_OK &&
+                adapter.As(&part) == S_OK && part->GetTopologyObjects(&hardware) == S_OK &&
+                hardware->GetSubunitCount(&subunits) == S_OK) {
+                EXPECT_LE(subunits, CoreAudioSim::kMaxSubunits);
+                for (UINT s = 0; s <= subunits; ++s) {
+                    ComPtr<ISubUnit> subunit;
+                    hardware->GetSubunit(s, &subunit);
+                }
+            }
+        }
+        for (int role = 0; role < 3; ++role) {
+            ComPtr<IMMDevice> device;
+            HRESULT hr = m_enumerator->GetDefaultAudioEndpoint(eRender, static_cast<ERole>(role), &device);
+            EXPECT_TRUE(hr == S_OK || hr == kNotFound);
+        }
+        std::string output;
+        EXPECT_EQ(0, RunControlTool(L"list", &output)) << "seed " << seed;
+        EXPECT_EQ(0, RunControlTool(L"log"));
+    }
+
+    // A reset repairs the block, and the watcher of this process still delivers.
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(m_spdif, 0, 0.6f, kMixer));
+    Deliver();
+    auto notes = m_recorder->Volume();
+    ASSERT_FALSE(notes.empty());
+    EXPECT_EQ(0.6f, notes.back().channels[0]);
+}
+
+}  // namespace
+}  // namespace CoreAudioSimTest
