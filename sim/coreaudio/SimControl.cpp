@@ -129,6 +129,14 @@ HRESULT Remove(const std::wstring& endpoint)
     return WithSelected(endpoint, [&](SharedBlock& block, int index) { return RemoveLocked(block, index, true); });
 }
 
+HRESULT AddEndpoint(const EndpointInfo& endpoint)
+{
+    CSimLock lock;
+    if (!lock)
+        return E_FAIL;
+    return AddLocked(lock.Block(), endpoint, true);
+}
+
 HRESULT Rename(const std::wstring& endpoint, const std::wstring& name)
 {
     return WithSelected(endpoint, [&](SharedBlock& block, int index) { return RenameLocked(block, index, name, true); });

@@ -151,10 +151,14 @@ HRESULT Plug(const std::wstring& endpoint);
 HRESULT SetDeviceState(const std::wstring& endpoint, DWORD state);
 // Removes the endpoint altogether (OnDeviceRemoved; GetDevice then gives E_NOTFOUND).
 HRESULT Remove(const std::wstring& endpoint);
+// Adds an endpoint at the end of the table (OnDeviceAdded); an active one becomes the default
+// of every role of its flow that has none. E_INVALIDARG for a bad or taken ID, E_OUTOFMEMORY
+// when the table is full.
+HRESULT AddEndpoint(const EndpointInfo& endpoint);
 // Renames the endpoint (OnPropertyValueChanged with PKEY_Device_FriendlyName).
 HRESULT Rename(const std::wstring& endpoint, const std::wstring& name);
 // A hardware control of an adapter subunit changed: IControlChangeNotify::OnNotify on every
-// callback registered with that subunit, carrying context.
+// callback registered with that subunit, carrying context (GUID_NULL: a null context pointer).
 HRESULT HardwareChange(const std::wstring& endpoint, uint32_t subunit, const GUID& context = GUID_NULL);
 
 bool ReadState(SimState& state);

@@ -88,6 +88,28 @@ void ChangeDefault(SharedBlock& block, SimFlow flow, int role, const std::wstrin
     event.role = role;
 }
 
+void WriteEndpoint(SharedEndpoint& endpoint, const EndpointInfo& info)
+{
+    std::memset(&endpoint, 0, sizeof(endpoint));
+    WriteFixed(endpoint.id, info.id);
+    WriteFixed(endpoint.name, info.name);
+    endpoint.flow = info.flow;
+    endpoint.state = info.state;
+    endpoint.channels = std::clamp(info.channels, 1u, kMaxChannels);
+    for (uint32_t c = 0; c < endpoint.channels; ++c) {
+        float level = c < info.levels.size() ? info.levels[c] : (info.levels.empty() ? 1.0f : info.levels.back());
+        endpoint.levels[c] = ValidLevel(level) ? level : 1.0f;
+    }
+    endpoint.mute = info.mute ? 1 : 0;
+    endpoint.fail = info.fail;
+    endpoint.subunitCount = static_cast<uint32_t>(std::min<size_t>(info.subunits.size(), kMaxSubunits));
+    for (uint32_t s = 0; s < endpoint.subunitCount; ++s) {
+        const SubunitInfo& subunit = info.subunits[s];
+        endpoint.subunits[s] = SharedSubunit{subunit.controls, subunit.failRegister, subunit.mute ? 1u : 0u,
+                                             subunit.autoGain ? 1u : 0u, subunit.selection, subunit.levelDb};
+    }
+}
+
 }  // namespace
 
 // ---- Shared block ----------------------------------------------------------------------
@@ -322,27 +344,8 @@ void WriteStateLocked(SharedBlock& block, const SimState& state)
 
     uint32_t count = static_cast<uint32_t>(std::min<size_t>(state.endpoints.size(), kMaxEndpoints));
     block.endpointCount = count;
-    for (uint32_t i = 0; i < count; ++i) {
-        const EndpointInfo& info = state.endpoints[i];
-        SharedEndpoint& endpoint = block.endpoints[i];
-        WriteFixed(endpoint.id, info.id);
-        WriteFixed(endpoint.name, info.name);
-        endpoint.flow = info.flow;
-        endpoint.state = info.state;
-        endpoint.channels = std::clamp(info.channels, 1u, kMaxChannels);
-        for (uint32_t c = 0; c < endpoint.channels; ++c) {
-            float level = c < info.levels.size() ? info.levels[c] : (info.levels.empty() ? 1.0f : info.levels.back());
-            endpoint.levels[c] = ValidLevel(level) ? level : 1.0f;
-        }
-        endpoint.mute = info.mute ? 1 : 0;
-        endpoint.fail = info.fail;
-        endpoint.subunitCount = static_cast<uint32_t>(std::min<size_t>(info.subunits.size(), kMaxSubunits));
-        for (uint32_t s = 0; s < endpoint.subunitCount; ++s) {
-            const SubunitInfo& subunit = info.subunits[s];
-            endpoint.subunits[s] = SharedSubunit{subunit.controls, subunit.failRegister, subunit.mute ? 1u : 0u,
-                                                 subunit.autoGain ? 1u : 0u, subunit.selection, subunit.levelDb};
-        }
-    }
+    for (uint32_t i = 0; i < count; ++i)
+        WriteEndpoint(block.endpoints[i], state.endpoints[i]);
     for (int flow = 0; flow < 2; ++flow) {
         for (int role = 0; role < 3; ++role)
             WriteFixed(block.defaults[flow][role], state.defaults[flow][role]);
@@ -492,6 +495,27 @@ HRESULT RemoveLocked(SharedBlock& block, int index, bool viaControl)
                 continue;
             int next = FirstActive(block, static_cast<SimFlow>(flow), -1);
             ChangeDefault(block, static_cast<SimFlow>(flow), role, next >= 0 ? ReadFixed(block.endpoints[next].id) : std::wstring());
+        }
+    }
+    return S_OK;
+}
+
+HRESULT AddLocked(SharedBlock& block, const EndpointInfo& endpoint, bool viaControl)
+{
+    if (endpoint.id.empty() || endpoint.id.size() >= kMaxIdChars || endpoint.name.size() >= kMaxNameChars ||
+        FindEndpointById(block, endpoint.id) >= 0)
+        return E_INVALIDARG;
+    uint32_t count = EndpointCount(block);
+    if (count >= kMaxEndpoints)
+        return E_OUTOFMEMORY;
+    WriteEndpoint(block.endpoints[count], endpoint);
+    block.endpointCount = count + 1;
+    NewEvent(block, kEventAdded, endpoint.id);
+    if (endpoint.state == DEVICE_STATE_ACTIVE) {
+        SimFlow flow = endpoint.flow == kFlowCapture ? kFlowCapture : kFlowRender;
+        for (int role = 0; role < 3; ++role) {
+            if (FindEndpointById(block, DefaultId(block, flow, role)) < 0)
+                ChangeDefault(block, flow, role, endpoint.id);
         }
     }
     return S_OK;

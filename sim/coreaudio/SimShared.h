@@ -196,6 +196,7 @@ HRESULT SetMuteLocked(SharedBlock& block, int index, bool mute, const GUID* cont
 HRESULT SetDefaultLocked(SharedBlock& block, int index, SimFlow flow, SimRole role, bool viaControl);
 HRESULT SetStateLocked(SharedBlock& block, int index, DWORD state, bool viaControl);
 HRESULT RemoveLocked(SharedBlock& block, int index, bool viaControl);
+HRESULT AddLocked(SharedBlock& block, const EndpointInfo& endpoint, bool viaControl);
 HRESULT RenameLocked(SharedBlock& block, int index, const std::wstring& name, bool viaControl);
 // A control change of one adapter subunit; kind is kCallHardwareChange or kCallSetPartControl.
 HRESULT ControlChangeLocked(SharedBlock& block, int index, uint32_t subunit, const GUID* context, bool viaControl, CallKind kind);

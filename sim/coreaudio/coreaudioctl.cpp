@@ -184,6 +184,7 @@ int Usage()
                 "       coreaudioctl clear-default [--flow render|capture] [--role ...]\n"
                 "       coreaudioctl unplug|plug|remove <ep>\n"
                 "       coreaudioctl set-state <ep> active|disabled|notpresent|unplugged\n"
+                "       coreaudioctl add <ID> render|capture <channels> <name...>\n"
                 "       coreaudioctl rename <ep> <name...>\n"
                 "       coreaudioctl hw-change <ep> <subunit> [--context GUID]\n"
                 "       coreaudioctl load <scenario file>\n"
@@ -263,6 +264,21 @@ int Run(const std::vector<std::wstring>& args)
         if (state == 0)
             return Usage();
         return Report(SetDeviceState(p[0], state), "set-state");
+    }
+    if (command == L"add") {
+        uint32_t channels = 0;
+        if (p.size() < 4 || (p[1] != L"render" && p[1] != L"capture") || !ParseUnsigned(p[2], channels) || channels == 0 ||
+            channels > kMaxChannels)
+            return Usage();
+        EndpointInfo endpoint;
+        endpoint.id = p[0];
+        endpoint.flow = p[1] == L"capture" ? kFlowCapture : kFlowRender;
+        endpoint.channels = channels;
+        endpoint.levels.assign(channels, 1.0f);
+        endpoint.name = p[3];
+        for (size_t i = 4; i < p.size(); ++i)
+            endpoint.name += L" " + p[i];
+        return Report(AddEndpoint(endpoint), "add");
     }
     if (command == L"rename") {
         if (p.size() < 2)

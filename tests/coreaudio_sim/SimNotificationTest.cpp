@@ -162,6 +162,32 @@ TEST_F(SimNotificationTest, RemoveAndRenameReachTheClient)
     EXPECT_EQ(DeviceNote::StateChanged, device[1].kind);
     EXPECT_EQ(DeviceNote::Removed, device[2].kind);
     EXPECT_EQ(m_speakers, device[2].id);
+    ComPtr<IMMDevice> gone;
+    EXPECT_EQ(kNotFound, m_enumerator->GetDevice(m_speakers.c_str(), &gone));
+}
+
+TEST_F(SimNotificationTest, AddedEndpointIsAnnouncedAndTakesAnEmptyDefault)
+{
+    CoreAudioSim::EndpointInfo microphone;
+    microphone.id = L"{0.0.1.00000000}.{mic}";
+    microphone.name = L"Lumirel S/PDIF In";
+    microphone.flow = CoreAudioSim::kFlowCapture;
+    microphone.channels = 1;
+    ASSERT_EQ(S_OK, CoreAudioSim::AddEndpoint(microphone));
+    EXPECT_EQ(E_INVALIDARG, CoreAudioSim::AddEndpoint(microphone));  // the ID is taken now
+    Deliver();
+    auto device = m_recorder->Device();
+    ASSERT_EQ(4u, device.size());
+    EXPECT_EQ(DeviceNote::Added, device[0].kind);
+    EXPECT_EQ(microphone.id, device[0].id);
+    for (int role = 0; role < 3; ++role) {
+        EXPECT_EQ(eCapture, device[1 + role].flow);
+        EXPECT_EQ(microphone.id, device[1 + role].id);
+    }
+    // The render defaults keep their endpoint.
+    ComPtr<IMMDevice> render;
+    ASSERT_EQ(S_OK, m_enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &render));
+    EXPECT_EQ(m_spdif, IdOf(render.Get()));
 }
 
 TEST_F(SimNotificationTest, ControlToolInAnotherProcessReachesCallbacksHere)
