@@ -1,0 +1,140 @@
+// The tray icon and the information lines on the real panel, driven through the panel
+// tests' harness: the icon's life in Wine's shell from start to each way of ending.
+#include "PanelHarness.h"
+#include "panel/InfoDisplay.h"
+#include "panel/PanelMessages.h"
+#include "res/MakerInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Whether the shell holds the panel's icon: it modifies only icons it knows.
+bool ShellHasPanelIcon(HWND panel)
+{
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = sizeof(probe);
+    probe.hWnd = panel;
+    probe.uID = 128;
+    return ::Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+std::string TextOf(HWND panel, int controlId)
+{
+    char text[512] = "";
+    ::GetDlgItemTextA(panel, controlId, text, sizeof(text));
+    return text;
+}
+
+// The harness starts its script once the panel answers a sent message, which it also does
+// while its initialisation waits on a cross-thread call (the shell's own tray call is one);
+// a posted message is only taken from the modal loop, after the second AddTrayIcon.
+void AwaitInitialisation(PanelHarness& h)
+{
+    h.Flush();
+}
+
+TEST(ShellPanel, InformationLinesInTheirLabels)
+{
+    PanelHarness h;  // writes a CPL.ini without a version
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        AwaitInitialisation(h);
+        EXPECT_EQ(OsVersionLine(QueryOsName()), TextOf(panel, IDC_LBL_OS_VERSION));
+        EXPECT_EQ("Control Panel Version: ", TextOf(panel, IDC_LBL_PANEL_VERSION));
+        EXPECT_EQ(KESTRUN_MAKER_COPYRIGHT, TextOf(panel, IDC_LBL_COPYRIGHT));
+        EXPECT_EQ(KESTRUN_MAKER_WEB_ADDRESS, TextOf(panel, IDC_LBL_WEB_ADDRESS));
+        EXPECT_EQ("OS Version", TextOf(panel, IDC_LBL_HIDDEN));  // never written
+    });
+}
+
+TEST(ShellPanel, ExitWhileHiddenRemovesTheIconAndEnds)
+{
+    PanelHarness h;
+    HWND panelSeen = nullptr;
+    bool iconWhileRunning = false;
+    const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
+        AwaitInitialisation(h);
+        panelSeen = panel;
+        iconWhileRunning = ShellHasPanelIcon(panel);
+        ::SendMessageA(panel, WM_TRAY_NOTIFY, 128, WM_LBUTTONDOWN);
+        ::SendMessageA(panel, WM_TRAY_NOTIFY, 128, WM_LBUTTONDOWN);
+        EXPECT_FALSE(::IsWindowVisible(panel));
+        // The harness then chooses Exit.
+    });
+    EXPECT_EQ(IDOK, result);
+    EXPECT_TRUE(iconWhileRunning);
+    ASSERT_NE(nullptr, panelSeen);
+    EXPECT_FALSE(::IsWindow(panelSeen));
+    EXPECT_FALSE(ShellHasPanelIcon(panelSeen));
+}
+
+TEST(ShellPanel, ExitChosenFromTheTrayMenu)
+{
+    PanelHarness h;
+    HWND panelSeen = nullptr;
+    const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
+        AwaitInitialisation(h);
+        panelSeen = panel;
+        ::SetCursorPos(300, 300);
+        ::PostMessageA(panel, WM_TRAY_NOTIFY, 128, WM_RBUTTONDOWN);
+        HWND menu = nullptr;
+        for (int i = 0; i < 500 && (menu == nullptr || !::IsWindowVisible(menu)); ++i) {
+            ::Sleep(10);
+            menu = ::FindWindowA("#32768", nullptr);
+        }
+        ASSERT_NE(nullptr, menu);
+        RECT rect{};
+        ::GetWindowRect(menu, &rect);
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        EXPECT_EQ(cursor.x, rect.left);
+        EXPECT_EQ(cursor.y - 20, rect.top);
+        // Second item, "Exit", from the keyboard.
+        ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+        for (int i = 0; i < 500 && ::IsWindow(panel); ++i)
+            ::Sleep(10);
+        EXPECT_FALSE(::IsWindow(panel));  // ended by the menu, before the harness's own Exit
+    });
+    EXPECT_EQ(IDOK, result);
+    ASSERT_NE(nullptr, panelSeen);
+    EXPECT_FALSE(ShellHasPanelIcon(panelSeen));
+}
+
+// A restarted shell has no icons; the panel adds its own again when told.
+TEST(ShellPanel, TaskbarCreatedAddsTheIconAgain)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        AwaitInitialisation(h);
+        ASSERT_TRUE(ShellHasPanelIcon(panel));
+        NOTIFYICONDATAA lost{};
+        lost.cbSize = sizeof(lost);
+        lost.hWnd = panel;
+        lost.uID = 128;
+        ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &lost));
+        ASSERT_FALSE(ShellHasPanelIcon(panel));
+
+        const UINT taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+        ASSERT_NE(0u, taskbarCreated);
+        EXPECT_EQ(taskbarCreated, CKestrunDlg::TaskbarCreatedMessage());
+        ::SendMessageA(panel, taskbarCreated, 0, 0);
+        EXPECT_TRUE(ShellHasPanelIcon(panel));
+        // Hidden panels hear it too.
+        ::ShowWindow(panel, SW_HIDE);
+        EXPECT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &lost));
+        ::SendMessageA(panel, taskbarCreated, 0, 0);
+        EXPECT_TRUE(ShellHasPanelIcon(panel));
+        // WM_NULL, which the harness and EndDialog use, adds nothing.
+        EXPECT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &lost));
+        EXPECT_FALSE(ShellHasPanelIcon(panel));
+        ::SendMessageA(panel, WM_NULL, 0, 0);
+        EXPECT_FALSE(ShellHasPanelIcon(panel));
+        ::SendMessageA(panel, taskbarCreated, 0, 0);
+    });
+}
+
+}  // namespace
