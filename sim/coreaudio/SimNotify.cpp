@@ -79,6 +79,11 @@ void CNotifyHub::Run()
     {
         CSimLock lock;
         if (lock) {
+            // Slots of ended processes would cost every change a failed wake-up each.
+            for (SharedListener& listener : lock.Block().listeners) {
+                if (listener.processId != 0 && !ProcessAlive(listener.processId))
+                    listener = SharedListener{};
+            }
             ClaimListenerSlot(lock.Block());
             next = lock.Block().nextSequence;
         }
