@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <fstream>
 #include <sstream>
 

@@ -1,6 +1,7 @@
 #include "sim/coreaudio/SimNotify.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -147,9 +148,12 @@ void CNotifyHub::Dispatch(const SharedEvent& event)
         auto* data = reinterpret_cast<AUDIO_VOLUME_NOTIFICATION_DATA*>(buffer.data());
         data->guidEventContext = event.context;
         data->bMuted = event.mute ? TRUE : FALSE;
-        data->fMasterVolume = event.master;
+        // The log may have been garbled: hand the callbacks only levels that can be levels.
+        auto sane = [](float level) { return std::isfinite(level) ? std::clamp(level, 0.0f, 1.0f) : 0.0f; };
+        data->fMasterVolume = sane(event.master);
         data->nChannels = channels;
-        std::memcpy(data->afChannelVolumes, event.levels, channels * sizeof(float));
+        for (uint32_t c = 0; c < channels; ++c)
+            data->afChannelVolumes[c] = sane(event.levels[c]);
         for (auto& target : targets)
             target->OnNotify(data);
         return;

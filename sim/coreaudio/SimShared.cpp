@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <fstream>
 #include <sstream>
 
