@@ -2,6 +2,7 @@
 #include "tests/coreaudio_sim/SimTestSupport.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace CoreAudioSimTest {
@@ -305,6 +306,44 @@ TEST_F(SimEnumerationTest, ScenarioErrorsNameTheLineAndLeaveTheStateAlone)
     CoreAudioSim::SimState state;
     ASSERT_TRUE(CoreAudioSim::ReadState(state));
     EXPECT_EQ(2u, state.endpoints.size());  // still the demo
+}
+
+TEST_F(SimEnumerationTest, ResetTakesTheScenarioNamedByTheEnvironment)
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring good = std::wstring(folder) + L"casim-good.txt";
+    const std::wstring broken = std::wstring(folder) + L"casim-broken.txt";
+    auto write = [](const std::wstring& path, const char* text) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        DWORD written = 0;
+        WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+        CloseHandle(file);
+    };
+    write(good, "endpoint X capture active 1 Only Microphone\n");
+    write(broken, "endpoint X capture active\n");
+
+    CoreAudioSim::SimState state;
+    SetEnvironmentVariableW(L"KESTRUN_COREAUDIO_SCENARIO", good.c_str());
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    ASSERT_TRUE(CoreAudioSim::ReadState(state));
+    ASSERT_EQ(1u, state.endpoints.size());
+    EXPECT_EQ(L"Only Microphone", state.endpoints[0].name);
+    EXPECT_EQ(L"X", state.defaults[CoreAudioSim::kFlowCapture][eCommunications]);
+
+    // A scenario that does not parse leaves no endpoints rather than quietly the demo.
+    SetEnvironmentVariableW(L"KESTRUN_COREAUDIO_SCENARIO", broken.c_str());
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    ASSERT_TRUE(CoreAudioSim::ReadState(state));
+    EXPECT_TRUE(state.endpoints.empty());
+
+    SetEnvironmentVariableW(L"KESTRUN_COREAUDIO_SCENARIO", nullptr);
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    ASSERT_TRUE(CoreAudioSim::ReadState(state));
+    EXPECT_EQ(2u, state.endpoints.size());
+    DeleteFileW(good.c_str());
+    DeleteFileW(broken.c_str());
 }
 
 TEST_F(SimEnumerationTest, FailuresCanBeOrderedPerEndpoint)
