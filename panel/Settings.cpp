@@ -143,20 +143,28 @@ bool SetIniValue(std::string& text, const char* section, const char* key, const 
         std::size_t first = pos;
         while (first < contentEnd && IsBlank(text[first]))
             ++first;
+        // A section header runs from '[' to the line's last ']'; without one the line is
+        // read like any other.
+        std::size_t close = contentEnd;
         if (first < contentEnd && text[first] == '[') {
+            while (close > first + 1 && text[close - 1] != ']')
+                --close;
+            close = close > first + 1 ? close - 1 : contentEnd;
+        }
+        if (close < contentEnd) {
             if (inSection)
                 break;  // the reader only looks in the first matching section
-            const std::size_t close = text.rfind(']', contentEnd == 0 ? 0 : contentEnd - 1);
-            const std::size_t nameEnd = (close != std::string::npos && close > first) ? close : contentEnd;
-            if (TrimmedEqualsNoCase(text, first + 1, nameEnd, section)) {
+            if (TrimmedEqualsNoCase(text, first + 1, close, section)) {
                 inSection = true;
                 insertAt = next;
                 headerEndsFile = next == text.size() && lineEnd == text.size();
             }
         } else if (inSection) {
-            const std::size_t equals = text.find('=', first);
-            if (equals != std::string::npos && equals < contentEnd &&
-                TrimmedEqualsNoCase(text, first, equals, key)) {
+            // Searched within the line only: a long file of odd lines stays a linear scan.
+            std::size_t equals = first;
+            while (equals < contentEnd && text[equals] != '=')
+                ++equals;
+            if (equals < contentEnd && TrimmedEqualsNoCase(text, first, equals, key)) {
                 text.replace(equals + 1, contentEnd - (equals + 1), value);
                 if (firstChanged != nullptr)
                     *firstChanged = FirstDifference(original, text);

@@ -143,12 +143,6 @@ TEST_F(DeviceScanTest, AnotherVendorWithProductId5F3A)
     EXPECT_FALSE(IsDevicePresent());
 }
 
-TEST_F(DeviceScanTest, MakerDevice)
-{
-    AddDevice("VID_5F3A&PID_0101", "5&1a2b3c4d&0&1");
-    EXPECT_TRUE(IsDevicePresent());
-}
-
 // Wine upper-cases the IDs it builds, so the lower-case rule itself is covered above.
 TEST_F(DeviceScanTest, LowerCaseEnumerationKey)
 {

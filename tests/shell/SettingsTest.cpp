@@ -197,6 +197,14 @@ TEST_F(SettingsFileTest, WritingKeepsEveryOtherByte)
         {"NUL bytes", std::string(kWithNuls, sizeof(kWithNuls) - 1),
          std::string(kWithNuls, sizeof(kWithNuls) - 1) + "[CPL]\r\nlrchannel_linked=0\r\n"},
         {"binary garbage", garbage, garbage + "\r\n[CPL]\r\nlrchannel_linked=0\r\n"},
+        {"second section of the same name", "[CPL]\r\na=1\r\n[CPL]\r\nlrchannel_linked=1\r\n",
+         "[CPL]\r\nlrchannel_linked=0\r\na=1\r\n[CPL]\r\nlrchannel_linked=1\r\n"},
+        {"blanks inside the brackets", "[ CPL ]\r\nlrchannel_linked=1\r\n", "[ CPL ]\r\nlrchannel_linked=0\r\n"},
+        // Not a section header for the reader.
+        {"header without its bracket", "[CPL\r\nlrchannel_linked=1\r\n",
+         "[CPL\r\nlrchannel_linked=1\r\n[CPL]\r\nlrchannel_linked=0\r\n"},
+        {"half a megabyte of empty lines", "[CPL]\r\n" + std::string(500000, '\n') + "lrchannel_linked=1\r\n",
+         "[CPL]\r\n" + std::string(500000, '\n') + "lrchannel_linked=0\r\n"},
     };
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -232,16 +240,6 @@ TEST_F(SettingsFileTest, TwoClicksRestoreTheFile)
         EXPECT_EQ(linked, Link() != 0);
         EXPECT_EQ(file, Get());
     }
-}
-
-TEST_F(SettingsFileTest, VersionIsNeverTouchedByLinkWrites)
-{
-    Put("[CPL]\r\ncplversion= 2.1 beta \r\n");
-    const std::string before = Version();
-    for (const char* value : {"1", "0", "1"})
-        EXPECT_TRUE(WriteLink(value));
-    EXPECT_EQ(before, Version());
-    EXPECT_EQ("[CPL]\r\nlrchannel_linked=1\r\ncplversion= 2.1 beta \r\n", Get());
 }
 
 // Files the writer cannot edit without re-encoding or guessing are left alone, and the
