@@ -71,12 +71,10 @@ void SwitchDriverOutput(int outputId)
     uint32_t count = BoundedDeviceCount(0);
     bool found = false;
     for (int32_t type : passTypes) {
-        if (!TypeBelongsTo(type, outputId))
-            continue;
         for (uint32_t i = 0; i < count && !found; ++i) {
             DeviceRecord record;
             DriverDeviceById(0, static_cast<int32_t>(i), record);
-            if (record.type == type && record.isOutput == 1) {
+            if (record.type == type && TypeBelongsTo(type, outputId) && record.isOutput == 1) {
                 g_outputDevice = record;
                 found = true;
             }
