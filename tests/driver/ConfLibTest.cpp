@@ -72,6 +72,17 @@ TEST_F(ConfLibTest, EventsFromTheLibraryThreadReachTheMainWindow)
     EXPECT_EQ(1, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED));
 }
 
+TEST_F(ConfLibTest, NamedEventDeliversTheScenariosDemandEvent)
+{
+    ASSERT_EQ(DriverStartup::Ready, Start("demand-event 8 0\n"));
+    HANDLE trigger = OpenEventA(EVENT_MODIFY_STATE, FALSE, CONFLIB_SIM_EVENT_NAME);
+    ASSERT_NE(nullptr, trigger);
+    SetEvent(trigger);
+    CloseHandle(trigger);
+    EXPECT_EQ(1, TakeMessages(dlg(), WM_DRIVER_DEVICE_EVENT, 1, 5000));
+    EXPECT_EQ(0, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED));
+}
+
 TEST_F(ConfLibTest, AcceptedFormatSetIsAnnouncedThroughTheCallback)
 {
     ASSERT_EQ(DriverStartup::Ready, Start(""));

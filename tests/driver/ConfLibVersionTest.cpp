@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -48,13 +49,13 @@ private:
     HKEY m_key = nullptr;
 };
 
-// Runs the probe; returns its two output lines.
-bool RunProbe(std::string& version, std::string& loaded)
+// Runs the probe; returns its output lines.
+bool RunProbe(std::string& version, std::string& loaded, const char* mode = "", std::string* startup = nullptr)
 {
     const std::string dir = ExeDir();
     const std::string outFile = dir + "conflib_version_probe.out";
     DeleteFileA(outFile.c_str());
-    std::string command = "\"" + dir + kProbe + "\" \"" + outFile + "\"";
+    std::string command = "\"" + dir + kProbe + "\" \"" + outFile + "\" " + mode;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
@@ -66,7 +67,10 @@ bool RunProbe(std::string& version, std::string& loaded)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     std::ifstream in(outFile);
-    const bool ok = exitCode == 0 && std::getline(in, version) && std::getline(in, loaded);
+    std::string third;
+    const bool ok = exitCode == 0 && std::getline(in, version) && std::getline(in, loaded) && std::getline(in, third);
+    if (startup != nullptr)
+        *startup = third;
     in.close();
     DeleteFileA(outFile.c_str());
     return ok;
@@ -93,6 +97,37 @@ TEST(ConfLibVersion, WindowsVersionChoosesTheLibraryBuild)
             Normalised(ExeDir() + "osConfLibFlie\\x64\\" + c.build + "\\osConfLib.dll");
         EXPECT_EQ(expected, Normalised(loaded)) << c.wineVersion;
     }
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The way an end-to-end run drives the simulator: a scenario file and a log file named by
+// the environment of the program that loads it.
+TEST(ConfLibSimFiles, ScenarioAndLogFilesNamedByTheEnvironment)
+{
+    const std::string dir = ExeDir();
+    const std::string scenario = dir + "conflib_probe_scenario.txt";
+    const std::string log = dir + "conflib_probe_log.txt";
+    DeleteFileA(log.c_str());
+    {
+        std::ofstream out(scenario);
+        out << "# an empty device list\nno-device\n";
+    }
+    SetEnvironmentVariableA("KESTRUN_CONFLIB_SCENARIO", scenario.c_str());
+    SetEnvironmentVariableA("KESTRUN_CONFLIB_LOG", log.c_str());
+    std::string version, loaded, startup;
+    const bool ran = RunProbe(version, loaded, "start", &startup);
+    SetEnvironmentVariableA("KESTRUN_CONFLIB_SCENARIO", nullptr);
+    SetEnvironmentVariableA("KESTRUN_CONFLIB_LOG", nullptr);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ("nodevice", startup);
+    EXPECT_EQ("ConfLibInit\nCreateDeviceList\nGetDeviceCount 0 -> 0\nConfLibUnInit\n", ReadFile(log));
+    DeleteFileA(log.c_str());
+    DeleteFileA(scenario.c_str());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,18 @@
 #include "sim/conflib/ConfLibSim.h"
 
 namespace drivertest {
+
+// A fault (such as a read past a guarded buffer) ends the test program at once with a
+// failure instead of waiting in Wine's debugger.
+inline LONG WINAPI ReportFault(EXCEPTION_POINTERS* info)
+{
+    std::fprintf(stderr, "fault 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+                 info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 0xFA17);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+inline const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilter(ReportFault);
 
 // Every button the driver code talks to, in no particular order.
 inline const int kButtonIds[] = {IDC_RATE_44K1, IDC_RATE_48K,    IDC_RATE_88K2, IDC_RATE_96K,
