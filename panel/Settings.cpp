@@ -225,9 +225,9 @@ bool RewriteSetting(const std::string& path, const char* section, const char* ke
 
 }  // namespace
 
-// Not WritePrivateProfileStringA: the system's writer re-creates the whole file from what it
-// could parse, which drops everything after a NUL byte, re-encodes a file that starts like
-// UTF-16 and reflows every other line. Here only the value's own bytes change.
+// Not WritePrivateProfileStringA: a system writer may re-create the whole file from what it
+// could parse (Wine's does), which drops everything after a NUL byte, re-encodes a file that
+// starts like UTF-16 and reflows every other line. Here only the value's own bytes change.
 BOOL WriteSettingString(const char* fileName, const char* section, const char* key, const char* value)
 {
     const std::string path = SettingsFilePath(fileName);
