@@ -118,9 +118,10 @@ void InitDriverDefaults(ExchangeBuffers& bufs)
     if (GetProperty(bufs, PROP_BIT_DEPTH, nullptr) != 0)
         SetProperty(bufs, PROP_BIT_DEPTH, kDefaultBitDepth);
 
-    // The device-specific property carries a parameter both ways.
-    const bool paramReady = WriteCleared(bufs.getParam, kDeviceSpecificZero);
-    const int32_t got = paramReady ? GetProperty(bufs, PROP_DEVICE_SPECIFIC, bufs.getParam) : kConfLibNotBound;
+    // The device-specific property carries a 32-bit zero parameter both ways.
+    int32_t got = kConfLibNotBound;
+    if (WriteCleared(bufs.getParam, kDeviceSpecificZero))
+        got = GetProperty(bufs, PROP_DEVICE_SPECIFIC, bufs.getParam);
     if (got != 0 && WriteCleared(bufs.setValue, kDeviceSpecificZero) &&
         WriteCleared(bufs.setParam, kDeviceSpecificZero)) {
         DriverPropertyControl(g_outputDevice, PROP_DEVICE_SPECIFIC, bufs.setValue, bufs.setParam,

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
