@@ -42,7 +42,7 @@ INT_PTR CDialog::DoModal()
 {
     m_nModalResult = -1;
     m_bEndRequested = FALSE;
-    m_bRanModalLoop = FALSE;
+    m_bRanModalLoop = false;
 
     // Owner: the given parent, else the main window (unless that is this dialog).
     HWND hOwner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
@@ -68,7 +68,7 @@ INT_PTR CDialog::DoModal()
 
 void CDialog::RunModalLoop()
 {
-    m_bRanModalLoop = TRUE;
+    m_bRanModalLoop = true;
     MSG msg;
     while (!m_bEndRequested && m_hWnd != nullptr) {
         BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);

@@ -1,6 +1,8 @@
 // CDialog: dialogs from templates, run modally through the framework's own loop so that
 // PreTranslateMessage sees every message first.
 #pragma once
+#include <atomic>
+
 #include "framework/Wnd.h"
 
 class CDataExchange {
@@ -29,8 +31,8 @@ public:
     virtual void OnCancel();
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
-    // True once the dialog has entered its modal loop (for tests of early endings).
-    BOOL HasRunModalLoop() const { return m_bRanModalLoop; }
+    // True once the dialog has entered its modal loop (tests watch it from other threads).
+    BOOL HasRunModalLoop() const { return m_bRanModalLoop.load() ? TRUE : FALSE; }
 
 protected:
     virtual void DoDataExchange(CDataExchange* pDX) {}
@@ -51,7 +53,7 @@ private:
 
     int m_nModalResult = -1;
     BOOL m_bEndRequested = FALSE;
-    BOOL m_bRanModalLoop = FALSE;
+    std::atomic<bool> m_bRanModalLoop{false};
 };
 
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -138,14 +138,13 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
 
     std::atomic<bool> ended{false};
     std::thread driver([&] {
-        HWND hWnd = nullptr;
-        while (!ended && hWnd == nullptr) {
-            hWnd = ::FindWindowA(nullptr, "Vexmora USB Audio Driver");
-            if (hWnd == nullptr)
-                ::Sleep(10);
-        }
-        if (hWnd == nullptr)
+        // Sent messages can be answered during the initialisation (whenever it waits on
+        // another thread), so wait for the modal loop itself.
+        while (!ended && !dlg.HasRunModalLoop())
+            ::Sleep(10);
+        if (ended)
             return;  // the panel ended during its initialisation
+        HWND hWnd = ::FindWindowA(nullptr, "Vexmora USB Audio Driver");
         {
             std::lock_guard<std::mutex> guard(g_hookLock);
             g_hookedPanel = hWnd;
@@ -153,7 +152,6 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
             g_sent.clear();
         }
         panel = hWnd;
-        // Answered once the panel takes messages, that is from its modal loop on.
         DWORD_PTR ignored = 0;
         if (!::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored))
             return;
