@@ -21,6 +21,39 @@ bool ShellHasPanelIcon(HWND panel)
     return ::Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
+// Wine's shell drops a window's icons as the window is destroyed, which Windows does not:
+// whether the panel left its icon behind shows only while it is being destroyed.
+struct DestroyProbe {
+    bool seen = false;
+    bool iconPresent = false;
+};
+DestroyProbe g_destroy;
+
+LRESULT CALLBACK ProbeAtDestroy(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == WM_DESTROY && ::GetDlgItem(sent->hwnd, IDC_LBL_OS_VERSION) != nullptr) {
+        g_destroy.seen = true;
+        g_destroy.iconPresent = ShellHasPanelIcon(sent->hwnd);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class IconAtDestroy {
+public:
+    IconAtDestroy()
+    {
+        g_destroy = DestroyProbe{};
+        m_hook = ::SetWindowsHookExA(WH_CALLWNDPROC, ProbeAtDestroy, nullptr, ::GetCurrentThreadId());
+    }
+    ~IconAtDestroy() { ::UnhookWindowsHookEx(m_hook); }
+    IconAtDestroy(const IconAtDestroy&) = delete;
+    IconAtDestroy& operator=(const IconAtDestroy&) = delete;
+
+private:
+    HHOOK m_hook;
+};
+
 std::string TextOf(HWND panel, int controlId)
 {
     char text[512] = "";
@@ -52,6 +85,7 @@ TEST(ShellPanel, InformationLinesInTheirLabels)
 TEST(ShellPanel, ExitWhileHiddenRemovesTheIconAndEnds)
 {
     PanelHarness h;
+    IconAtDestroy probe;  // the panel runs on this thread
     HWND panelSeen = nullptr;
     bool iconWhileRunning = false;
     const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
@@ -67,12 +101,14 @@ TEST(ShellPanel, ExitWhileHiddenRemovesTheIconAndEnds)
     EXPECT_TRUE(iconWhileRunning);
     ASSERT_NE(nullptr, panelSeen);
     EXPECT_FALSE(::IsWindow(panelSeen));
-    EXPECT_FALSE(ShellHasPanelIcon(panelSeen));
+    EXPECT_TRUE(g_destroy.seen);
+    EXPECT_FALSE(g_destroy.iconPresent);
 }
 
 TEST(ShellPanel, ExitChosenFromTheTrayMenu)
 {
     PanelHarness h;
+    IconAtDestroy probe;
     HWND panelSeen = nullptr;
     const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
         AwaitInitialisation(h);
@@ -101,7 +137,8 @@ TEST(ShellPanel, ExitChosenFromTheTrayMenu)
     });
     EXPECT_EQ(IDOK, result);
     ASSERT_NE(nullptr, panelSeen);
-    EXPECT_FALSE(ShellHasPanelIcon(panelSeen));
+    EXPECT_TRUE(g_destroy.seen);
+    EXPECT_FALSE(g_destroy.iconPresent);
 }
 
 // A restarted shell has no icons; the panel adds its own again when told.
