@@ -38,6 +38,7 @@ public:
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnOutputChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     void OnBitDepth16();
     void OnBitDepth24();
     void OnBitDepth32();
@@ -110,6 +111,7 @@ public:
         COMMAND_ID_HANDLER(IDC_OUTPUT_SPEAKER, OnSelectSpeaker)
         MESSAGE_HANDLER(WM_OUTPUT_CHANGED, OnOutputChanged)
         MESSAGE_HANDLER(TaskbarCreatedMessage(), OnTaskbarCreated)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         CHAIN_MSG_MAP(CDialog)
     END_MSG_MAP()
 

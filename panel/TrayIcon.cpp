@@ -12,14 +12,21 @@ void CKestrunDlg::AddTrayIcon()
     m_trayIconAdded = TRUE;
 }
 
-// For every way the panel ends, so that no stale icon stays behind; Exit has already
-// removed it by then.
+// Exit removes the icon itself; this is for the other ways the panel ends.
 void CKestrunDlg::RemoveTrayIcon()
 {
     if (!m_trayIconAdded)
         return;
     NotifyTrayIcon(NIM_DELETE, m_trayIconData);
     m_trayIconAdded = FALSE;
+}
+
+// Every way the panel ends destroys its window: an absent device, the system close command
+// and Exit alike. The shell does not drop the icon of a window that is gone, so it goes here.
+LRESULT CKestrunDlg::OnDestroy(WPARAM wParam, LPARAM lParam)
+{
+    RemoveTrayIcon();
+    return Default();
 }
 
 LRESULT CKestrunDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam)

@@ -29,9 +29,10 @@ struct DestroyProbe {
 };
 DestroyProbe g_destroy;
 
+// Called once the panel has handled WM_DESTROY; its window still exists then.
 LRESULT CALLBACK ProbeAtDestroy(int code, WPARAM wParam, LPARAM lParam)
 {
-    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     if (code == HC_ACTION && sent->message == WM_DESTROY && ::GetDlgItem(sent->hwnd, IDC_LBL_OS_VERSION) != nullptr) {
         g_destroy.seen = true;
         g_destroy.iconPresent = ShellHasPanelIcon(sent->hwnd);
@@ -44,7 +45,7 @@ public:
     IconAtDestroy()
     {
         g_destroy = DestroyProbe{};
-        m_hook = ::SetWindowsHookExA(WH_CALLWNDPROC, ProbeAtDestroy, nullptr, ::GetCurrentThreadId());
+        m_hook = ::SetWindowsHookExA(WH_CALLWNDPROCRET, ProbeAtDestroy, nullptr, ::GetCurrentThreadId());
     }
     ~IconAtDestroy() { ::UnhookWindowsHookEx(m_hook); }
     IconAtDestroy(const IconAtDestroy&) = delete;
@@ -172,6 +173,74 @@ TEST(ShellPanel, TaskbarCreatedAddsTheIconAgain)
         EXPECT_FALSE(ShellHasPanelIcon(panel));
         ::SendMessageA(panel, taskbarCreated, 0, 0);
     });
+}
+
+// Moves the maker's USB device out of the prefix's enumeration for one run.
+class WithoutUsbDevice {
+public:
+    WithoutUsbDevice()
+    {
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\USB", 0, KEY_ALL_ACCESS, &m_usb);
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, kSaved, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_saved, nullptr);
+        m_moved = m_usb != nullptr && m_saved != nullptr &&
+                  ::RegCopyTreeA(m_usb, kDevice, m_saved) == ERROR_SUCCESS &&
+                  ::RegDeleteTreeA(m_usb, kDevice) == ERROR_SUCCESS;
+    }
+    ~WithoutUsbDevice()
+    {
+        if (m_moved) {
+            HKEY restored = nullptr;
+            ::RegCreateKeyExA(m_usb, kDevice, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);
+            ::RegCopyTreeA(m_saved, nullptr, restored);
+            ::RegCloseKey(restored);
+        }
+        if (m_saved != nullptr)
+            ::RegCloseKey(m_saved);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kSaved);
+        if (m_usb != nullptr)
+            ::RegCloseKey(m_usb);
+    }
+    WithoutUsbDevice(const WithoutUsbDevice&) = delete;
+    WithoutUsbDevice& operator=(const WithoutUsbDevice&) = delete;
+    bool Moved() const { return m_moved; }
+
+private:
+    static constexpr char kDevice[] = "VID_5F3A&PID_0101";
+    static constexpr char kSaved[] = "Software\\KestrunShellTestSavedUsb";
+    HKEY m_usb = nullptr;
+    HKEY m_saved = nullptr;
+    bool m_moved = false;
+};
+
+TEST(ShellPanel, AbsentDeviceEndsWithoutLeavingTheIcon)
+{
+    IconAtDestroy probe;
+    INT_PTR result = 0;
+    {
+        WithoutUsbDevice absent;
+        ASSERT_TRUE(absent.Moved());
+        PanelHarness h;
+        result = h.Run([&](CKestrunDlg&, HWND) {});
+    }
+    EXPECT_EQ(IDOK, result);
+    EXPECT_TRUE(g_destroy.seen);
+    EXPECT_FALSE(g_destroy.iconPresent);
+}
+
+TEST(ShellPanel, SystemCloseEndsWithoutLeavingTheIcon)
+{
+    PanelHarness h;
+    IconAtDestroy probe;
+    const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
+        AwaitInitialisation(h);
+        EXPECT_TRUE(ShellHasPanelIcon(panel));
+        ::SendMessageA(panel, WM_SYSCOMMAND, SC_CLOSE, 0);
+        for (int i = 0; i < 500 && ::IsWindow(panel); ++i)
+            ::Sleep(10);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_TRUE(g_destroy.seen);
+    EXPECT_FALSE(g_destroy.iconPresent);
 }
 
 }  // namespace
