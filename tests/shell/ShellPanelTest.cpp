@@ -62,9 +62,7 @@ std::string TextOf(HWND panel, int controlId)
     return text;
 }
 
-// The harness starts its script once the panel answers a sent message, which it also does
-// while its initialisation waits on a cross-thread call (the shell's own tray call is one);
-// a posted message is only taken from the modal loop, after the second AddTrayIcon.
+// Whatever the initialisation posted to the panel has been handled before a test looks.
 void AwaitInitialisation(PanelHarness& h)
 {
     h.Flush();
