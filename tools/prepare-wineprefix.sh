@@ -28,10 +28,15 @@ if [ ! -f "$prefix/.kestrun-ready" ]; then
   key='HKLM\System\CurrentControlSet\Enum\USB\VID_5F3A&PID_0101\5&1a2b3c4d&0&1'
   wine reg add "$key" /v DeviceDesc /t REG_SZ /d "Lumirel USB Audio Device" /f >/dev/null 2>&1
   wine reg add "$key" /v ClassGUID /t REG_SZ /d "{4d36e96c-e325-11ce-bfc1-08002be10318}" /f >/dev/null 2>&1
+  # A crashing program ends at once instead of waiting in the debugger.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 0 /f >/dev/null 2>&1
   desktop=${KESTRUN_VIRTUAL_DESKTOP:-1024x768}
   if [ "$desktop" != off ]; then
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d "$desktop" /f >/dev/null 2>&1
+    # Off-screen runs have no browser: the web address "opens" with a command that does nothing.
+    wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ /d true /f >/dev/null 2>&1
   fi
   for setup in "$root"/sim/*/prefix-setup.sh; do
     [ -x "$setup" ] && "$setup" "$prefix" "$bindir"

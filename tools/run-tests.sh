@@ -13,6 +13,15 @@ trap cleanup EXIT
 
 echo "Preparing the test Wine prefix..."
 "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
-wineserver -p   # one Wine server for the whole run
+# One Wine server for the whole run, started on the virtual display with the tests.
+cat > "$work/run.sh" <<'INNER'
+#!/usr/bin/env bash
+wineserver -p
+ctest "$@"
+status=$?
+wineserver -k
+exit $status
+INNER
+chmod +x "$work/run.sh"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
+  "$work/run.sh" --test-dir "$build" --output-on-failure --timeout 600 "$@"

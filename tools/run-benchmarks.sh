@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks under Wine on a virtual display; prints their figures:
+# start-up to a visible panel against a minimal Win32 dialog, region build, slider paint
+# and messages, the Core Audio cycle per slider message, and the simulators' own costs.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KESTRUN_BUILD_DIR:-$root/build}
+"$root/tools/build.sh" "$build"
+work=$(mktemp -d /tmp/kestrun-bench.XXXXXX)
+export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
+cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+"$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
+wineserver -p
+cd "$build/bin"
+run() { echo "== $1"; xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@" 2>&1 | grep -v "^X connection"; }
+run startup_bench.exe 7
+for b in controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe; do
+  [ -f "$b" ] && run "$b"
+done
