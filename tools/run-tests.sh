@@ -17,6 +17,8 @@ echo "Preparing the test Wine prefix..."
 cat > "$work/run.sh" <<'INNER'
 #!/usr/bin/env bash
 wineserver -p
+# Warm the prefix up: its very first program occasionally stalls while Wine sets up the desktop.
+timeout 60 wine cmd /c exit >/dev/null 2>&1
 ctest "$@"
 status=$?
 wineserver -k

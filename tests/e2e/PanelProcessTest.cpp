@@ -83,8 +83,7 @@ public:
         if (!started_)
             return;
         if (!Ended(0)) {
-            if (HWND h = Window(0))
-                ::PostMessageA(h, WM_COMMAND, ID_MENU_EXIT, 0);
+            Exit();
             if (!Ended(15000))
                 ::TerminateProcess(pi_.hProcess, 99);
         }
@@ -119,9 +118,10 @@ public:
         return code;
     }
 
+    // The tray menu's Exit, shown or hidden.
     void Exit()
     {
-        if (HWND h = Window(0))
+        for (HWND h : PanelWindows(pi_.dwProcessId))
             ::PostMessageA(h, WM_COMMAND, ID_MENU_EXIT, 0);
     }
 

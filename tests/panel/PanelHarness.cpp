@@ -102,12 +102,17 @@ PanelHarness::PanelHarness(PanelRunOptions options) : m_options(std::move(option
 
 PanelHarness::~PanelHarness()
 {
+    RestoreIni();
+    ::CloseHandle(m_flushed);
+}
+
+void PanelHarness::RestoreIni() const
+{
     ::DeleteFileA(IniPath().c_str());
     if (m_hadIni) {
         std::ofstream out(IniPath(), std::ios::binary);
         out << m_savedIni;
     }
-    ::CloseHandle(m_flushed);
 }
 
 INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
@@ -160,6 +165,7 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
     });
     INT_PTR result = dlg.DoModal();
     ended = true;
+    RestoreIni();
     driver.join();
 
     ::UnhookWindowsHookEx(getHook);

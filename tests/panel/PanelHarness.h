@@ -47,6 +47,8 @@ public:
     HWND panel = nullptr;
 
 private:
+    void RestoreIni() const;
+
     PanelRunOptions m_options;
     HWND m_flushWindow = nullptr;
     HANDLE m_flushed = nullptr;

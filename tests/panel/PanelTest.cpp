@@ -45,23 +45,34 @@ void SendClick(HWND panel, int id)
     ::SendMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(panel, id)));
 }
 
-void Drag(HWND slider, std::initializer_list<int> ys)
+// Mouse input reaches the slider through the queue, behind what the slider posted before,
+// so each step is handled before the next arrives.
+void Drag(PanelHarness& h, HWND slider, std::initializer_list<int> ys)
 {
     auto it = ys.begin();
     ::SendMessageA(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, *it));
-    for (++it; it != ys.end(); ++it)
+    h.Flush();
+    for (++it; it != ys.end(); ++it) {
         ::SendMessageA(slider, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, *it));
+        h.Flush();
+    }
     ::SendMessageA(slider, WM_LBUTTONUP, 0, MAKELPARAM(25, *(ys.end() - 1)));
+    h.Flush();
 }
 
 // A click on the panel's face at a control's centre. The release is queued first so the
 // window-move loop that the click may enter ends at once, as with a click that does not move.
-void ClickPanelAt(HWND panel, int controlId)
+void ClickPanelAtPoint(HWND panel, LPARAM at)
 {
-    LPARAM at = ClientPointOf(panel, controlId);
     ::PostMessageA(panel, WM_LBUTTONUP, 0, at);
-    ::SendMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    DWORD_PTR ignored = 0;
+    // Should the move loop have missed that release, give it another.
+    if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, at, SMTO_NORMAL, 3000, &ignored))
+        ::PostMessageA(panel, WM_LBUTTONUP, 0, at);
+    ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
 }
+
+void ClickPanelAt(HWND panel, int controlId) { ClickPanelAtPoint(panel, ClientPointOf(panel, controlId)); }
 
 bool EnteredMoveLoop(const PanelHarness& h)
 {
@@ -176,7 +187,7 @@ TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed
     PanelHarness h;
     h.Run([&](CKestrunDlg& dlg, HWND panel) {
         CoreAudioSim::ClearLogs();
-        Drag(::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
+        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
         h.SettleAudio();
         h.SettleAudio();
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
@@ -202,7 +213,7 @@ TEST(PanelVolume, AnUnlinkedDragWritesOnlyItsOwnChannel)
     PanelHarness h({"", "", "0"});
     h.Run([&](CKestrunDlg& dlg, HWND panel) {
         CoreAudioSim::ClearLogs();
-        Drag(::GetDlgItem(panel, IDC_SLIDER_RIGHT), {104});
+        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_RIGHT), {104});
         h.SettleAudio();
         EXPECT_EQ(dlg.m_sliderRight.GetPos(), 50);
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 19);
@@ -286,9 +297,7 @@ TEST(PanelClicks, TheWebAddressOpensWithoutMovingTheWindow)
         ClickPanelAt(panel, IDC_LBL_WEB_ADDRESS);
         EXPECT_FALSE(EnteredMoveLoop(h));
         // Any free spot of the face drags the window.
-        LPARAM face = MAKELPARAM(300, 330);
-        ::PostMessageA(panel, WM_LBUTTONUP, 0, face);
-        ::SendMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, face);
+        ClickPanelAtPoint(panel, MAKELPARAM(300, 330));
         EXPECT_TRUE(EnteredMoveLoop(h));
     });
 }

@@ -2,6 +2,7 @@
 // the design stores them, the menu, the string and the version block.
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -95,8 +96,20 @@ Template LoadTemplate(UINT id)
     return t;
 }
 
-const wchar_t kButton[] = L"#128";
-const wchar_t kStatic[] = L"#130";
+// Predefined classes may be stored as their ordinals or their names.
+const wchar_t kButton[] = L"BUTTON";
+const wchar_t kStatic[] = L"STATIC";
+
+std::wstring ClassName(std::wstring stored)
+{
+    if (stored == L"#128")
+        return kButton;
+    if (stored == L"#130")
+        return kStatic;
+    for (wchar_t& c : stored)
+        c = static_cast<wchar_t>(towupper(c));
+    return stored;
+}
 
 TEST(Resources, ThePanelTemplateStoresEveryControlInOrderWithItsStyle)
 {
@@ -138,7 +151,7 @@ TEST(Resources, ThePanelTemplateStoresEveryControlInOrderWithItsStyle)
         const Item& e = expected[i];
         SCOPED_TRACE(e.id);
         EXPECT_EQ(a.id, e.id);
-        EXPECT_EQ(a.cls, e.cls);
+        EXPECT_EQ(ClassName(a.cls), e.cls);
         EXPECT_EQ(a.text, e.text);
         EXPECT_EQ(a.style, e.style);
         EXPECT_EQ(a.exStyle, e.exStyle);
