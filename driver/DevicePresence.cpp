@@ -5,27 +5,19 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "framework/ScopedHandle.h"
+
 namespace {
 
 constexpr int kPrefixLength = sizeof(MAKER_INSTANCE_ID_PREFIX) - 1;
 static_assert(kPrefixLength == 12, "the vendor prefix is compared over 12 characters");
 
-class CDeviceInfoSet {
-public:
-    explicit CDeviceInfoSet(HDEVINFO set) : m_set(set) {}
-    ~CDeviceInfoSet()
-    {
-        if (m_set != INVALID_HANDLE_VALUE)
-            ::SetupDiDestroyDeviceInfoList(m_set);
-    }
-    CDeviceInfoSet(const CDeviceInfoSet&) = delete;
-    CDeviceInfoSet& operator=(const CDeviceInfoSet&) = delete;
-    HDEVINFO Get() const { return m_set; }
-    bool IsValid() const { return m_set != INVALID_HANDLE_VALUE; }
-
-private:
-    HDEVINFO m_set;
+struct DeviceInfoSetTraits {
+    using Handle = HDEVINFO;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::SetupDiDestroyDeviceInfoList(h); }
 };
+using CDeviceInfoSet = CScopedHandle<DeviceInfoSetTraits>;
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 

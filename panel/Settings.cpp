@@ -2,28 +2,13 @@
 
 #include <cstring>
 
+#include "framework/ScopedHandle.h"
+
 namespace {
 
 // A settings file is a few lines; anything much larger is not one we wrote or should edit.
 constexpr LONGLONG kMaxSettingsFileBytes = 1 << 20;
 constexpr char kLineEnd[] = "\r\n";
-
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_h);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_h;
-};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 

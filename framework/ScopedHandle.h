@@ -1,0 +1,32 @@
+// One owner for a kernel or setup handle: closed once, when the owner goes.
+#pragma once
+#include <windows.h>
+
+// Traits: `Handle`, `static Handle Invalid()`, `static void Close(Handle)`.
+template <typename Traits>
+class CScopedHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    explicit CScopedHandle(Handle h = Traits::Invalid()) : m_h(h) {}
+    ~CScopedHandle()
+    {
+        if (IsValid())
+            Traits::Close(m_h);
+    }
+    CScopedHandle(const CScopedHandle&) = delete;
+    CScopedHandle& operator=(const CScopedHandle&) = delete;
+
+    Handle Get() const { return m_h; }
+    bool IsValid() const { return m_h != Traits::Invalid(); }
+
+private:
+    Handle m_h;
+};
+
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
+using CFileHandle = CScopedHandle<FileHandleTraits>;
