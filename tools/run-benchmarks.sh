@@ -11,10 +11,18 @@ export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
 cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
+cat > "$work/run.sh" <<INNER
+#!/usr/bin/env bash
 wineserver -p
+timeout 60 wine cmd /c exit >/dev/null 2>&1
 cd "$build/bin"
-run() { echo "== $1"; xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@" 2>&1 | grep -v "^X connection"; }
-run startup_bench.exe 7
-for b in controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe; do
-  [ -f "$b" ] && run "$b"
+for b in "startup_bench.exe 7" controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe; do
+  set -- \$b
+  [ -f "\$1" ] || continue
+  echo "== \$b"
+  timeout 300 wine "\$@" 2>&1 | grep -v "^X connection"
 done
+wineserver -k
+INNER
+chmod +x "$work/run.sh"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$work/run.sh"
