@@ -23,4 +23,4 @@ wineserver -k 2>/dev/null || true
 wait \$pid 2>/dev/null || true
 INNER
 chmod +x "$inner"
-xvfb-run -a -s "-screen 0 1024x768x24" "$inner"
+xvfb-run -a -s "-screen 0 800x450x24" "$inner"
