@@ -54,6 +54,25 @@ private:
     STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }     \
     STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
 
+// The QueryInterface every simulator object answers: IUnknown and its own interface give
+// `self`, an optional second interface gives `second`; anything else is refused.
+inline HRESULT SimQueryInterface(REFIID iid, void** out, IUnknown* self, REFIID own,
+                                 const IID* secondIid = nullptr, void* second = nullptr)
+{
+    if (!out)
+        return E_POINTER;
+    if (iid == __uuidof(IUnknown) || iid == own)
+        *out = self;
+    else if (secondIid != nullptr && iid == *secondIid)
+        *out = second;
+    else {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    self->AddRef();
+    return S_OK;
+}
+
 // Hands a new object (reference count 1) out through the requested interface.
 template <class T>
 HRESULT HandOut(T* object, REFIID iid, void** out)

@@ -26,15 +26,7 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IPropertyStore)) {
-            *out = static_cast<IPropertyStore*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return SimQueryInterface(iid, out, static_cast<IPropertyStore*>(this), __uuidof(IPropertyStore));
     }
     STDMETHODIMP GetCount(DWORD* count) override
     {
@@ -80,18 +72,9 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMDevice))
-            *out = static_cast<IMMDevice*>(this);
-        else if (iid == __uuidof(IMMEndpoint))
-            *out = static_cast<IMMEndpoint*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        const IID second = __uuidof(IMMEndpoint);
+        return SimQueryInterface(iid, out, static_cast<IMMDevice*>(this), __uuidof(IMMDevice), &second,
+                                 static_cast<IMMEndpoint*>(this));
     }
 
     STDMETHODIMP Activate(REFIID iid, DWORD, PROPVARIANT*, void** out) override
@@ -187,15 +170,7 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMDeviceCollection)) {
-            *out = static_cast<IMMDeviceCollection*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return SimQueryInterface(iid, out, static_cast<IMMDeviceCollection*>(this), __uuidof(IMMDeviceCollection));
     }
     STDMETHODIMP GetCount(UINT* count) override
     {
@@ -225,15 +200,7 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMDeviceEnumerator)) {
-            *out = static_cast<IMMDeviceEnumerator*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return SimQueryInterface(iid, out, static_cast<IMMDeviceEnumerator*>(this), __uuidof(IMMDeviceEnumerator));
     }
     STDMETHODIMP EnumAudioEndpoints(EDataFlow flow, DWORD stateMask, IMMDeviceCollection** devices) override
     {
@@ -326,15 +293,7 @@ class CSimClassFactory : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return SimQueryInterface(iid, out, static_cast<IClassFactory*>(this), __uuidof(IClassFactory));
     }
     // A single static factory: its references only keep the server loaded.
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++g_serverReferences); }

@@ -71,18 +71,10 @@ protected:
     uint32_t m_subunit;
 };
 
-#define SIM_CONTROL_QI(Interface)                                              \
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override               \
-    {                                                                          \
-        if (!out)                                                              \
-            return E_POINTER;                                                  \
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {         \
-            *out = static_cast<Interface##Abi*>(this);                          \
-            AddRef();                                                          \
-            return S_OK;                                                       \
-        }                                                                      \
-        *out = nullptr;                                                        \
-        return E_NOINTERFACE;                                                  \
+#define SIM_CONTROL_QI(Interface)                                                                 \
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override                                  \
+    {                                                                                             \
+        return SimQueryInterface(iid, out, static_cast<Interface##Abi*>(this), __uuidof(Interface)); \
     }
 
 using IAudioMuteAbi = IAudioMute;
@@ -304,18 +296,9 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IConnector))
-            *out = static_cast<IConnector*>(this);
-        else if (iid == __uuidof(IPart))
-            *out = static_cast<IPart*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        const IID second = __uuidof(IPart);
+        return SimQueryInterface(iid, out, static_cast<IConnector*>(this), __uuidof(IConnector), &second,
+                                 static_cast<IPart*>(this));
     }
 
     // IConnector
@@ -435,18 +418,9 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(ISubUnit))
-            *out = static_cast<ISubUnit*>(this);
-        else if (iid == __uuidof(IPart))
-            *out = static_cast<IPart*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        const IID second = __uuidof(IPart);
+        return SimQueryInterface(iid, out, static_cast<ISubUnit*>(this), __uuidof(ISubUnit), &second,
+                                 static_cast<IPart*>(this));
     }
 
     STDMETHODIMP GetName(LPWSTR* name) override
@@ -548,15 +522,7 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDeviceTopology)) {
-            *out = static_cast<IDeviceTopology*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return SimQueryInterface(iid, out, static_cast<IDeviceTopology*>(this), __uuidof(IDeviceTopology));
     }
     STDMETHODIMP GetConnectorCount(UINT* count) override
     {

@@ -36,15 +36,7 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolume)) {
-            *out = static_cast<IAudioEndpointVolume*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return SimQueryInterface(iid, out, static_cast<IAudioEndpointVolume*>(this), __uuidof(IAudioEndpointVolume));
     }
 
     STDMETHODIMP RegisterControlChangeNotify(IAudioEndpointVolumeCallback* notify) override
