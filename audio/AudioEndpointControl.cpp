@@ -3,7 +3,7 @@
 #include "audio/CoreAudioHelpers.h"
 #include "audio/EndpointKeywords.h"
 #include "audio/PanelEventContext.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 #include "audio/CoreAudioHelpers.h"
 #include "audio/EndpointKeywords.h"
 #include "framework/afxwin.h"
-#include "panel/PanelMessages.h"
+#include "audio/AudioMessages.h"
 
 #include <cstring>
 

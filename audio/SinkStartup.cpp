@@ -6,7 +6,7 @@
 #include "audio/PanelEventContext.h"
 #include "audio/ProcessLifeObjects.h"
 #include "audio/TopologyWalk.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 
 #include <mutex>
 

@@ -5,7 +5,7 @@
 #include <windowsx.h>
 
 #include "controls/MemDC.h"
-#include "panel/PanelMessages.h"
+#include "controls/SliderMessages.h"
 
 namespace {
 // Toward zero, like a plain conversion, but without undefined behaviour for values the

@@ -4,7 +4,7 @@
 
 #include "driver/FormatControl.h"
 #include "framework/afxwin.h"
-#include "panel/PanelMessages.h"
+#include "driver/DriverMessages.h"
 
 DeviceRecord g_outputDevice = {};
 DeviceRecord g_secondaryDevice = {};

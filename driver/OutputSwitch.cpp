@@ -6,7 +6,7 @@
 #include "driver/ReplyText.h"
 #include "driver/TextUtil.h"
 #include "framework/afxwin.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 #include "res/resource.h"
 
 FeatureMessageBoxFn g_featureMessageBox = AfxMessageBox;

@@ -1,7 +1,7 @@
 #include "audio/AudioEndpointControl.h"
 
 #include "audio/PanelEventContext.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
 

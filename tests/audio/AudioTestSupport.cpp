@@ -1,7 +1,7 @@
 #include "tests/audio/AudioTestSupport.h"
 
 #include "framework/afxwin.h"
-#include "panel/PanelMessages.h"
+#include "audio/AudioMessages.h"
 #include "sim/coreaudio/SimControl.h"
 
 #include <endpointvolume.h>

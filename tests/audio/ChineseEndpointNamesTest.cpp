@@ -2,7 +2,7 @@
 // executable as the code page 936 keyword tests.
 #include "audio/AudioEndpointControl.h"
 #include "audio/NotificationSinks.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 #include "tests/audio/AudioTestSupport.h"
 
 #include <gtest/gtest.h>

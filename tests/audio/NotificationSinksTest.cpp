@@ -1,7 +1,7 @@
 #include "audio/NotificationSinks.h"
 
 #include "audio/PanelEventContext.h"
-#include "panel/PanelMessages.h"
+#include "audio/AudioMessages.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
 

@@ -3,7 +3,7 @@
 #include "audio/AudioEndpointControl.h"
 #include "audio/NotificationSinks.h"
 #include "audio/PanelEventContext.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
 

@@ -6,7 +6,7 @@
 
 #include "TestWindows.h"
 #include "controls/BitmapSlider.h"
-#include "panel/PanelMessages.h"
+#include "controls/SliderMessages.h"
 #include "res/resource.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "driver/ConfLib.h"
 #include "driver/FormatControl.h"
-#include "panel/PanelMessages.h"
+#include "driver/DriverMessages.h"
 #include "tests/driver/DriverFixture.h"
 
 CWinApp theApp;

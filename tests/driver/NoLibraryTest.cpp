@@ -7,7 +7,7 @@
 #include "driver/FormatControl.h"
 #include "driver/OutputSwitch.h"
 #include "framework/afxwin.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 #include "tests/driver/DriverTestSupport.h"
 
 CWinApp theApp;

@@ -2,7 +2,7 @@
 
 #include "driver/FormatControl.h"
 #include "driver/OutputSwitch.h"
-#include "panel/PanelMessages.h"
+#include "res/OutputIds.h"
 #include "tests/driver/DriverFixture.h"
 
 using namespace drivertest;

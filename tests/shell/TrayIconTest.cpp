@@ -1,6 +1,5 @@
 // The tray icon's record, its life in Wine's shell, and the click logic, on a plain
 // top-level window standing in for the panel.
-#include "panel/PanelMessages.h"
 #include "panel/TrayIcon.h"
 #include "res/resource.h"
 
