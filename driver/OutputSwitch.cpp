@@ -2,14 +2,13 @@
 
 #include <vector>
 
+#include "driver/DriverMessageBox.h"
 #include "driver/FormatControl.h"
 #include "driver/ReplyText.h"
 #include "driver/TextUtil.h"
 #include "framework/afxwin.h"
 #include "res/OutputIds.h"
 #include "res/resource.h"
-
-FeatureMessageBoxFn g_featureMessageBox = AfxMessageBox;
 
 namespace {
 
@@ -109,6 +108,12 @@ void QuerySupportFeature(DeviceRecord& record)
 
     static const std::wstring delimiter = utf8util::utf16_from_utf8(",");
     const std::vector<std::wstring> fields = SplitString(ReadUtf16Text(reply.data(), reply.size()), delimiter);
-    if (fields.size() < kMinFeatureFields && g_featureMessageBox != nullptr)
-        g_featureMessageBox("UpdateAPOAvailable failed!", MB_OK);
+    // The box's modal loop handles the switches posted meanwhile (one default change posts
+    // several); they must not stack boxes of their own on top of the open one.
+    static bool warningOpen = false;
+    if (fields.size() < kMinFeatureFields && !warningOpen) {
+        warningOpen = true;
+        g_driverMessageBox("UpdateAPOAvailable failed!", MB_OK);
+        warningOpen = false;
+    }
 }

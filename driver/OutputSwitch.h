@@ -23,7 +23,3 @@ void QuerySupportFeature(DeviceRecord& record);
 constexpr uint32_t kMaxDeviceRecords = 256;
 constexpr size_t kFeatureReplyBytes = 2048;
 constexpr size_t kMinFeatureFields = 7;
-
-// The short-feature-list warning goes through this, so that it can be observed.
-typedef int (*FeatureMessageBoxFn)(LPCSTR text, UINT type);
-extern FeatureMessageBoxFn g_featureMessageBox;   // defaults to the framework's AfxMessageBox

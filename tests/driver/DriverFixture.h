@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/ConfLib.h"
+#include "driver/DriverMessageBox.h"
 #include "driver/OutputSwitch.h"
 #include "framework/afxwin.h"
 #include "tests/driver/DriverTestSupport.h"
@@ -36,7 +37,7 @@ protected:
         g_outputDevice = DeviceRecord{};
         g_secondaryDevice = DeviceRecord{};
         MessageBoxTexts().clear();
-        g_featureMessageBox = RecordMessageBox;
+        g_driverMessageBox = RecordMessageBox;
         m_buffers.FillAll(0xCC);   // as the dialog leaves them: never initialised
     }
     void TearDown() override

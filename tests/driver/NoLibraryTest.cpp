@@ -5,6 +5,7 @@
 
 #include "driver/ConfLib.h"
 #include "driver/FormatControl.h"
+#include "driver/DriverMessageBox.h"
 #include "driver/OutputSwitch.h"
 #include "framework/afxwin.h"
 #include "res/OutputIds.h"
@@ -35,7 +36,7 @@ TEST(NoLibrary, StartupReportsTheLibraryMissingAndPanelStillWorks)
 {
     TestPanel panel;
     GuardedBuffers buffers;
-    g_featureMessageBox = CountMessageBox;
+    g_driverMessageBox = CountMessageBox;
 
     EXPECT_FALSE(LoadConfLib());
     EXPECT_EQ(DriverStartup::LibraryMissing, StartDriverLibrary(buffers.bufs));

@@ -1,0 +1,105 @@
+// The real panel against a driver library that misbehaves as real ones can: short feature
+// lists met by a burst of default changes, events that arrive mid-request or mid-shutdown.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "PanelHarness.h"
+#include "sim/coreaudio/SimControl.h"
+
+namespace {
+
+const char kFeatureWarning[] = "UpdateAPOAvailable failed!";
+
+const char kTwoOutputs[] =
+    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
+    "level all 0.8\n"
+    "subunit volume\n"
+    "subunit mute\n"
+    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
+    "level all 0.6\n"
+    "default render all 0\n";
+
+struct BoxSearch {
+    const char* text;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindTextChild(HWND child, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(lParam);
+    char text[128] = "";
+    ::GetWindowTextA(child, text, sizeof(text));
+    if (strcmp(text, search->text) == 0) {
+        search->found.push_back(::GetAncestor(child, GA_ROOT));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectBoxes(HWND hWnd, LPARAM lParam)
+{
+    char cls[32] = "";
+    ::GetClassNameA(hWnd, cls, sizeof(cls));
+    if (strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hWnd))
+        ::EnumChildWindows(hWnd, FindTextChild, lParam);
+    return TRUE;
+}
+
+// Open message boxes of the panel's thread that show `text`.
+std::vector<HWND> OpenBoxes(HWND panel, const char* text)
+{
+    BoxSearch search{text, {}};
+    ::EnumThreadWindows(::GetWindowThreadProcessId(panel, nullptr), CollectBoxes, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Clicks OK on every box that shows `text`, one at a time as they come; returns how many
+// were shown and the most that were open at once.
+std::pair<int, size_t> DismissBoxes(PanelHarness& h, HWND panel, const char* text)
+{
+    int shown = 0;
+    size_t mostAtOnce = 0;
+    for (int round = 0; round < 50; ++round) {
+        h.Flush();
+        std::vector<HWND> boxes = OpenBoxes(panel, text);
+        if (boxes.empty())
+            break;
+        mostAtOnce = std::max(mostAtOnce, boxes.size());
+        ++shown;
+        // The newest is the one whose modal loop runs; closing it lets the others go on.
+        HWND box = boxes.back();
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        for (int i = 0; i < 300 && ::IsWindow(box); ++i)
+            ::Sleep(10);
+    }
+    return {shown, mostAtOnce};
+}
+
+TEST(PanelDriver, OneDefaultChangeWithAShortFeatureListShowsOneWarningAtATime)
+{
+    // Only the Speaker record's list is short; the S/PDIF start-up warns about nothing.
+    PanelHarness h({"reply GetSupportFeature@1 utf16 a,b,c,d,e,f\n", kTwoOutputs});
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        ASSERT_TRUE(OpenBoxes(panel, kFeatureWarning).empty());
+        h.ClearConfLibLog();
+        CoreAudioSim::SetDefault(L"Lumirel USB Audio Device speaker", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleAll);
+        h.SettleAudio();
+        // Three roles, each reported by both device sinks: six switches.
+        EXPECT_EQ(h.CountPosted(WM_OUTPUT_CHANGED), 6u);
+        const auto [shown, mostAtOnce] = DismissBoxes(h, panel, kFeatureWarning);
+        EXPECT_EQ(mostAtOnce, 1u);
+        EXPECT_EQ(shown, 1);
+        // Every switch still ran, and the last one stands.
+        const std::string log = h.ConfLibLog();
+        size_t switches = 0;
+        for (size_t at = log.find("GetSupportFeature dev=1,1,0,1"); at != std::string::npos;
+             at = log.find("GetSupportFeature dev=1,1,0,1", at + 1))
+            ++switches;
+        EXPECT_EQ(switches, 6u);
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+        EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPDIF));
+    });
+}
+
+}  // namespace
