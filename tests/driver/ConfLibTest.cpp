@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <map>
 
 #include "driver/ConfLib.h"
 #include "driver/FormatControl.h"
@@ -144,6 +146,28 @@ TEST_F(ConfLibTest, EmptyDeviceListEndsStartupBeforeTheCallbackAndDefaults)
     EXPECT_EQ(DriverStartup::NoDevice, StartDriverLibrary(bufs()));
     const std::vector<std::string> expected = {"ConfLibInit", "CreateDeviceList", "GetDeviceCount 0 -> 0"};
     EXPECT_EQ(expected, m_sim.Log());
+}
+
+// The catalogue a fault campaign runs: every case must be a scenario the simulator reads whole.
+TEST_F(ConfLibTest, EveryCatalogueInjectionIsAReadableScenario)
+{
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe);
+    path = path.substr(0, path.find_last_of('\\') + 1) + "conflib-injections.txt";
+    std::ifstream in(path);
+    ASSERT_TRUE(in) << path;
+    std::map<std::string, std::string> cases;
+    std::string line, name;
+    while (std::getline(in, line)) {
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']')
+            cases[name = line.substr(1, line.size() - 2)];
+        else if (!name.empty())
+            cases[name] += line + "\n";
+    }
+    EXPECT_GE(cases.size(), 20u);
+    for (const auto& [caseName, scenario] : cases)
+        EXPECT_EQ(0, m_sim.Load(scenario)) << caseName;
 }
 
 TEST_F(ConfLibTest, ShutdownUninitialisesTheLibrary)

@@ -2,6 +2,7 @@
 // lists met by a burst of default changes, events that arrive mid-request or mid-shutdown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "PanelHarness.h"
@@ -100,6 +101,65 @@ TEST(PanelDriver, OneDefaultChangeWithAShortFeatureListShowsOneWarningAtATime)
         EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
         EXPECT_FALSE(IsPushed(panel, IDC_OUTPUT_SPDIF));
     });
+}
+
+// Every line of the library's log, in order.
+std::vector<std::string> LogLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+size_t CountLines(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    size_t n = 0;
+    for (const std::string& line : lines)
+        n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}
+
+TEST(PanelDriver, AFormatEventArrivingMidRequestIsHandledAfterTheRequestNotInsideIt)
+{
+    // The first availability query of the start-up refresh is interrupted by a format change.
+    PanelHarness h({"event-during IsSupportFormat 1 128\n"});
+    std::vector<std::string> lines;
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        h.Flush();
+        lines = LogLines(h.ConfLibLog());
+        EXPECT_TRUE(IsPushed(panel, IDC_RATE_44K1));
+    });
+    const auto callback = std::find(lines.begin(), lines.end(), "callback 1 128");
+    ASSERT_NE(callback, lines.end());
+    // The interrupted request answers next, then the refresh goes on to its end, and only
+    // then does the posted change start a second, whole refresh.
+    std::vector<std::string> after;
+    for (auto it = callback + 1; it != lines.end(); ++it)
+        after.push_back(it->substr(0, it->find(" dev=")));
+    std::vector<std::string> expected(6, "PropertyControl get IsSupportFormat");
+    expected.push_back("PropertyControl get DevSampleRateControl");
+    expected.push_back("PropertyControl get DevBitDepthControl");
+    expected.push_back("PropertyControl get DevChannelNumControl");
+    for (int i = 0; i < 6; ++i)
+        expected.push_back("PropertyControl get IsSupportFormat");
+    expected.push_back("PropertyControl get DevSampleRateControl");
+    expected.push_back("PropertyControl get DevBitDepthControl");
+    EXPECT_EQ(after, expected);
+}
+
+TEST(PanelDriver, ACallbackDuringTheLibrarysShutdownEndsThePanelCleanly)
+{
+    PanelHarness h({"uninit-event 1 128\n"});
+    const INT_PTR result = h.Run([&](CKestrunDlg&, HWND) {});
+    EXPECT_EQ(result, IDOK);
+    const std::vector<std::string> lines = LogLines(h.ConfLibLog());
+    // The callback ran while the library shut down; nothing called the library after that.
+    const std::vector<std::string> tail = {"ConfLibUnInit", "callback 1 128"};
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()), tail);
+    EXPECT_EQ(CountLines(lines, "ConfLibUnInit"), 1u);
 }
 
 }  // namespace
