@@ -162,4 +162,89 @@ TEST(PanelDriver, ACallbackDuringTheLibrarysShutdownEndsThePanelCleanly)
     EXPECT_EQ(CountLines(lines, "ConfLibUnInit"), 1u);
 }
 
+using States = std::vector<std::pair<int, int>>;
+
+// What the panel sends to the rate and depth buttons to show a driver reading of rate and depth.
+States RefreshShows(int rateId, int depthId)
+{
+    States states;
+    for (int id = IDC_RATE_44K1; id <= IDC_RATE_192K; ++id)
+        states.emplace_back(id, id == rateId ? 1 : 0);
+    for (int id : {IDC_DEPTH_16, IDC_DEPTH_24, IDC_DEPTH_32})
+        states.emplace_back(id, 0);
+    states.emplace_back(depthId, 1);
+    return states;
+}
+
+States Join(States a, const States& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+void SendClick(HWND panel, int id)
+{
+    ::SendMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(panel, id)));
+}
+
+TEST(PanelDriver, ButtonsChangeInTheirOrderAtStartUpOnClicksAndOnDefaultChanges)
+{
+    PanelHarness h({"events off\n", kTwoOutputs});
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        // Start-up on S/PDIF: the Speaker button first, then the format read back.
+        EXPECT_EQ(h.ButtonStates(),
+                  Join({{IDC_OUTPUT_SPEAKER, 0}, {IDC_OUTPUT_SPDIF, 1}}, RefreshShows(IDC_RATE_44K1, IDC_DEPTH_16)));
+
+        h.ClearButtonStates();
+        SendClick(panel, IDC_RATE_96K);
+        SendClick(panel, IDC_DEPTH_24);
+        EXPECT_EQ(dlg.m_sampleRate, 96000);
+        EXPECT_EQ(dlg.m_bitDepth, 24);
+        const States clicks = {{1002, 0}, {1003, 0}, {1004, 0}, {1005, 1}, {1006, 0}, {1007, 0},
+                               {1008, 0}, {1009, 1}, {1014, 0}};
+        EXPECT_EQ(h.ButtonStates(), clicks);
+
+        // A click and a default change both send to the S/PDIF button first.
+        h.ClearButtonStates();
+        SendClick(panel, IDC_OUTPUT_SPEAKER);
+        ::SendMessageA(panel, WM_OUTPUT_CHANGED, 0, 0);
+        EXPECT_EQ(::SendMessageA(panel, WM_OUTPUT_CHANGED, 0, 2), 1);
+        const States refresh = RefreshShows(IDC_RATE_96K, IDC_DEPTH_24);
+        EXPECT_EQ(h.ButtonStates(), Join(Join({{IDC_OUTPUT_SPDIF, 0}, {IDC_OUTPUT_SPEAKER, 1}}, refresh),
+                                         Join({{IDC_OUTPUT_SPDIF, 1}, {IDC_OUTPUT_SPEAKER, 0}}, refresh)));
+    });
+}
+
+TEST(PanelDriver, StartUpOnTheSpeakerSendsToItsButtonFirst)
+{
+    // At start-up the Speaker is recognised by "master" in the default endpoint's name.
+    const std::string speakerDefault =
+        "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
+        "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device master speaker\n"
+        "level all 0.6\n"
+        "default render all 1\n";
+    PanelHarness h({"events off\n", speakerDefault});
+    h.Run([&](CKestrunDlg&, HWND) {
+        EXPECT_EQ(h.ButtonStates(),
+                  Join({{IDC_OUTPUT_SPEAKER, 1}, {IDC_OUTPUT_SPDIF, 0}}, RefreshShows(IDC_RATE_44K1, IDC_DEPTH_16)));
+    });
+}
+
+TEST(PanelDriver, ReadingsOutsideTheTablesKeepTheRateGroupAndReleaseTheDepthGroup)
+{
+    PanelHarness h({"reply DevSampleRateControl utf16 50000\nreply DevBitDepthControl utf16 0\nevents off\n"});
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        const States startup = {{IDC_OUTPUT_SPEAKER, 0}, {IDC_OUTPUT_SPDIF, 1},
+                                {IDC_DEPTH_16, 0}, {IDC_DEPTH_24, 0}, {IDC_DEPTH_32, 0}};
+        EXPECT_EQ(h.ButtonStates(), startup);
+        SendClick(panel, IDC_RATE_96K);
+        SendClick(panel, IDC_DEPTH_24);
+        h.ClearButtonStates();
+        ::SendMessageA(panel, WM_DRIVER_FORMAT_CHANGED, 0, 0);
+        EXPECT_TRUE(IsPushed(panel, IDC_RATE_96K));
+        EXPECT_FALSE(IsPushed(panel, IDC_DEPTH_24));
+        EXPECT_EQ(h.ButtonStates(), (States{{IDC_DEPTH_16, 0}, {IDC_DEPTH_24, 0}, {IDC_DEPTH_32, 0}}));
+    });
+}
+
 }  // namespace
