@@ -1,10 +1,9 @@
 #include "driver/DevicePresence.h"
 
-#include "framework/afxwin.h"
-
 #include <windows.h>
 #include <setupapi.h>
 
+#include "driver/DriverMessageBox.h"
 #include "framework/ScopedHandle.h"
 
 namespace {
@@ -47,7 +46,7 @@ bool IsDevicePresent()
     for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices.Get(), index, &info); ++index) {
         char instanceId[260] = "";
         if (!::SetupDiGetDeviceInstanceIdA(devices.Get(), &info, instanceId, sizeof(instanceId), nullptr)) {
-            AfxMessageBox(DEVICE_ID_READ_FAILED_TEXT, MB_OK);
+            g_driverMessageBox(DEVICE_ID_READ_FAILED_TEXT, MB_OK);
             break;
         }
         instanceId[sizeof(instanceId) - 1] = '\0';

@@ -4,20 +4,8 @@
 
 #include "driver/ConfLib.h"
 #include "driver/ReplyText.h"
-#include "res/resource.h"
-
-const RateButton kRateTable[6] = {
-    {44100, IDC_RATE_44K1}, {48000, IDC_RATE_48K},   {88200, IDC_RATE_88K2},
-    {96000, IDC_RATE_96K},  {176400, IDC_RATE_176K4}, {192000, IDC_RATE_192K},
-};
 
 namespace {
-
-struct DepthButton {
-    int depth;
-    int buttonId;
-};
-const DepthButton kDepthTable[3] = {{16, IDC_DEPTH_16}, {24, IDC_DEPTH_24}, {32, IDC_DEPTH_32}};
 
 const uint16_t kDefaultChannels = 2;
 const uint32_t kDefaultChannelCopyLfx = 0;
@@ -25,11 +13,6 @@ const uint32_t kDefaultSampleRate = 44100;
 const uint16_t kDefaultBitDepth = 16;
 const uint32_t kDeviceSpecificZero = 0;
 const uint16_t kQueryBitsPerSample = 16;
-
-void SetButtonState(HWND dlg, int id, bool pushed)
-{
-    SendDlgItemMessageA(dlg, id, BM_SETSTATE, pushed ? 1 : 0, 0);
-}
 
 // A missing buffer (or member) makes the request fail as the driver's refusal would.
 BYTE* ClearedBuffer(BYTE** member)
@@ -73,38 +56,14 @@ const BYTE* Reply(ExchangeBuffers& bufs)
 
 }  // namespace
 
-void ShowBitDepth(HWND dlg, int depth)
+int32_t SetBitDepth(ExchangeBuffers& bufs, int depth)
 {
-    bool known = false;
-    for (const DepthButton& row : kDepthTable)
-        known = known || row.depth == depth;
-    if (!known)
-        return;
-    for (const DepthButton& row : kDepthTable)
-        SetButtonState(dlg, row.buttonId, row.depth == depth);
+    return SetProperty(bufs, PROP_BIT_DEPTH, static_cast<uint16_t>(depth));
 }
 
-void ShowSampleRate(HWND dlg, int rateHz)
+int32_t SetSampleRate(ExchangeBuffers& bufs, int rateHz)
 {
-    bool known = false;
-    for (const RateButton& row : kRateTable)
-        known = known || row.rateHz == rateHz;
-    if (!known)
-        return;
-    for (const RateButton& row : kRateTable)
-        SetButtonState(dlg, row.buttonId, row.rateHz == rateHz);
-}
-
-void RequestBitDepth(HWND dlg, ExchangeBuffers& bufs, int depth)
-{
-    SetProperty(bufs, PROP_BIT_DEPTH, static_cast<uint16_t>(depth));
-    ShowBitDepth(dlg, depth);
-}
-
-void RequestSampleRate(HWND dlg, ExchangeBuffers& bufs, int rateHz)
-{
-    SetProperty(bufs, PROP_SAMPLE_RATE, static_cast<uint32_t>(rateHz));
-    ShowSampleRate(dlg, rateHz);
+    return SetProperty(bufs, PROP_SAMPLE_RATE, static_cast<uint32_t>(rateHz));
 }
 
 void InitDriverDefaults(ExchangeBuffers& bufs)
@@ -129,34 +88,33 @@ void InitDriverDefaults(ExchangeBuffers& bufs)
     }
 }
 
-void RefreshFormatState(HWND dlg, ExchangeBuffers& bufs)
+FormatState ReadFormatState(ExchangeBuffers& bufs)
 {
+    FormatState state;
     int32_t channels = 0;
     if (GetProperty(bufs, PROP_CHANNEL_NUM, nullptr) == 0)
         channels = ReadDecimal8Bit(Reply(bufs), kExchangeBufferSize);
 
-    for (const RateButton& row : kRateTable) {
+    for (int row = 0; row < kRateCount; ++row) {
         FormatQuery query = {};
         query.channels = static_cast<uint16_t>(channels);
         query.bitsPerSample = kQueryBitsPerSample;
-        query.sampleRate = static_cast<uint32_t>(row.rateHz);
+        query.sampleRate = static_cast<uint32_t>(kSampleRates[row]);
         if (!WriteCleared(bufs.getParam, query))
             continue;
         if (GetProperty(bufs, PROP_IS_SUPPORT, bufs.getParam) != 0)
             continue;
-        const bool supported = ReadDecimal8Bit(Reply(bufs), kExchangeBufferSize) == 1;
-        EnableWindow(GetDlgItem(dlg, row.buttonId), supported ? TRUE : FALSE);
+        state.support[row] = ReadDecimal8Bit(Reply(bufs), kExchangeBufferSize) == 1 ? RateSupport::Supported
+                                                                                    : RateSupport::Unsupported;
     }
 
-    if (GetProperty(bufs, PROP_SAMPLE_RATE, nullptr) == 0)
-        ShowSampleRate(dlg, ReadDecimalUtf16(Reply(bufs), kExchangeBufferSize));
-
+    if (GetProperty(bufs, PROP_SAMPLE_RATE, nullptr) == 0) {
+        state.rateRead = true;
+        state.rateHz = ReadDecimalUtf16(Reply(bufs), kExchangeBufferSize);
+    }
     if (GetProperty(bufs, PROP_BIT_DEPTH, nullptr) == 0) {
-        const int32_t depth = ReadDecimalUtf16(Reply(bufs), kExchangeBufferSize);
-        for (const DepthButton& row : kDepthTable)
-            SetButtonState(dlg, row.buttonId, false);
-        for (const DepthButton& row : kDepthTable)
-            if (row.depth == depth)
-                SetButtonState(dlg, row.buttonId, true);
+        state.depthRead = true;
+        state.depth = ReadDecimalUtf16(Reply(bufs), kExchangeBufferSize);
     }
+    return state;
 }

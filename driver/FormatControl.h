@@ -1,4 +1,4 @@
-// The Bit Depth and Sample Rate groups: format requests to the driver and what it reports.
+// Stream format requests to the driver and the format state it reports; the panel shows them.
 #pragma once
 #include <windows.h>
 
@@ -14,11 +14,9 @@
 #define PROP_CHANNEL_COPY_LFX L"Enable_Channel_COPY_LFX"
 #define PROP_DEVICE_SPECIFIC  L"DeviceSpecificControl"
 
-struct RateButton {
-    int rateHz;
-    int buttonId;
-};
-extern const RateButton kRateTable[6];
+// The rate table, in the order of the panel's rate buttons.
+constexpr int kRateCount = 6;
+constexpr int kSampleRates[kRateCount] = {44100, 48000, 88200, 96000, 176400, 192000};
 
 // The IsSupportFormat question, laid out as the driver reads it.
 #pragma pack(push, 1)
@@ -30,18 +28,24 @@ struct FormatQuery {
 #pragma pack(pop)
 static_assert(sizeof(FormatQuery) == 8, "the driver reads an 8-byte format query");
 
-// Button handler bodies: send the request, then show the requested value whatever the driver
-// answered.
-void RequestBitDepth(HWND dlg, ExchangeBuffers& bufs, int depth);
-void RequestSampleRate(HWND dlg, ExchangeBuffers& bufs, int rateHz);
+// Unknown: the driver could not be asked.
+enum class RateSupport { Unknown, Supported, Unsupported };
 
-// 16, 24 or 32 (a table rate) pushes its button and releases the others; anything else
-// changes nothing.
-void ShowBitDepth(HWND dlg, int depth);
-void ShowSampleRate(HWND dlg, int rateHz);
+// What the driver reported; a part whose read failed is marked unread.
+struct FormatState {
+    RateSupport support[kRateCount] = {};   // per rate of kSampleRates, at 16 bits
+    bool rateRead = false;
+    int32_t rateHz = 0;
+    bool depthRead = false;
+    int32_t depth = 0;
+};
+
+// One set request each; the driver's result (0 success).
+int32_t SetBitDepth(ExchangeBuffers& bufs, int depth);
+int32_t SetSampleRate(ExchangeBuffers& bufs, int rateHz);
 
 // Start-up: writes a default only for each property the driver cannot read back.
 void InitDriverDefaults(ExchangeBuffers& bufs);
 
-// Reads channel count, rate availability, rate and depth back from the driver.
-void RefreshFormatState(HWND dlg, ExchangeBuffers& bufs);
+// Reads channel count, rate availability, rate and depth back from the driver, in that order.
+FormatState ReadFormatState(ExchangeBuffers& bufs);

@@ -2,14 +2,10 @@
 
 #include <vector>
 
-#include "driver/FormatControl.h"
+#include "driver/DriverMessageBox.h"
 #include "driver/ReplyText.h"
 #include "driver/TextUtil.h"
-#include "framework/afxwin.h"
 #include "res/OutputIds.h"
-#include "res/resource.h"
-
-FeatureMessageBoxFn g_featureMessageBox = AfxMessageBox;
 
 namespace {
 
@@ -33,39 +29,9 @@ uint32_t BoundedDeviceCount(int32_t list)
     return count < kMaxDeviceRecords ? count : kMaxDeviceRecords;
 }
 
-void SetButtonState(HWND dlg, int id, bool pushed)
-{
-    SendDlgItemMessageA(dlg, id, BM_SETSTATE, pushed ? 1 : 0, 0);
-}
-
 }  // namespace
 
-void SelectOutput(HWND dlg, ExchangeBuffers& bufs, OutputTrigger trigger, int outputId)
-{
-    if (outputId != OUTPUT_SPDIF && outputId != OUTPUT_SPEAKER)
-        return;
-    const bool speaker = outputId == OUTPUT_SPEAKER;
-    if (trigger == OutputTrigger::Startup) {
-        SetButtonState(dlg, IDC_OUTPUT_SPEAKER, speaker);
-        SetButtonState(dlg, IDC_OUTPUT_SPDIF, !speaker);
-    } else {
-        SetButtonState(dlg, IDC_OUTPUT_SPDIF, !speaker);
-        SetButtonState(dlg, IDC_OUTPUT_SPEAKER, speaker);
-    }
-    SwitchDriverOutput(outputId);
-    RefreshFormatState(dlg, bufs);
-}
-
-LRESULT HandleOutputChanged(HWND dlg, ExchangeBuffers& bufs, LPARAM lParam)
-{
-    if (lParam == 0)
-        SelectOutput(dlg, bufs, OutputTrigger::ButtonOrEvent, OUTPUT_SPDIF);
-    else if (lParam == 1)
-        SelectOutput(dlg, bufs, OutputTrigger::ButtonOrEvent, OUTPUT_SPEAKER);
-    return 1;
-}
-
-void SwitchDriverOutput(int outputId)
+DeviceRecord SwitchDriverOutput(int outputId)
 {
     const int32_t passTypes[3] = {kSpeakerType, kSpeakerAltType, kSpdifType};
     uint32_t count = BoundedDeviceCount(0);
@@ -95,6 +61,7 @@ void SwitchDriverOutput(int outputId)
 
     QuerySupportFeature(g_secondaryDevice);
     QuerySupportFeature(g_outputDevice);
+    return g_outputDevice;
 }
 
 void QuerySupportFeature(DeviceRecord& record)
@@ -109,6 +76,12 @@ void QuerySupportFeature(DeviceRecord& record)
 
     static const std::wstring delimiter = utf8util::utf16_from_utf8(",");
     const std::vector<std::wstring> fields = SplitString(ReadUtf16Text(reply.data(), reply.size()), delimiter);
-    if (fields.size() < kMinFeatureFields && g_featureMessageBox != nullptr)
-        g_featureMessageBox("UpdateAPOAvailable failed!", MB_OK);
+    // The box's modal loop handles the switches posted meanwhile (one default change posts
+    // several); they must not stack boxes of their own on top of the open one.
+    static bool warningOpen = false;
+    if (fields.size() < kMinFeatureFields && !warningOpen) {
+        warningOpen = true;
+        g_driverMessageBox("UpdateAPOAvailable failed!", MB_OK);
+        warningOpen = false;
+    }
 }

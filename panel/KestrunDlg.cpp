@@ -33,20 +33,18 @@ CKestrunDlg::CKestrunDlg(CWnd* pParent) : CDialog(IDD_KESTRUN_DIALOG, pParent)
     // is deliberately not tested and COM is never uninitialised.
     ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    m_setValueBuf = new BYTE[kExchangeBufferSize];
-    m_setParamBuf = new BYTE[kExchangeBufferSize];
-    m_getReplyBuf = new BYTE[kExchangeBufferSize];
-    m_getParamBuf = new BYTE[kExchangeBufferSize];
+    // The four exchange buffers were allocated, in declaration order, as members.
 }
 
 CKestrunDlg::~CKestrunDlg()
 {
     // The library may still hold the buffers' addresses until it is shut down.
-    ShutdownDriverLibrary();
-    delete[] m_setValueBuf;
-    delete[] m_setParamBuf;
-    delete[] m_getReplyBuf;
-    delete[] m_getParamBuf;
+    if (m_driverLibraryBound)
+        ShutdownDriverLibrary();
+    m_setValueBuf.Release();
+    m_setParamBuf.Release();
+    m_getReplyBuf.Release();
+    m_getParamBuf.Release();
 }
 
 void CKestrunDlg::DoDataExchange(CDataExchange* pDX)
@@ -129,8 +127,7 @@ BOOL CKestrunDlg::OnInitDialog()
     if (driver == DriverStartup::NoDevice)
         return FALSE;  // the panel stays open with its start-up placeholders
 
-    if (m_outputId == OUTPUT_SPEAKER || m_outputId == OUTPUT_SPDIF)
-        SelectOutput(m_hWnd, m_exchange, OutputTrigger::Startup, m_outputId);
+    SelectOutput(m_outputId, OutputButtonOrder::SpeakerFirst);
 
     AddTrayIcon();
     RefreshVolumeSliders();
@@ -312,21 +309,76 @@ LRESULT CKestrunDlg::OnVolumeRefresh(WPARAM, LPARAM)
 
 // ---- Stream format -----------------------------------------------------------------
 
-void CKestrunDlg::ShowBitDepth(int depth) { ::ShowBitDepth(m_hWnd, depth); }
-void CKestrunDlg::ShowSampleRate(int rate) { ::ShowSampleRate(m_hWnd, rate); }
+void CKestrunDlg::SetButtonPushed(int controlId, bool pushed)
+{
+    ::SendDlgItemMessageA(m_hWnd, controlId, BM_SETSTATE, pushed ? 1 : 0, 0);
+}
+
+namespace {
+struct DepthButton {
+    int depth;
+    int buttonId;
+};
+constexpr DepthButton kDepthButtons[3] = {{16, IDC_DEPTH_16}, {24, IDC_DEPTH_24}, {32, IDC_DEPTH_32}};
+}  // namespace
+
+void CKestrunDlg::ShowBitDepth(int depth)
+{
+    bool known = false;
+    for (const DepthButton& row : kDepthButtons)
+        known = known || row.depth == depth;
+    if (!known)
+        return;
+    for (const DepthButton& row : kDepthButtons)
+        SetButtonPushed(row.buttonId, row.depth == depth);
+}
+
+void CKestrunDlg::ShowSampleRate(int rate)
+{
+    bool known = false;
+    for (int hz : kSampleRates)
+        known = known || hz == rate;
+    if (!known)
+        return;
+    for (int row = 0; row < kRateCount; ++row)
+        SetButtonPushed(IDC_RATE_44K1 + row, kSampleRates[row] == rate);
+}
+
 void CKestrunDlg::InitDriverDefaults() { ::InitDriverDefaults(m_exchange); }
-void CKestrunDlg::RefreshFormatState() { ::RefreshFormatState(m_hWnd, m_exchange); }
+
+void CKestrunDlg::RefreshFormatState()
+{
+    // The driver does not see the buttons, so reading everything first keeps its requests
+    // in the order they always had.
+    const FormatState state = ReadFormatState(m_exchange);
+    for (int row = 0; row < kRateCount; ++row) {
+        if (state.support[row] != RateSupport::Unknown)
+            ::EnableWindow(::GetDlgItem(m_hWnd, IDC_RATE_44K1 + row), state.support[row] == RateSupport::Supported);
+    }
+    if (state.rateRead)
+        ShowSampleRate(state.rateHz);
+    if (state.depthRead) {
+        // Unlike a click, a reading outside the table leaves all three released.
+        for (const DepthButton& row : kDepthButtons)
+            SetButtonPushed(row.buttonId, false);
+        for (const DepthButton& row : kDepthButtons)
+            if (row.depth == state.depth)
+                SetButtonPushed(row.buttonId, true);
+    }
+}
 
 void CKestrunDlg::RequestBitDepth(int depth)
 {
     m_bitDepth = depth;
-    ::RequestBitDepth(m_hWnd, m_exchange, m_bitDepth);
+    SetBitDepth(m_exchange, m_bitDepth);
+    ShowBitDepth(m_bitDepth);
 }
 
 void CKestrunDlg::RequestSampleRate(int rate)
 {
     m_sampleRate = rate;
-    ::RequestSampleRate(m_hWnd, m_exchange, m_sampleRate);
+    SetSampleRate(m_exchange, m_sampleRate);
+    ShowSampleRate(m_sampleRate);
 }
 
 void CKestrunDlg::OnBitDepth16() { RequestBitDepth(16); }
@@ -341,19 +393,30 @@ void CKestrunDlg::OnSampleRate192k() { RequestSampleRate(192000); }
 
 // ---- Output ------------------------------------------------------------------------
 
-void CKestrunDlg::SelectOutputFromButton(int outputId)
+void CKestrunDlg::SelectOutput(int outputId, OutputButtonOrder order)
 {
-    SelectOutput(m_hWnd, m_exchange, OutputTrigger::ButtonOrEvent, outputId);
+    if (outputId != OUTPUT_SPDIF && outputId != OUTPUT_SPEAKER)
+        return;
+    const bool speaker = outputId == OUTPUT_SPEAKER;
+    if (order == OutputButtonOrder::SpeakerFirst) {
+        SetButtonPushed(IDC_OUTPUT_SPEAKER, speaker);
+        SetButtonPushed(IDC_OUTPUT_SPDIF, !speaker);
+    } else {
+        SetButtonPushed(IDC_OUTPUT_SPDIF, !speaker);
+        SetButtonPushed(IDC_OUTPUT_SPEAKER, speaker);
+    }
+    SwitchDriverOutput(outputId);
+    RefreshFormatState();
 }
 
-void CKestrunDlg::OnSelectSpdif() { SelectOutputFromButton(OUTPUT_SPDIF); }
-void CKestrunDlg::OnSelectSpeaker() { SelectOutputFromButton(OUTPUT_SPEAKER); }
+void CKestrunDlg::OnSelectSpdif() { SelectOutput(OUTPUT_SPDIF, OutputButtonOrder::SpdifFirst); }
+void CKestrunDlg::OnSelectSpeaker() { SelectOutput(OUTPUT_SPEAKER, OutputButtonOrder::SpdifFirst); }
 
 LRESULT CKestrunDlg::OnOutputChanged(WPARAM, LPARAM lParam)
 {
     if (lParam == 0)
-        SelectOutputFromButton(OUTPUT_SPDIF);
+        SelectOutput(OUTPUT_SPDIF, OutputButtonOrder::SpdifFirst);
     else if (lParam == 1)
-        SelectOutputFromButton(OUTPUT_SPEAKER);
+        SelectOutput(OUTPUT_SPEAKER, OutputButtonOrder::SpdifFirst);
     return 1;
 }

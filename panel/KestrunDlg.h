@@ -78,8 +78,11 @@ public:
     void RequestSampleRate(int rate);
     void InitDriverDefaults();
     void RefreshFormatState();
-    // Output.
-    void SelectOutputFromButton(int outputId);
+    // Output: a click or a default-endpoint change sends to the S/PDIF button first, the
+    // start-up to the Speaker button first.
+    enum class OutputButtonOrder { SpdifFirst, SpeakerFirst };
+    void SelectOutput(int outputId, OutputButtonOrder order);
+    void SetButtonPushed(int controlId, bool pushed);
 
     // Registered by the shell when the taskbar (and with it the tray) is re-created.
     static UINT TaskbarCreatedMessage();
@@ -123,12 +126,12 @@ public:
     CAudioEndpointControl m_audio;
     int m_outputId = OUTPUT_NONE;
     BOOL m_endpointMute = FALSE;
-    // The driver library is handed the address of each of these pointers; they are freed
-    // by the destructor after the library is shut down.
-    BYTE* m_setValueBuf = nullptr;
-    BYTE* m_setParamBuf = nullptr;
-    BYTE* m_getReplyBuf = nullptr;
-    BYTE* m_getParamBuf = nullptr;
+    // The driver library is handed the address of each buffer's address; the destructor
+    // frees them after the library is shut down.
+    ExchangeBuffer m_setValueBuf;
+    ExchangeBuffer m_setParamBuf;
+    ExchangeBuffer m_getReplyBuf;
+    ExchangeBuffer m_getParamBuf;
     int m_sampleRate = 0;
     int m_bitDepth = 0;
     HCURSOR m_hHandCursor = nullptr;  // shared resource: never destroyed
@@ -151,8 +154,9 @@ public:
     CBitmapButton m_btnSpdif;
     CBitmapButton m_btnSpeaker;
 
-    ExchangeBuffers m_exchange{&m_setValueBuf, &m_setParamBuf, &m_getReplyBuf, &m_getParamBuf};
-    BOOL m_driverLibraryBound = FALSE;
+    ExchangeBuffers m_exchange{m_setValueBuf.Holder(), m_setParamBuf.Holder(), m_getReplyBuf.Holder(),
+                               m_getParamBuf.Holder()};
+    BOOL m_driverLibraryBound = FALSE;  // the start-up bound the library: the destructor shuts it down
     BOOL m_trayIconAdded = FALSE;
 };
 

@@ -2,6 +2,7 @@
 // library, driven by a scenario and recording every call (see README.md).
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,17 @@ const int32_t kOk = 0;
 const int32_t kRefused = 1;
 const int32_t kUnknown = 2;
 const int32_t kBadArgument = 3;
+const int32_t kNotInitialised = 4;   // a call other than ConfLibInit outside Init..UnInit
+
+const DWORD kDeliveryTimeoutMs = 5000;
+
+// An event the library delivers while a request for one property is in progress.
+struct RequestEvent {
+    std::string property;   // "Property" or "Property@type"
+    uint32_t type;
+    uint32_t code;
+    uint32_t remaining;     // deliveries left
+};
 
 struct Scenario {
     std::vector<SimDeviceRecord> lists[2];
@@ -53,6 +65,10 @@ struct Scenario {
     bool eventsOnSet = true;
     uint32_t formatEvent[2] = {1, 0x80};
     uint32_t demandEvent[2] = {1, 0x80};
+    std::vector<RequestEvent> requestEvents;
+    bool uninitEventGiven = false;
+    uint32_t uninitEvent[2] = {1, 0x80};
+    uint32_t delayMs = 0;
 };
 
 Scenario DefaultScenario()
@@ -77,6 +93,7 @@ struct SimState {
     std::vector<std::string> log;
     std::string logFile;
     bool listsCreated = false;
+    bool initialised = false;
     SimCallbackFn callback = nullptr;
     void* callbackContext = nullptr;
     std::deque<PendingEvent> events;
@@ -92,6 +109,9 @@ SimState& State()
     static SimState* state = new SimState;
     return *state;
 }
+
+// The scenario's per-call delay, read without the lock so a slow call does not hold it.
+std::atomic<uint32_t> g_delayMs{0};
 
 std::vector<std::string> Tokens(const std::string& line)
 {
@@ -301,6 +321,20 @@ bool ParseLine(Scenario& s, const std::string& rawLine)
         s.eventsOnSet = t[1] == "on";
         return true;
     }
+    if (key == "event-during" && (t.size() == 4 || t.size() == 5)) {
+        RequestEvent event{t[1], 0, 0, 1};
+        if (!ParseUnsigned(t[2], event.type) || !ParseUnsigned(t[3], event.code) ||
+            (t.size() == 5 && !ParseUnsigned(t[4], event.remaining)))
+            return false;
+        s.requestEvents.push_back(event);
+        return true;
+    }
+    if (key == "uninit-event" && t.size() == 3) {
+        s.uninitEventGiven = true;
+        return ParseUnsigned(t[1], s.uninitEvent[0]) && ParseUnsigned(t[2], s.uninitEvent[1]);
+    }
+    if (key == "delay" && t.size() == 2)
+        return ParseUnsigned(t[1], s.delayMs) && s.delayMs <= 60000;
     if ((key == "format-event" || key == "demand-event") && t.size() == 3) {
         uint32_t* target = key == "format-event" ? s.formatEvent : s.demandEvent;
         return ParseUnsigned(t[1], target[0]) && ParseUnsigned(t[2], target[1]);
@@ -318,7 +352,15 @@ int ParseScenario(Scenario& s, const std::string& text)
         if (!ParseLine(s, line) && firstBad == 0)
             firstBad = lineNumber;
     }
+    g_delayMs = s.delayMs;
     return firstBad;
+}
+
+// A slow driver: every entry point takes this long, outside the lock so events still flow.
+void Delay()
+{
+    if (const uint32_t ms = g_delayMs.load())
+        Sleep(ms);
 }
 
 // Called with the lock held.
@@ -405,6 +447,32 @@ void QueueEvent(SimState& st, uint32_t type, uint32_t code, HANDLE done)
     st.events.push_back({type, code, done});
     SetEvent(st.queueEvent);
 }
+
+// Called with the lock held (through `lock`): delivers an event on the event thread and waits,
+// with the lock released, until the callback has returned.
+void DeliverAndWait(SimState& st, std::unique_lock<std::mutex>& lock, uint32_t type, uint32_t code)
+{
+    if (st.thread == nullptr || st.callback == nullptr)
+        return;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (done == nullptr)
+        return;
+    QueueEvent(st, type, code, done);
+    lock.unlock();
+    const bool delivered = WaitForSingleObject(done, kDeliveryTimeoutMs) == WAIT_OBJECT_0;
+    lock.lock();
+    // Undelivered, the thread still holds the handle in its queue entry: left to the process end.
+    if (delivered)
+        CloseHandle(done);
+}
+
+// Declared first in an entry point, so that the delay falls after the lock is released.
+struct SlowAnswer {
+    ~SlowAnswer() { Delay(); }
+};
+
+// A call outside ConfLibInit..ConfLibUnInit: its log line says so and it fails.
+const char kNotInitialisedMark[] = " not-initialised";
 
 void StartThread(SimState& st)
 {
@@ -609,19 +677,26 @@ int32_t SetProperty(SimState& st, const std::string& name, int32_t type, const u
 
 CONFLIB_API int32_t ConfLibInit()
 {
+    SlowAnswer slow;
     SimState& st = State();
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
     AddLog(st, "ConfLibInit");
+    st.initialised = true;
     StartThread(st);
     return kOk;
 }
 
 CONFLIB_API int32_t CreateDeviceList()
 {
+    SlowAnswer slow;
     SimState& st = State();
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
+    if (!st.initialised) {
+        AddLog(st, std::string("CreateDeviceList") + kNotInitialisedMark);
+        return kNotInitialised;
+    }
     AddLog(st, "CreateDeviceList");
     st.listsCreated = true;
     return kOk;
@@ -629,6 +704,7 @@ CONFLIB_API int32_t CreateDeviceList()
 
 CONFLIB_API int32_t GetDeviceCount(int32_t list, uint32_t* count)
 {
+    SlowAnswer slow;
     SimState& st = State();
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
@@ -636,18 +712,23 @@ CONFLIB_API int32_t GetDeviceCount(int32_t list, uint32_t* count)
     int32_t result = kOk;
     if (list < 0 || list > 1 || count == nullptr) {
         result = kBadArgument;
+    } else if (!st.initialised) {
+        *count = 0;
+        result = kNotInitialised;
     } else {
         const Scenario& s = st.scenario;
         if (st.listsCreated)
             n = s.countGiven[list] ? s.count[list] : static_cast<uint32_t>(s.lists[list].size());
         *count = n;
     }
-    AddLog(st, "GetDeviceCount " + std::to_string(list) + " -> " + std::to_string(n));
+    AddLog(st, "GetDeviceCount " + std::to_string(list) + " -> " + std::to_string(n) +
+                   (st.initialised ? "" : kNotInitialisedMark));
     return result;
 }
 
 CONFLIB_API int32_t GetDeviceById(int32_t list, int32_t index, SimDeviceRecord* record)
 {
+    SlowAnswer slow;
     SimState& st = State();
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
@@ -657,16 +738,19 @@ CONFLIB_API int32_t GetDeviceById(int32_t list, int32_t index, SimDeviceRecord* 
         *record = st.scenario.lists[list][static_cast<size_t>(index)];
         result = kOk;
     }
+    if (!st.initialised)
+        result = kNotInitialised;
     AddLog(st, "GetDeviceById " + std::to_string(list) + " " + std::to_string(index) + " -> " +
-                   std::to_string(result));
+                   std::to_string(result) + (st.initialised ? "" : kNotInitialisedMark));
     return result;
 }
 
 CONFLIB_API int32_t PropertyControl(SimDeviceRecord record, const wchar_t* property, unsigned char** value,
                                     unsigned char** param, uint8_t direction)
 {
+    SlowAnswer slow;
     SimState& st = State();
-    std::lock_guard<std::mutex> guard(st.lock);
+    std::unique_lock<std::mutex> lock(st.lock);
     EnsureLoaded(st);
     const std::string name = Narrow(property);
     const PropertyLayout layout = LayoutOf(name);
@@ -680,11 +764,24 @@ CONFLIB_API int32_t PropertyControl(SimDeviceRecord record, const wchar_t* prope
     line += " param=" + DescribeBuffer(param, set ? layout.setParam : layout.getParam, layout.buffer);
 
     int32_t result = kBadArgument;
-    if (property != nullptr && value != nullptr && *value != nullptr && direction <= 1) {
+    if (!st.initialised) {
+        result = kNotInitialised;
+        line += kNotInitialisedMark;
+    } else if (property != nullptr && value != nullptr && *value != nullptr && direction <= 1) {
         if (set)
             result = SetProperty(st, name, record.field[1], *value, param);
         else
             result = GetProperty(st, name, record.field[1], *value, param, layout.buffer);
+    }
+    // An event that arrives while this request is in progress: its callback has run (and
+    // logged) before the request answers.
+    for (RequestEvent& event : st.scenario.requestEvents) {
+        if (event.remaining == 0 ||
+            (event.property != name && event.property != name + "@" + std::to_string(record.field[1])))
+            continue;
+        --event.remaining;
+        DeliverAndWait(st, lock, event.type, event.code);
+        break;
     }
     AddLog(st, line + " -> " + std::to_string(result));
     return result;
@@ -692,9 +789,14 @@ CONFLIB_API int32_t PropertyControl(SimDeviceRecord record, const wchar_t* prope
 
 CONFLIB_API int32_t RegisterCallbackFunction(SimCallbackFn callback, void* context)
 {
+    SlowAnswer slow;
     SimState& st = State();
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
+    if (!st.initialised) {
+        AddLog(st, std::string("RegisterCallbackFunction") + kNotInitialisedMark);
+        return kNotInitialised;
+    }
     AddLog(st, "RegisterCallbackFunction");
     st.callback = callback;
     st.callbackContext = context;
@@ -703,12 +805,17 @@ CONFLIB_API int32_t RegisterCallbackFunction(SimCallbackFn callback, void* conte
 
 CONFLIB_API int32_t ConfLibUnInit()
 {
+    SlowAnswer slow;
     SimState& st = State();
     HANDLE thread = nullptr;
     {
-        std::lock_guard<std::mutex> guard(st.lock);
+        std::unique_lock<std::mutex> lock(st.lock);
         EnsureLoaded(st);
         AddLog(st, "ConfLibUnInit");
+        // The library's thread calls back while the shut-down is under way.
+        if (st.scenario.uninitEventGiven)
+            DeliverAndWait(st, lock, st.scenario.uninitEvent[0], st.scenario.uninitEvent[1]);
+        st.initialised = false;
         st.listsCreated = false;
         st.callback = nullptr;
         thread = st.thread;
@@ -726,9 +833,11 @@ CONFLIB_API int SimLoadScenario(const char* text)
     EnsureLoaded(st);
     st.scenario = DefaultScenario();
     st.log.clear();
+    st.initialised = false;
     st.listsCreated = false;
     st.callback = nullptr;
     st.callbackContext = nullptr;
+    g_delayMs = 0;
     return text != nullptr ? ParseScenario(st.scenario, text) : 0;
 }
 

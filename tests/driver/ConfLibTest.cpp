@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <map>
 
 #include "driver/ConfLib.h"
 #include "driver/FormatControl.h"
@@ -47,8 +49,8 @@ TEST_F(ConfLibTest, CallbackPostsByEventTypeThenCode)
     };
     for (const CallbackCase& c : cases) {
         DriverEventCallback(nullptr, nullptr, c.eventType, c.eventCode);
-        EXPECT_EQ(c.deviceEvents, TakeMessages(dlg(), WM_DRIVER_DEVICE_EVENT)) << c.eventType << "/" << c.eventCode;
-        EXPECT_EQ(c.formatEvents, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED)) << c.eventType << "/" << c.eventCode;
+        EXPECT_EQ(c.deviceEvents, TakeMessages(mainWindow(), WM_DRIVER_DEVICE_EVENT)) << c.eventType << "/" << c.eventCode;
+        EXPECT_EQ(c.formatEvents, TakeMessages(mainWindow(), WM_DRIVER_FORMAT_CHANGED)) << c.eventType << "/" << c.eventCode;
     }
 }
 
@@ -57,8 +59,8 @@ TEST_F(ConfLibTest, CallbackWithoutMainWindowPostsNothingAndReturns)
     m_mainWnd.Detach();
     DriverEventCallback(nullptr, nullptr, 8, 0);
     DriverEventCallback(nullptr, nullptr, 0, 128);
-    EXPECT_EQ(0, TakeMessages(dlg(), WM_DRIVER_DEVICE_EVENT));
-    EXPECT_EQ(0, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED));
+    EXPECT_EQ(0, TakeMessages(mainWindow(), WM_DRIVER_DEVICE_EVENT));
+    EXPECT_EQ(0, TakeMessages(mainWindow(), WM_DRIVER_FORMAT_CHANGED));
 }
 
 TEST_F(ConfLibTest, EventsFromTheLibraryThreadReachTheMainWindow)
@@ -68,8 +70,8 @@ TEST_F(ConfLibTest, EventsFromTheLibraryThreadReachTheMainWindow)
     ASSERT_EQ(0, m_sim.Fire(0, 384));
     ASSERT_EQ(0, m_sim.Fire(0, 256));
     // SimFireEvent returns after the callback did, so the posts are already queued.
-    EXPECT_EQ(1, TakeMessages(dlg(), WM_DRIVER_DEVICE_EVENT));
-    EXPECT_EQ(1, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED));
+    EXPECT_EQ(1, TakeMessages(mainWindow(), WM_DRIVER_DEVICE_EVENT));
+    EXPECT_EQ(1, TakeMessages(mainWindow(), WM_DRIVER_FORMAT_CHANGED));
 }
 
 TEST_F(ConfLibTest, NamedEventDeliversTheScenariosDemandEvent)
@@ -79,15 +81,15 @@ TEST_F(ConfLibTest, NamedEventDeliversTheScenariosDemandEvent)
     ASSERT_NE(nullptr, trigger);
     SetEvent(trigger);
     CloseHandle(trigger);
-    EXPECT_EQ(1, TakeMessages(dlg(), WM_DRIVER_DEVICE_EVENT, 1, 5000));
-    EXPECT_EQ(0, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED));
+    EXPECT_EQ(1, TakeMessages(mainWindow(), WM_DRIVER_DEVICE_EVENT, 1, 5000));
+    EXPECT_EQ(0, TakeMessages(mainWindow(), WM_DRIVER_FORMAT_CHANGED));
 }
 
 TEST_F(ConfLibTest, AcceptedFormatSetIsAnnouncedThroughTheCallback)
 {
     ASSERT_EQ(DriverStartup::Ready, Start(""));
-    RequestSampleRate(dlg(), bufs(), 96000);
-    EXPECT_EQ(1, TakeMessages(dlg(), WM_DRIVER_FORMAT_CHANGED, 1, 5000));
+    SetSampleRate(bufs(), 96000);
+    EXPECT_EQ(1, TakeMessages(mainWindow(), WM_DRIVER_FORMAT_CHANGED, 1, 5000));
 }
 
 TEST_F(ConfLibTest, StartupOpensListsRegistersAndAsksBeforeWritingDefaults)
@@ -106,7 +108,6 @@ TEST_F(ConfLibTest, StartupOpensListsRegistersAndAsksBeforeWritingDefaults)
         "PropertyControl get DeviceSpecificControl dev=0,0,0,0 value= param=00000000 -> 0",
     };
     EXPECT_EQ(expected, m_sim.Log());
-    EXPECT_TRUE(StateMessages().empty()) << "the defaults touch no button";
 }
 
 TEST_F(ConfLibTest, StartupWritesEachDefaultTheDriverCannotReadBack)
@@ -144,6 +145,28 @@ TEST_F(ConfLibTest, EmptyDeviceListEndsStartupBeforeTheCallbackAndDefaults)
     EXPECT_EQ(DriverStartup::NoDevice, StartDriverLibrary(bufs()));
     const std::vector<std::string> expected = {"ConfLibInit", "CreateDeviceList", "GetDeviceCount 0 -> 0"};
     EXPECT_EQ(expected, m_sim.Log());
+}
+
+// The catalogue a fault campaign runs: every case must be a scenario the simulator reads whole.
+TEST_F(ConfLibTest, EveryCatalogueInjectionIsAReadableScenario)
+{
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path(exe);
+    path = path.substr(0, path.find_last_of('\\') + 1) + "conflib-injections.txt";
+    std::ifstream in(path);
+    ASSERT_TRUE(in) << path;
+    std::map<std::string, std::string> cases;
+    std::string line, name;
+    while (std::getline(in, line)) {
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']')
+            cases[name = line.substr(1, line.size() - 2)];
+        else if (!name.empty())
+            cases[name] += line + "\n";
+    }
+    EXPECT_GE(cases.size(), 20u);
+    for (const auto& [caseName, scenario] : cases)
+        EXPECT_EQ(0, m_sim.Load(scenario)) << caseName;
 }
 
 TEST_F(ConfLibTest, ShutdownUninitialisesTheLibrary)

@@ -1,5 +1,6 @@
-// Fixture for the in-process tests against the simulator: a fresh scenario, a stand-in panel
-// that is the application's main window, guarded exchange buffers, an observed message box.
+// Fixture for the in-process tests against the simulator: a fresh scenario, a bare window as
+// the application's main window (what the callback posts to), guarded exchange buffers, an
+// observed message box.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "driver/ConfLib.h"
+#include "driver/DriverMessageBox.h"
 #include "driver/OutputSwitch.h"
 #include "framework/afxwin.h"
 #include "tests/driver/DriverTestSupport.h"
@@ -32,11 +34,11 @@ protected:
         ASSERT_TRUE(LoadConfLib()) << "the simulator must lie under bin/osConfLibFlie";
         ASSERT_TRUE(m_sim.Bind());
         AfxGetApp()->m_pMainWnd = &m_mainWnd;
-        m_mainWnd.Attach(m_panel.hwnd());
+        m_mainWnd.Attach(m_postTarget);
         g_outputDevice = DeviceRecord{};
         g_secondaryDevice = DeviceRecord{};
         MessageBoxTexts().clear();
-        g_featureMessageBox = RecordMessageBox;
+        g_driverMessageBox = RecordMessageBox;
         m_buffers.FillAll(0xCC);   // as the dialog leaves them: never initialised
     }
     void TearDown() override
@@ -44,6 +46,7 @@ protected:
         ShutdownDriverLibrary();
         m_mainWnd.Detach();
         AfxGetApp()->m_pMainWnd = nullptr;
+        DestroyWindow(m_postTarget);
     }
 
     // Loads the scenario and runs the start-up; the log then starts empty.
@@ -52,15 +55,14 @@ protected:
         EXPECT_EQ(0, m_sim.Load(scenario)) << scenario;
         const DriverStartup result = StartDriverLibrary(m_buffers.bufs);
         m_sim.ClearLog();
-        StateMessages().clear();
         return result;
     }
 
-    HWND dlg() const { return m_panel.hwnd(); }
+    HWND mainWindow() const { return m_postTarget; }
     ExchangeBuffers& bufs() { return m_buffers.bufs; }
 
     Sim m_sim;
-    TestPanel m_panel;
+    HWND m_postTarget = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     GuardedBuffers m_buffers;
     CWnd m_mainWnd;
 };

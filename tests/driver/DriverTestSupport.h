@@ -1,18 +1,15 @@
-// Shared pieces of the driver tests: a stand-in panel with the real button IDs, exchange
-// buffers that fault on any access past their end, and access to the simulator's test exports.
+// Shared pieces of the driver tests: exchange buffers that fault on any access past their
+// end, and access to the simulator's test exports.
 #pragma once
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "driver/ConfLib.h"
 #include "driver/ExchangeBuffers.h"
-#include "res/resource.h"
 #include "sim/conflib/ConfLibSim.h"
 
 namespace drivertest {
@@ -28,73 +25,6 @@ inline LONG WINAPI ReportFault(EXCEPTION_POINTERS* info)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 inline const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = SetUnhandledExceptionFilter(ReportFault);
-
-// Every button the driver code talks to, in no particular order.
-inline const int kButtonIds[] = {IDC_RATE_44K1, IDC_RATE_48K,    IDC_RATE_88K2, IDC_RATE_96K,
-                                 IDC_RATE_176K4, IDC_RATE_192K,  IDC_DEPTH_16,  IDC_DEPTH_24,
-                                 IDC_DEPTH_32,  IDC_OUTPUT_SPDIF, IDC_OUTPUT_SPEAKER};
-
-// (control ID, wParam) of every BM_SETSTATE the buttons received, in order.
-inline std::vector<std::pair<int, int>>& StateMessages()
-{
-    static std::vector<std::pair<int, int>> messages;
-    return messages;
-}
-
-inline LRESULT CALLBACK RecordingButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    WNDPROC original = reinterpret_cast<WNDPROC>(GetPropA(hwnd, "drivertest.proc"));
-    if (msg == BM_SETSTATE)
-        StateMessages().emplace_back(GetDlgCtrlID(hwnd), static_cast<int>(wParam));
-    return CallWindowProcA(original, hwnd, msg, wParam, lParam);
-}
-
-// A top-level window holding owner-drawn BUTTON children with the panel's control IDs.
-class TestPanel {
-public:
-    TestPanel()
-    {
-        m_hwnd = CreateWindowExA(0, "STATIC", "driver test panel", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        int x = 0;
-        for (int id : kButtonIds) {
-            HWND button = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, x, 0, 30, 20,
-                                          m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                          GetModuleHandleA(nullptr), nullptr);
-            x += 32;
-            SetPropA(button, "drivertest.proc",
-                     reinterpret_cast<HANDLE>(SetWindowLongPtrA(button, GWLP_WNDPROC,
-                                                                reinterpret_cast<LONG_PTR>(RecordingButtonProc))));
-        }
-        StateMessages().clear();
-    }
-    ~TestPanel()
-    {
-        if (m_hwnd != nullptr)
-            DestroyWindow(m_hwnd);
-    }
-    TestPanel(const TestPanel&) = delete;
-    TestPanel& operator=(const TestPanel&) = delete;
-
-    HWND hwnd() const { return m_hwnd; }
-    bool Pushed(int id) const
-    {
-        return (SendDlgItemMessageA(m_hwnd, id, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
-    }
-    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(m_hwnd, id)) != FALSE; }
-    // The IDs of a group that are pushed, in the order given.
-    std::vector<int> PushedOf(std::initializer_list<int> ids) const
-    {
-        std::vector<int> pushed;
-        for (int id : ids)
-            if (Pushed(id))
-                pushed.push_back(id);
-        return pushed;
-    }
-
-private:
-    HWND m_hwnd = nullptr;
-};
 
 // Four 1024-byte buffers, each ending exactly where an inaccessible page starts, so that a
 // read or write past a buffer's end faults instead of passing unnoticed.

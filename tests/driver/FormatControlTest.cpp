@@ -7,69 +7,36 @@ using namespace drivertest;
 
 namespace {
 
-const std::initializer_list<int> kRateIds = {IDC_RATE_44K1, IDC_RATE_48K,   IDC_RATE_88K2,
-                                             IDC_RATE_96K,  IDC_RATE_176K4, IDC_RATE_192K};
-const std::initializer_list<int> kDepthIds = {IDC_DEPTH_16, IDC_DEPTH_24, IDC_DEPTH_32};
-
 class FormatControlTest : public DriverFixture {};
 
-TEST_F(FormatControlTest, RateClickSendsOneSetAndPushesOnlyItsButton)
+constexpr RateSupport kYes = RateSupport::Supported;
+constexpr RateSupport kNo = RateSupport::Unsupported;
+constexpr RateSupport kUnknown = RateSupport::Unknown;
+
+std::vector<RateSupport> Support(const FormatState& state)
 {
-    ASSERT_EQ(DriverStartup::Ready, Start(""));
-    RequestSampleRate(dlg(), bufs(), 96000);
-    const std::vector<std::string> expected = {
-        "PropertyControl set DevSampleRateControl dev=0,0,0,0 value=00770100 param=null -> 0"};
-    EXPECT_EQ(expected, m_sim.Requests());
-    EXPECT_EQ(std::vector<int>{IDC_RATE_96K}, m_panel.PushedOf(kRateIds));
-    const std::vector<std::pair<int, int>> order = {{1002, 0}, {1003, 0}, {1004, 0},
-                                                    {1005, 1}, {1006, 0}, {1007, 0}};
-    EXPECT_EQ(order, StateMessages());
+    return std::vector<RateSupport>(std::begin(state.support), std::end(state.support));
 }
 
-TEST_F(FormatControlTest, DepthClickSendsSixteenBitValue)
-{
-    ASSERT_EQ(DriverStartup::Ready, Start(""));
-    RequestBitDepth(dlg(), bufs(), 24);
-    const std::vector<std::string> expected = {
-        "PropertyControl set DevBitDepthControl dev=0,0,0,0 value=1800 param=null -> 0"};
-    EXPECT_EQ(expected, m_sim.Requests());
-    const std::vector<std::pair<int, int>> order = {{1008, 0}, {1009, 1}, {1014, 0}};
-    EXPECT_EQ(order, StateMessages());
-}
-
-TEST_F(FormatControlTest, RefusedSetStillShowsTheRequestedValue)
+TEST_F(FormatControlTest, SetsSendOneRequestEachAndReturnTheDriversAnswer)
 {
     ASSERT_EQ(DriverStartup::Ready, Start("reject-depth 24\nunsupported-rate 192000\n"));
-    ShowBitDepth(dlg(), 16);
-    ShowSampleRate(dlg(), 44100);
-    RequestBitDepth(dlg(), bufs(), 24);
-    RequestSampleRate(dlg(), bufs(), 192000);
+    EXPECT_EQ(0, SetSampleRate(bufs(), 96000));
+    EXPECT_EQ(0, SetBitDepth(bufs(), 16));
+    EXPECT_NE(0, SetBitDepth(bufs(), 24));
+    EXPECT_NE(0, SetSampleRate(bufs(), 192000));
     const std::vector<std::string> expected = {
+        "PropertyControl set DevSampleRateControl dev=0,0,0,0 value=00770100 param=null -> 0",
+        "PropertyControl set DevBitDepthControl dev=0,0,0,0 value=1000 param=null -> 0",
         "PropertyControl set DevBitDepthControl dev=0,0,0,0 value=1800 param=null -> 1",
         "PropertyControl set DevSampleRateControl dev=0,0,0,0 value=00ee0200 param=null -> 1"};
     EXPECT_EQ(expected, m_sim.Requests());
-    EXPECT_EQ(std::vector<int>{IDC_DEPTH_24}, m_panel.PushedOf(kDepthIds));
-    EXPECT_EQ(std::vector<int>{IDC_RATE_192K}, m_panel.PushedOf(kRateIds));
 }
 
-TEST_F(FormatControlTest, ValuesOutsideTheTablesChangeNoButton)
+TEST_F(FormatControlTest, ReadsTheWholeStateInOrder)
 {
-    ShowBitDepth(dlg(), 24);
-    ShowSampleRate(dlg(), 48000);
-    StateMessages().clear();
-    for (int depth : {0, 8, 20, -16, 320})
-        ShowBitDepth(dlg(), depth);
-    for (int rate : {0, 44, 44000, 96, 32000, 384000})
-        ShowSampleRate(dlg(), rate);
-    EXPECT_TRUE(StateMessages().empty());
-    EXPECT_EQ(std::vector<int>{IDC_DEPTH_24}, m_panel.PushedOf(kDepthIds));
-    EXPECT_EQ(std::vector<int>{IDC_RATE_48K}, m_panel.PushedOf(kRateIds));
-}
-
-TEST_F(FormatControlTest, RefreshReadsTheWholeStateInOrder)
-{
-    ASSERT_EQ(DriverStartup::Ready, Start("rate 88200\ndepth 24\n"));
-    RefreshFormatState(dlg(), bufs());
+    ASSERT_EQ(DriverStartup::Ready, Start("rate 88200\ndepth 24\nunsupported-rate 176400\n"));
+    const FormatState state = ReadFormatState(bufs());
     const std::vector<std::string> expected = {
         "PropertyControl get DevChannelNumControl dev=0,0,0,0 value= param=null -> 0",
         "PropertyControl get IsSupportFormat dev=0,0,0,0 value= param=0200100044ac0000 -> 0",
@@ -83,92 +50,71 @@ TEST_F(FormatControlTest, RefreshReadsTheWholeStateInOrder)
     };
     // The query asks for 16 bits although 24 are selected; no buffer arrives uncleared.
     EXPECT_EQ(expected, m_sim.Requests());
-    EXPECT_EQ(std::vector<int>{IDC_RATE_88K2}, m_panel.PushedOf(kRateIds));
-    EXPECT_EQ(std::vector<int>{IDC_DEPTH_24}, m_panel.PushedOf(kDepthIds));
-    for (int id : kRateIds)
-        EXPECT_TRUE(m_panel.Enabled(id)) << id;
+    EXPECT_EQ((std::vector<RateSupport>{kYes, kYes, kYes, kYes, kNo, kYes}), Support(state));
+    EXPECT_TRUE(state.rateRead);
+    EXPECT_EQ(88200, state.rateHz);
+    EXPECT_TRUE(state.depthRead);
+    EXPECT_EQ(24, state.depth);
 }
 
-TEST_F(FormatControlTest, OnlyASupportReplyOfOneEnablesARate)
+TEST_F(FormatControlTest, OnlyASupportReplyOfOneMeansSupported)
 {
     struct Case {
         const char* reply;
-        bool enabled;
-    } cases[] = {{"1", true}, {"2", false}, {"0", false}, {"", false}, {"x1", false}, {" 1", true}, {"10", false}};
+        RateSupport support;
+    } cases[] = {{"1", kYes}, {"2", kNo}, {"0", kNo}, {"", kNo}, {"x1", kNo}, {" 1", kYes}, {"10", kNo}};
     for (const Case& c : cases) {
         ASSERT_EQ(DriverStartup::Ready, Start(std::string("support-reply 96000 ") + c.reply + "\n"));
-        EnableWindow(GetDlgItem(dlg(), IDC_RATE_96K), c.enabled ? FALSE : TRUE);
-        RefreshFormatState(dlg(), bufs());
-        EXPECT_EQ(c.enabled, m_panel.Enabled(IDC_RATE_96K)) << "reply \"" << c.reply << "\"";
-        EXPECT_TRUE(m_panel.Enabled(IDC_RATE_48K));
+        const FormatState state = ReadFormatState(bufs());
+        EXPECT_EQ(c.support, state.support[3]) << "reply \"" << c.reply << "\"";
+        EXPECT_EQ(kYes, state.support[1]);
         ShutdownDriverLibrary();
     }
 }
 
-TEST_F(FormatControlTest, UnsupportedRatesAreDisabledAndAFailedQueryLeavesTheButton)
+TEST_F(FormatControlTest, FailedReadsAreUnread)
 {
-    ASSERT_EQ(DriverStartup::Ready, Start("unsupported-rate 176400 192000\n"));
-    RefreshFormatState(dlg(), bufs());
-    EXPECT_FALSE(m_panel.Enabled(IDC_RATE_176K4));
-    EXPECT_FALSE(m_panel.Enabled(IDC_RATE_192K));
-    EXPECT_TRUE(m_panel.Enabled(IDC_RATE_96K));
-    ShutdownDriverLibrary();
-
-    ASSERT_EQ(DriverStartup::Ready, Start("fail get IsSupportFormat\n"));
-    RefreshFormatState(dlg(), bufs());
-    EXPECT_FALSE(m_panel.Enabled(IDC_RATE_176K4));
-    EXPECT_TRUE(m_panel.Enabled(IDC_RATE_96K));
+    ASSERT_EQ(DriverStartup::Ready,
+              Start("fail get IsSupportFormat\nfail get DevSampleRateControl\nfail get DevBitDepthControl\n"));
+    const FormatState state = ReadFormatState(bufs());
+    EXPECT_EQ(std::vector<RateSupport>(6, kUnknown), Support(state));
+    EXPECT_FALSE(state.rateRead);
+    EXPECT_FALSE(state.depthRead);
 }
 
 TEST_F(FormatControlTest, FailedChannelReadAsksWithZeroChannels)
 {
     ASSERT_EQ(DriverStartup::Ready, Start("fail get DevChannelNumControl\n"));
-    RefreshFormatState(dlg(), bufs());
+    const FormatState state = ReadFormatState(bufs());
     const std::vector<std::string> requests = m_sim.Requests();
     ASSERT_GE(requests.size(), 2u);
     EXPECT_EQ("PropertyControl get IsSupportFormat dev=0,0,0,0 value= param=0000100044ac0000 -> 0", requests[1]);
-    for (int id : kRateIds)
-        EXPECT_FALSE(m_panel.Enabled(id)) << "0 channels support no rate";
+    EXPECT_EQ(std::vector<RateSupport>(6, kNo), Support(state)) << "0 channels support no rate";
 }
 
-TEST_F(FormatControlTest, ReportedDepthOutsideTheTableReleasesAllDepthButtons)
+TEST_F(FormatControlTest, ReadingsAreTheRepliesLeadingDecimalNumber)
 {
-    for (const char* reply : {"0", "20", "", "abc", "-16"}) {
-        ASSERT_EQ(DriverStartup::Ready, Start(std::string("reply DevBitDepthControl utf16 ") + reply + "\n"));
-        ShowBitDepth(dlg(), 16);
-        RefreshFormatState(dlg(), bufs());
-        EXPECT_TRUE(m_panel.PushedOf(kDepthIds).empty()) << "reply \"" << reply << "\"";
+    struct Case {
+        const char* rateReply;
+        const char* depthReply;
+        int32_t rate;
+        int32_t depth;
+    } cases[] = {
+        {" 176400Hz", "24 bits", 176400, 24},
+        {"50000", "0", 50000, 0},
+        {"", "", 0, 0},
+        {"x96000", "abc", 0, 0},
+        {"96", "-16", 96, -16},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(DriverStartup::Ready, Start(std::string("reply DevSampleRateControl utf16 ") + c.rateReply +
+                                              "\nreply DevBitDepthControl utf16 " + c.depthReply + "\n"));
+        const FormatState state = ReadFormatState(bufs());
+        EXPECT_TRUE(state.rateRead && state.depthRead);
+        EXPECT_EQ(c.rate, state.rateHz) << "\"" << c.rateReply << "\"";
+        EXPECT_EQ(c.depth, state.depth) << "\"" << c.depthReply << "\"";
         ShutdownDriverLibrary();
     }
-}
-
-TEST_F(FormatControlTest, ReportedRateOutsideTheTableKeepsTheRateGroup)
-{
-    for (const char* reply : {"50000", "0", "", "96", "x96000"}) {
-        ASSERT_EQ(DriverStartup::Ready, Start(std::string("reply DevSampleRateControl utf16 ") + reply + "\n"));
-        ShowSampleRate(dlg(), 96000);
-        RefreshFormatState(dlg(), bufs());
-        EXPECT_EQ(std::vector<int>{IDC_RATE_96K}, m_panel.PushedOf(kRateIds)) << "reply \"" << reply << "\"";
-        ShutdownDriverLibrary();
-    }
-}
-
-TEST_F(FormatControlTest, FailedGetsLeaveTheGroups)
-{
-    ASSERT_EQ(DriverStartup::Ready, Start("fail get DevSampleRateControl\nfail get DevBitDepthControl\nrate 192000\ndepth 24\n"));
-    ShowSampleRate(dlg(), 48000);
-    ShowBitDepth(dlg(), 16);
-    RefreshFormatState(dlg(), bufs());
-    EXPECT_EQ(std::vector<int>{IDC_RATE_48K}, m_panel.PushedOf(kRateIds));
-    EXPECT_EQ(std::vector<int>{IDC_DEPTH_16}, m_panel.PushedOf(kDepthIds));
-}
-
-TEST_F(FormatControlTest, LeadingSpacesAndTrailingTextReadAsTheNumber)
-{
-    ASSERT_EQ(DriverStartup::Ready, Start("reply DevSampleRateControl utf16  176400Hz\nreply DevBitDepthControl utf16 24 bits\n"));
-    RefreshFormatState(dlg(), bufs());
-    EXPECT_EQ(std::vector<int>{IDC_RATE_176K4}, m_panel.PushedOf(kRateIds));
-    EXPECT_EQ(std::vector<int>{IDC_DEPTH_24}, m_panel.PushedOf(kDepthIds));
 }
 
 // The reply buffers end where an inaccessible page starts: reading past them would fault.
@@ -183,12 +129,12 @@ TEST_F(FormatControlTest, RepliesFillingTheWholeBufferAreReadWithinIt)
     };
     for (const char* scenario : scenarios) {
         ASSERT_EQ(DriverStartup::Ready, Start(scenario));
-        ShowSampleRate(dlg(), 44100);
-        ShowBitDepth(dlg(), 16);
-        RefreshFormatState(dlg(), bufs());
+        const FormatState state = ReadFormatState(bufs());
         // Saturated or non-numeric readings are no table values.
-        EXPECT_EQ(std::vector<int>{IDC_RATE_44K1}, m_panel.PushedOf(kRateIds));
-        EXPECT_TRUE(m_panel.PushedOf(kDepthIds).empty());
+        for (int table : kSampleRates)
+            EXPECT_NE(table, state.rateHz);
+        for (int depth : {16, 24, 32})
+            EXPECT_NE(depth, state.depth);
         ShutdownDriverLibrary();
     }
 }
@@ -197,12 +143,12 @@ TEST_F(FormatControlTest, ChannelCountReadsAsEightBitText)
 {
     // "16" in UTF-16 reads as "1" under the 8-bit conversion, and the query says so.
     ASSERT_EQ(DriverStartup::Ready, Start("reply DevChannelNumControl utf16 16\nsupported 1 48000\n"));
-    RefreshFormatState(dlg(), bufs());
+    const FormatState state = ReadFormatState(bufs());
     const std::vector<std::string> requests = m_sim.Requests();
     ASSERT_GE(requests.size(), 3u);
     EXPECT_EQ("PropertyControl get IsSupportFormat dev=0,0,0,0 value= param=0100100080bb0000 -> 0", requests[2]);
-    EXPECT_TRUE(m_panel.Enabled(IDC_RATE_48K));
-    EXPECT_FALSE(m_panel.Enabled(IDC_RATE_44K1));
+    EXPECT_EQ(kYes, state.support[1]);
+    EXPECT_EQ(kNo, state.support[0]);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// Runs from a folder without osConfLibFlie: the panel must keep working with no library.
+// Runs from a folder without osConfLibFlie: every driver request must fail cleanly with no library.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "driver/ConfLib.h"
 #include "driver/FormatControl.h"
+#include "driver/DriverMessageBox.h"
 #include "driver/OutputSwitch.h"
 #include "framework/afxwin.h"
 #include "res/OutputIds.h"
@@ -31,39 +32,29 @@ std::string ExeDir()
     return dir.substr(0, dir.find_last_of('\\') + 1);
 }
 
-TEST(NoLibrary, StartupReportsTheLibraryMissingAndPanelStillWorks)
+TEST(NoLibrary, StartupReportsTheLibraryMissingAndEveryRequestFails)
 {
-    TestPanel panel;
     GuardedBuffers buffers;
-    g_featureMessageBox = CountMessageBox;
+    g_driverMessageBox = CountMessageBox;
 
     EXPECT_FALSE(LoadConfLib());
     EXPECT_EQ(DriverStartup::LibraryMissing, StartDriverLibrary(buffers.bufs));
     EXPECT_FALSE(IsConfLibBound());
     EXPECT_EQ(nullptr, ConfLibModule());
 
-    // The start-up still selects the output: buttons show it, the record stays all zero.
-    SelectOutput(panel.hwnd(), buffers.bufs, OutputTrigger::Startup, OUTPUT_SPEAKER);
-    EXPECT_TRUE(panel.Pushed(IDC_OUTPUT_SPEAKER));
-    EXPECT_FALSE(panel.Pushed(IDC_OUTPUT_SPDIF));
+    // The start-up still asks for the output switch: the record stays all zero.
+    EXPECT_EQ(0, SwitchDriverOutput(OUTPUT_SPEAKER).type);
     EXPECT_EQ(0, g_outputDevice.type);
 
-    // Requests fail as refused ones would: the buttons show what was asked for.
-    RequestSampleRate(panel.hwnd(), buffers.bufs, 176400);
-    RequestBitDepth(panel.hwnd(), buffers.bufs, 24);
-    EXPECT_TRUE(panel.Pushed(IDC_RATE_176K4));
-    EXPECT_TRUE(panel.Pushed(IDC_DEPTH_24));
+    // Requests fail as refused ones would, and a read reads nothing.
+    EXPECT_NE(0, SetSampleRate(buffers.bufs, 176400));
+    EXPECT_NE(0, SetBitDepth(buffers.bufs, 24));
+    const FormatState state = ReadFormatState(buffers.bufs);
+    EXPECT_FALSE(state.rateRead);
+    EXPECT_FALSE(state.depthRead);
+    for (RateSupport support : state.support)
+        EXPECT_EQ(RateSupport::Unknown, support);
 
-    // A refresh reads nothing, so it leaves everything as it was.
-    EnableWindow(GetDlgItem(panel.hwnd(), IDC_RATE_48K), FALSE);
-    RefreshFormatState(panel.hwnd(), buffers.bufs);
-    EXPECT_TRUE(panel.Pushed(IDC_RATE_176K4));
-    EXPECT_TRUE(panel.Pushed(IDC_DEPTH_24));
-    EXPECT_FALSE(panel.Enabled(IDC_RATE_48K));
-    EXPECT_TRUE(panel.Enabled(IDC_RATE_44K1));
-
-    EXPECT_EQ(1, HandleOutputChanged(panel.hwnd(), buffers.bufs, 0));
-    EXPECT_TRUE(panel.Pushed(IDC_OUTPUT_SPDIF));
     DeviceRecord speaker = {1, 1, 0, 1};
     QuerySupportFeature(speaker);
     EXPECT_EQ(0, g_messageBoxes);
@@ -73,14 +64,11 @@ TEST(NoLibrary, StartupReportsTheLibraryMissingAndPanelStillWorks)
 
 TEST(NoLibrary, MissingBuffersMakeRequestsFailWithoutTouchingMemory)
 {
-    TestPanel panel;
     BYTE* none = nullptr;
     ExchangeBuffers missing = {&none, nullptr, &none, nullptr};
-    RequestBitDepth(panel.hwnd(), missing, 16);
-    EXPECT_TRUE(panel.Pushed(IDC_DEPTH_16));
-    RefreshFormatState(panel.hwnd(), missing);
+    EXPECT_NE(0, SetBitDepth(missing, 16));
+    EXPECT_FALSE(ReadFormatState(missing).depthRead);
     InitDriverDefaults(missing);
-    EXPECT_TRUE(panel.Pushed(IDC_DEPTH_16));
 }
 
 TEST(NoLibrary, LibraryMissingAnEntryPointIsNotBoundNorCalled)
@@ -94,10 +82,10 @@ TEST(NoLibrary, LibraryMissingAnEntryPointIsNotBoundNorCalled)
 
     EXPECT_FALSE(LoadConfLibFrom(partial));
     EXPECT_FALSE(IsConfLibBound());
-    TestPanel panel;
     GuardedBuffers buffers;
     EXPECT_EQ(DriverStartup::LibraryMissing, StartDriverLibrary(buffers.bufs));
-    SelectOutput(panel.hwnd(), buffers.bufs, OutputTrigger::ButtonOrEvent, OUTPUT_SPDIF);
+    SwitchDriverOutput(OUTPUT_SPDIF);
+    ReadFormatState(buffers.bufs);
     ShutdownDriverLibrary();
     EXPECT_EQ(0, calls());
     FreeLibrary(held);

@@ -46,8 +46,9 @@ TEST_F(OutputSwitchTest, RecordChoiceFollowsTypePreferenceNotListOrder)
     for (const Case& c : cases) {
         ASSERT_EQ(DriverStartup::Ready, Start(c.records));
         g_outputDevice = DeviceRecord{};
-        SwitchDriverOutput(c.outputId);
-        EXPECT_TRUE(Same(c.expected, g_outputDevice)) << c.name << ": got " << Describe(g_outputDevice);
+        const DeviceRecord chosen = SwitchDriverOutput(c.outputId);
+        EXPECT_TRUE(Same(c.expected, chosen)) << c.name << ": got " << Describe(chosen);
+        EXPECT_TRUE(Same(chosen, g_outputDevice)) << "requests name the chosen record";
         ShutdownDriverLibrary();
     }
 }
@@ -60,8 +61,7 @@ TEST_F(OutputSwitchTest, NoQualifyingRecordKeepsThePreviousOnes)
     for (int outputId : {OUTPUT_SPDIF, OUTPUT_SPEAKER}) {
         g_outputDevice = previous;
         g_secondaryDevice = previousSecondary;
-        SwitchDriverOutput(outputId);
-        EXPECT_TRUE(Same(previous, g_outputDevice)) << outputId;
+        EXPECT_TRUE(Same(previous, SwitchDriverOutput(outputId))) << outputId;
         EXPECT_TRUE(Same(previousSecondary, g_secondaryDevice)) << outputId;
     }
 }
@@ -146,45 +146,19 @@ TEST_F(OutputSwitchTest, RecordOfTypeZeroOrLessIsNotQueried)
 TEST_F(OutputSwitchTest, GarbageDeviceCountIsReadOnlyAsFarAsTheBound)
 {
     ASSERT_EQ(DriverStartup::Ready, Start("record 0 10 7 0 1\ncount 0 4294967295\ncount 1 4000000000\n"));
-    SwitchDriverOutput(OUTPUT_SPEAKER);
-    EXPECT_TRUE(Same(DeviceRecord{10, 7, 0, 1}, g_outputDevice));
+    EXPECT_TRUE(Same(DeviceRecord{10, 7, 0, 1}, SwitchDriverOutput(OUTPUT_SPEAKER)));
     // Type 1 pass and type 7 pass (which stops at index 0), then list 1.
     EXPECT_EQ(kMaxDeviceRecords + 1 + kMaxDeviceRecords, m_sim.Log("GetDeviceById").size());
 }
 
-TEST_F(OutputSwitchTest, SelectOutputOrdersTheButtonsByTrigger)
-{
-    struct Case {
-        OutputTrigger trigger;
-        int outputId;
-        std::vector<std::pair<int, int>> order;
-    } cases[] = {
-        {OutputTrigger::ButtonOrEvent, OUTPUT_SPDIF, {{1024, 1}, {1026, 0}}},
-        {OutputTrigger::ButtonOrEvent, OUTPUT_SPEAKER, {{1024, 0}, {1026, 1}}},
-        {OutputTrigger::Startup, OUTPUT_SPEAKER, {{1026, 1}, {1024, 0}}},
-        {OutputTrigger::Startup, OUTPUT_SPDIF, {{1026, 0}, {1024, 1}}},
-    };
-    for (const Case& c : cases) {
-        ASSERT_EQ(DriverStartup::Ready, Start(""));
-        SelectOutput(dlg(), bufs(), c.trigger, c.outputId);
-        std::vector<std::pair<int, int>> outputMessages;
-        for (const auto& m : StateMessages())
-            if (m.first == IDC_OUTPUT_SPDIF || m.first == IDC_OUTPUT_SPEAKER)
-                outputMessages.push_back(m);
-        EXPECT_EQ(c.order, outputMessages) << c.outputId;
-        EXPECT_EQ(c.outputId == OUTPUT_SPEAKER, m_panel.Pushed(IDC_OUTPUT_SPEAKER));
-        EXPECT_EQ(c.outputId == OUTPUT_SPDIF, m_panel.Pushed(IDC_OUTPUT_SPDIF));
-        ShutdownDriverLibrary();
-    }
-}
-
-TEST_F(OutputSwitchTest, StartupSelectionSwitchesThenReadsTheFormatForTheChosenRecord)
+TEST_F(OutputSwitchTest, StartupSwitchThenFormatReadNameTheChosenRecord)
 {
     ASSERT_EQ(0, m_sim.Load("rate 96000\ndepth 24\n"));
     ASSERT_EQ(DriverStartup::Ready, StartDriverLibrary(bufs()));
-    SelectOutput(dlg(), bufs(), OutputTrigger::Startup, OUTPUT_SPEAKER);
+    EXPECT_TRUE(Same(DeviceRecord{1, 1, 0, 1}, SwitchDriverOutput(OUTPUT_SPEAKER)));
+    const FormatState state = ReadFormatState(bufs());
     const std::vector<std::string> requests = m_sim.Requests();
-    // Five start-up gets on the all-zero record, two feature queries, then the refresh.
+    // Five start-up gets on the all-zero record, two feature queries, then the format read.
     ASSERT_EQ(5u + 2u + 9u, requests.size());
     for (size_t i = 0; i < 5; ++i)
         EXPECT_NE(std::string::npos, requests[i].find("dev=0,0,0,0")) << requests[i];
@@ -192,38 +166,21 @@ TEST_F(OutputSwitchTest, StartupSelectionSwitchesThenReadsTheFormatForTheChosenR
     EXPECT_EQ("PropertyControl get GetSupportFeature dev=1,1,0,1 value= param=null -> 0", requests[6]);
     for (size_t i = 7; i < requests.size(); ++i)
         EXPECT_NE(std::string::npos, requests[i].find("dev=1,1,0,1")) << requests[i];
-    EXPECT_TRUE(m_panel.Pushed(IDC_OUTPUT_SPEAKER));
-    EXPECT_FALSE(m_panel.Pushed(IDC_OUTPUT_SPDIF));
-    EXPECT_TRUE(m_panel.Pushed(IDC_RATE_96K));
-    EXPECT_TRUE(m_panel.Pushed(IDC_DEPTH_24));
+    EXPECT_EQ(96000, state.rateHz);
+    EXPECT_EQ(24, state.depth);
 }
 
-TEST_F(OutputSwitchTest, UnrecognisedOutputsChangeNothing)
+TEST_F(OutputSwitchTest, UnrecognisedOutputsChooseNothing)
 {
     ASSERT_EQ(DriverStartup::Ready, Start(""));
     for (int outputId : {OUTPUT_NONE, 101023, 101026, -1})
-        SelectOutput(dlg(), bufs(), OutputTrigger::Startup, outputId);
-    EXPECT_EQ(1, HandleOutputChanged(dlg(), bufs(), 2));
-    EXPECT_EQ(1, HandleOutputChanged(dlg(), bufs(), -1));
-    EXPECT_TRUE(m_sim.Log().empty());
-    EXPECT_TRUE(StateMessages().empty());
+        EXPECT_TRUE(Same(DeviceRecord{}, SwitchDriverOutput(outputId))) << outputId;
 
     // Format requests keep naming the all-zero record until an output is chosen.
-    RequestSampleRate(dlg(), bufs(), 48000);
-    EXPECT_EQ(std::vector<std::string>{"PropertyControl set DevSampleRateControl dev=0,0,0,0 value=80bb0000 param=null -> 0"},
-              m_sim.Requests());
-}
-
-TEST_F(OutputSwitchTest, OutputChangeNotificationSelectsByLParam)
-{
-    ASSERT_EQ(DriverStartup::Ready, Start(""));
-    EXPECT_EQ(1, HandleOutputChanged(dlg(), bufs(), 1));
-    EXPECT_TRUE(Same(DeviceRecord{1, 1, 0, 1}, g_outputDevice));
-    EXPECT_TRUE(m_panel.Pushed(IDC_OUTPUT_SPEAKER));
-    EXPECT_EQ(1, HandleOutputChanged(dlg(), bufs(), 0));
-    EXPECT_TRUE(Same(DeviceRecord{2, 4, 1, 1}, g_outputDevice));
-    EXPECT_TRUE(m_panel.Pushed(IDC_OUTPUT_SPDIF));
-    EXPECT_FALSE(m_panel.Pushed(IDC_OUTPUT_SPEAKER));
+    SetSampleRate(bufs(), 48000);
+    const std::vector<std::string> requests = m_sim.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ("PropertyControl set DevSampleRateControl dev=0,0,0,0 value=80bb0000 param=null -> 0", requests.back());
 }
 
 }  // namespace

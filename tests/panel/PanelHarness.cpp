@@ -17,6 +17,7 @@ constexpr UINT WM_HARNESS_FLUSH = WM_APP + 77;
 std::mutex g_hookLock;
 std::vector<MSG> g_posted;
 std::vector<MSG> g_sent;
+std::vector<std::pair<int, int>> g_buttonStates;
 HWND g_hookedPanel = nullptr;
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
@@ -35,6 +36,8 @@ LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_ACTION) {
         const CWPSTRUCT* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
         std::lock_guard<std::mutex> guard(g_hookLock);
+        if (cwp->message == BM_SETSTATE)
+            g_buttonStates.emplace_back(::GetDlgCtrlID(cwp->hwnd), static_cast<int>(cwp->wParam));
         if (cwp->hwnd != nullptr && cwp->hwnd == g_hookedPanel)
             g_sent.push_back(MSG{cwp->hwnd, cwp->message, cwp->wParam, cwp->lParam, 0, {0, 0}});
     }
@@ -135,6 +138,7 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
     ::RegisterClassA(&wc);
     m_flushWindow = ::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 
+    ClearButtonStates();
     CKestrunDlg dlg;
     dialog = &dlg;
     theApp.m_pMainWnd = &dlg;
@@ -223,6 +227,18 @@ size_t PanelHarness::CountPosted(UINT message) const
     for (const MSG& m : PostedToPanel())
         n += m.message == message ? 1 : 0;
     return n;
+}
+
+std::vector<std::pair<int, int>> PanelHarness::ButtonStates() const
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    return g_buttonStates;
+}
+
+void PanelHarness::ClearButtonStates() const
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    g_buttonStates.clear();
 }
 
 std::string PanelHarness::ConfLibLog() const

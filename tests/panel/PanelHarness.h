@@ -40,6 +40,11 @@ public:
     // Messages sent to the panel (WH_CALLWNDPROC), in order.
     std::vector<MSG> SentToPanel() const;
 
+    // (control ID, wParam) of every BM_SETSTATE the panel's thread handled since Run began,
+    // start-up included.
+    std::vector<std::pair<int, int>> ButtonStates() const;
+    void ClearButtonStates() const;
+
     std::string ConfLibLog() const;
     void ClearConfLibLog() const;
 

@@ -3,6 +3,9 @@
 #include "driver/DevicePresence.h"
 
 #include <windows.h>
+#include <setupapi.h>
+
+#include "driver/DriverMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +49,84 @@ TEST(DevicePresenceTest, FailureTextIsTheChineseMessageInCodePage936)
     const int length = ::MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, DEVICE_ID_READ_FAILED_TEXT, -1, wide, 32);
     EXPECT_EQ(12, length);
     EXPECT_EQ(std::wstring(L"\u83b7\u53d6\u8bbe\u5907\u8bc6\u522b\u5b57\u7b26\u4e32\u5931\u8d25"), std::wstring(wide));
+}
+
+// Replaces one imported function of this executable for the object's life, as a failing
+// system would answer: the code under test stays exactly as shipped.
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, void* replacement)
+    {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name != 0; ++imp) {
+            if (_stricmp(reinterpret_cast<char*>(base + imp->Name), dll) != 0)
+                continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                    continue;
+                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (strcmp(reinterpret_cast<char*>(byName->Name), function) == 0) {
+                    m_slot = &slots->u1.Function;
+                    m_original = *m_slot;
+                    Write(reinterpret_cast<ULONG_PTR>(replacement));
+                    return;
+                }
+            }
+        }
+    }
+    ~ImportPatch()
+    {
+        if (m_slot != nullptr)
+            Write(m_original);
+    }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool Applied() const { return m_slot != nullptr; }
+
+private:
+    void Write(ULONG_PTR value)
+    {
+        DWORD old = 0;
+        ::VirtualProtect(m_slot, sizeof(*m_slot), PAGE_READWRITE, &old);
+        *m_slot = value;
+        ::VirtualProtect(m_slot, sizeof(*m_slot), old, &old);
+    }
+    ULONG_PTR* m_slot = nullptr;
+    ULONG_PTR m_original = 0;
+};
+
+int g_idReads = 0;
+BOOL WINAPI FailingIdRead(HDEVINFO, PSP_DEVINFO_DATA, PSTR, DWORD, PDWORD needed)
+{
+    ++g_idReads;
+    if (needed != nullptr)
+        *needed = 400;
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+}
+
+std::vector<std::string> g_messages;
+int RecordMessage(LPCSTR text, UINT type)
+{
+    g_messages.push_back(std::string(text) + (type == MB_OK ? "" : " (not MB_OK)"));
+    return IDOK;
+}
+
+TEST(DevicePresenceTest, AnUnreadableIdShowsTheMessageAndCountsAsAbsent)
+{
+    ASSERT_TRUE(IsDevicePresent()) << "the prefix holds the maker's device";
+    g_driverMessageBox = RecordMessage;
+    {
+        ImportPatch patch("setupapi.dll", "SetupDiGetDeviceInstanceIdA", reinterpret_cast<void*>(FailingIdRead));
+        ASSERT_TRUE(patch.Applied());
+        EXPECT_FALSE(IsDevicePresent());
+    }
+    EXPECT_EQ(1, g_idReads) << "the scan stops at the first unreadable ID";
+    EXPECT_EQ(std::vector<std::string>{DEVICE_ID_READ_FAILED_TEXT}, g_messages);
 }
 
 constexpr char kUsbEnum[] = "System\\CurrentControlSet\\Enum\\USB";

@@ -1,0 +1,5 @@
+#include "driver/DriverMessageBox.h"
+
+#include "framework/afxwin.h"
+
+DriverMessageBoxFn g_driverMessageBox = AfxMessageBox;
