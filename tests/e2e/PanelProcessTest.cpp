@@ -379,7 +379,10 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
     PanelProcess panel;
     HWND h = panel.Window();
     ASSERT_NE(h, nullptr);
-    ::SetForegroundWindow(h);
+    // The focus is elsewhere, in another program's window away from the panel.
+    HWND elsewhere = ::CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 1100, 900, 100, 60,
+                                       nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(elsewhere, nullptr);
 
     enum Where { kLeft, kRight, kButton, kFace };
     struct Step {
@@ -387,7 +390,7 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
         Where where;
         std::vector<int> deltas;  // one wheel event each
         std::vector<std::pair<UINT, int>> writes;  // (channel, slider position), in order
-        bool toFocusWindow = false;  // posted to a button, as systems that wheel the focus window do
+        bool toFocusWindow = false;  // posted to a button, as systems that wheel the focus window would
         bool unlinkFirst = false;    // a real click on the link indicator first
     };
     const Step steps[] = {
@@ -413,6 +416,8 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
                 ::Sleep(50);
             ASSERT_EQ(settings.Linked(), "0") << "a click on the indicator reaches the dialog";
         }
+        ::SetForegroundWindow(elsewhere);
+        ASSERT_EQ(::GetForegroundWindow(), elsewhere);
         POINT at{};
         if (step.where == kFace) {
             at = POINT{300, 330};
@@ -442,6 +447,7 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
         }
         EXPECT_EQ(written, expected);
     }
+    ::DestroyWindow(elsewhere);
 }
 
 }  // namespace
