@@ -1,5 +1,6 @@
 #include "controls/BitmapSlider.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <windowsx.h>
@@ -10,6 +11,9 @@
 namespace {
 // Toward zero, like a plain conversion, but without undefined behaviour for values the
 // int cannot hold (absurd ranges or margins).
+// Positions one wheel notch moves the boundary.
+constexpr int kWheelStep = 2;
+
 int TruncateToInt(double value)
 {
     if (std::isnan(value))
@@ -123,7 +127,12 @@ void CBitmapSlider::MoveTo(int pointer)
     // Compared on pixels: a new pixel that yields the same position is still reported.
     if (pixel == PositionToPixel(m_nPos))
         return;
-    m_nPos = Clamped(PixelToPosition(pixel));
+    MoveBoundary(PixelToPosition(pixel));
+}
+
+void CBitmapSlider::MoveBoundary(int position)
+{
+    m_nPos = Clamped(position);
     Invalidate();
     PostToParent(WM_SLIDER_MOVING);
 }
@@ -191,6 +200,24 @@ LRESULT CBitmapSlider::OnLButtonUp(WPARAM, LPARAM)
     Invalidate();
     PostToParent(WM_SLIDER_MOVED);
     return Default();
+}
+
+LRESULT CBitmapSlider::OnMouseWheel(WPARAM wParam, LPARAM)
+{
+    int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+    // A turn the other way starts afresh rather than first paying back the old direction.
+    if ((delta < 0 && m_wheelRemainder > 0) || (delta > 0 && m_wheelRemainder < 0))
+        m_wheelRemainder = 0;
+    m_wheelRemainder += delta;
+    int notches = m_wheelRemainder / WHEEL_DELTA;
+    m_wheelRemainder -= notches * WHEEL_DELTA;
+    // Up is toward the minimum, the top of a vertical slider. No WM_SLIDER_MOVED: that one
+    // reports a button release, and the wheel has none.
+    long long target = static_cast<long long>(m_nPos) - static_cast<long long>(notches) * kWheelStep;
+    int position = Clamped(static_cast<int>(std::clamp<long long>(target, INT_MIN, INT_MAX)));
+    if (notches != 0 && position != m_nPos)
+        MoveBoundary(position);
+    return 0;  // handled: not passed on to the parent as unhandled wheel input would be
 }
 
 LRESULT CBitmapSlider::OnDestroy(WPARAM, LPARAM)

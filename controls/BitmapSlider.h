@@ -1,7 +1,7 @@
 // The volume slider: a static control drawn from two bitmaps of the same size, split at the
 // boundary that shows the position (span bitmap from the minimum end up to the boundary,
 // channel bitmap from there on). Reports user changes to its parent with posted
-// WM_SLIDER_MOVING / WM_SLIDER_MOVED.
+// WM_SLIDER_MOVING / WM_SLIDER_MOVED. The mouse wheel moves it too, a drag step per notch.
 #pragma once
 #include "framework/afxwin.h"
 
@@ -31,6 +31,7 @@ protected:
     LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam);
     LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT OnLButtonUp(WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseWheel(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
 
     BEGIN_MSG_MAP(CBitmapSlider)
@@ -39,6 +40,7 @@ protected:
         MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
         MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
         MESSAGE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
+        MESSAGE_HANDLER(WM_MOUSEWHEEL, OnMouseWheel)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
     END_MSG_MAP()
 
@@ -50,6 +52,8 @@ private:
     int TrackLength() const { return Length() - FarMargin() - NearMargin(); }
     // Moves the boundary to the pointer; the coordinate is along the long axis.
     void MoveTo(int pointer);
+    // What every user move ends in: the new position, a repaint, and the parent told.
+    void MoveBoundary(int position);
     void PostToParent(UINT message);
     void ReleaseBitmaps();
 
@@ -65,6 +69,8 @@ private:
     int m_nHeight = 0;
     RECT m_rect{};
     bool m_bLButtonDown = false;
+    // Wheel delta not yet worth a notch (high-resolution wheels send fractions of one).
+    int m_wheelRemainder = 0;
     bool m_bBitmapsLoaded = false;
     CBitmap m_bmChannel;
     CBitmap m_bmSpan;

@@ -21,6 +21,9 @@ public:
     bool m_state = false;
 
 protected:
+    // Default processing only, on purpose: an indicator's click is the dialog's to handle
+    // (it hit-tests the indicators). Without the notify style the control is transparent to
+    // the mouse, so the click lands on the dialog in the first place.
     LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam) { return Default(); }
 
     BEGIN_MSG_MAP(CMyStaticBmp)

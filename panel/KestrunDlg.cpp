@@ -74,6 +74,15 @@ BOOL CKestrunDlg::PreTranslateMessage(MSG* pMsg)
     // The panel has no keyboard interface: keys never reach a control or the dialog manager.
     if (pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP)
         return TRUE;
+    if (pMsg->message == WM_MOUSEWHEEL && (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd))) {
+        // Some systems give the wheel to the focus window, others to the window under the
+        // pointer: either way it belongs to the slider under the pointer, and to nothing else.
+        POINT pt{GET_X_LPARAM(pMsg->lParam), GET_Y_LPARAM(pMsg->lParam)};
+        HWND under = ::WindowFromPoint(pt);
+        if (under != nullptr && (under == m_sliderLeft.m_hWnd || under == m_sliderRight.m_hWnd))
+            ::SendMessageA(under, WM_MOUSEWHEEL, pMsg->wParam, pMsg->lParam);
+        return TRUE;
+    }
     return CDialog::PreTranslateMessage(pMsg);
 }
 

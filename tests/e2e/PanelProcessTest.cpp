@@ -5,11 +5,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
 
+#include "audio/PanelEventContext.h"
 #include "res/resource.h"
+#include "sim/coreaudio/SimControl.h"
 
 namespace {
 
@@ -299,6 +302,152 @@ TEST(Mouse, AFreeSpotOfTheFaceDragsThePanelAndTheWebAddressDoesNot)
     ::ScreenToClient(h, &onLabel);
     RECT after = DragFrom(h, onLabel, 30, 30);
     EXPECT_TRUE(::EqualRect(&moved, &after));
+}
+
+void Wheel(int delta)
+{
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    in.mi.mouseData = static_cast<DWORD>(delta);
+    ::SendInput(1, &in, sizeof(in));
+    ::Sleep(60);
+}
+
+// A real move there, then pinned: under Xvfb a late pointer event can put Wine's cursor back
+// where it was, and the wheel goes to the window at the cursor.
+void PointerTo(POINT screen)
+{
+    MouseTo(screen);
+    ::SetCursorPos(screen.x, screen.y);
+    ::Sleep(300);
+}
+
+POINT CentreOf(HWND panel, int controlId)
+{
+    RECT rc;
+    ::GetWindowRect(::GetDlgItem(panel, controlId), &rc);
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// The CPL.ini beside the programs, put back byte for byte when the test is done.
+class SettingsFileGuard {
+public:
+    SettingsFileGuard()
+        : path_(BinDir() + "CPL.ini"),
+          existed_(::GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES),
+          saved_(ReadFile(path_))
+    {
+    }
+    ~SettingsFileGuard()
+    {
+        if (existed_)
+            std::ofstream(path_, std::ios::binary | std::ios::trunc) << saved_;
+        else
+            ::DeleteFileA(path_.c_str());
+    }
+    std::string Linked() const
+    {
+        char value[8] = "";
+        ::GetPrivateProfileStringA("CPL", "lrchannel_linked", "", value, sizeof(value), path_.c_str());
+        return value;
+    }
+    void SetLinked(const char* value) const { ::WritePrivateProfileStringA("CPL", "lrchannel_linked", value, path_.c_str()); }
+
+private:
+    std::string path_;
+    bool existed_;
+    std::string saved_;
+};
+
+std::vector<CoreAudioSim::CallRecord> LevelWrites()
+{
+    std::vector<CoreAudioSim::CallRecord> out;
+    for (const auto& c : CoreAudioSim::ReadCallLog())
+        if (!c.viaControl && c.kind == CoreAudioSim::kCallSetChannelLevel)
+            out.push_back(c);
+    return out;
+}
+
+TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
+{
+    // Both channels at the demo's level 0.8, shown as position 19; the link on.
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    WritePanelEventContext();
+    SettingsFileGuard settings;
+    settings.SetLinked("1");
+    PanelProcess panel;
+    HWND h = panel.Window();
+    ASSERT_NE(h, nullptr);
+    // The focus is elsewhere, in another program's window away from the panel.
+    HWND elsewhere = ::CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 1100, 900, 100, 60,
+                                       nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(elsewhere, nullptr);
+
+    enum Where { kLeft, kRight, kButton, kFace };
+    struct Step {
+        const char* what;
+        Where where;
+        std::vector<int> deltas;  // one wheel event each
+        std::vector<std::pair<UINT, int>> writes;  // (channel, slider position), in order
+        bool toFocusWindow = false;  // posted to a button, as systems that wheel the focus window would
+        bool unlinkFirst = false;    // a real click on the link indicator first
+    };
+    const Step steps[] = {
+        {"a notch down over the left slider: both channels, the moved one first", kLeft, {-120}, {{0, 21}, {1, 21}}},
+        // Position 21 reads back as 20: an echo of the step above would give 22 here.
+        {"a notch down over the right slider", kRight, {-120}, {{1, 23}, {0, 23}}},
+        {"four quarter notches of a high-resolution wheel make one", kLeft, {30, 30, 30, 30}, {{0, 21}, {1, 21}}},
+        {"given to the focus window: still the slider under the pointer", kRight, {120}, {{1, 19}, {0, 19}}, true},
+        {"over a button", kButton, {120, -120}, {}},
+        {"over a free spot of the face", kFace, {120, -120}, {}},
+        {"unlinked: only the slider's own channel", kRight, {-120}, {{1, 21}}, false, true},
+        {"thirty notches at once stop at the top", kLeft, {3600}, {{0, 0}}},
+        {"at the top a notch up moves nothing", kLeft, {120}, {}},
+        {"a turn the other way drops what was left over", kRight, {90, -60, -60}, {{1, 23}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.unlinkFirst) {
+            PointerTo(CentreOf(h, IDC_LINK_INDICATOR));
+            MouseButton(true);
+            MouseButton(false);
+            for (int i = 0; i < 100 && settings.Linked() != "0"; ++i)
+                ::Sleep(50);
+            ASSERT_EQ(settings.Linked(), "0") << "a click on the indicator reaches the dialog";
+        }
+        ::SetForegroundWindow(elsewhere);
+        ASSERT_EQ(::GetForegroundWindow(), elsewhere);
+        POINT at{};
+        if (step.where == kFace) {
+            at = POINT{300, 330};
+            ::ClientToScreen(h, &at);
+        } else {
+            at = CentreOf(h, step.where == kLeft ? IDC_SLIDER_LEFT : step.where == kRight ? IDC_SLIDER_RIGHT : IDC_RATE_96K);
+        }
+        PointerTo(at);
+        CoreAudioSim::ClearLogs();
+        for (int delta : step.deltas) {
+            if (step.toFocusWindow)
+                ::PostMessageA(::GetDlgItem(h, IDC_DEPTH_16), WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(at.x, at.y));
+            else
+                Wheel(delta);
+        }
+        for (int i = 0; i < 60 && LevelWrites().size() < step.writes.size(); ++i)
+            ::Sleep(50);
+        ::Sleep(400);  // room for anything more, an echo included, to arrive
+
+        std::vector<std::pair<UINT, float>> expected, written;
+        for (const auto& [channel, position] : step.writes)
+            expected.emplace_back(channel, 1.0f - static_cast<float>(position) / 100.0f);
+        for (const auto& c : LevelWrites()) {
+            written.emplace_back(c.channel, c.value);
+            EXPECT_EQ(c.processId, panel.Pid());
+            EXPECT_TRUE(IsEqualGUID(c.context, g_panelEventContext));
+        }
+        EXPECT_EQ(written, expected);
+    }
+    ::DestroyWindow(elsewhere);
 }
 
 }  // namespace
