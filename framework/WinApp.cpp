@@ -62,6 +62,8 @@ HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
 void AfxSetMainWndHandle(HWND hWnd) { g_mainWndHandle.store(hWnd); }
 
+void AfxForgetMainWndHandle(HWND hWnd) { g_mainWndHandle.compare_exchange_strong(hWnd, nullptr); }
+
 BOOL AfxPostToMainWnd(UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND hWnd = g_mainWndHandle.load();

@@ -55,5 +55,7 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);
 // ActiveX hosting is not supported; kept so start-up reads as the framework's does.
 void AfxEnableControlContainer();
 
-// Framework-internal: keeps the cross-thread copy of the main window handle.
+// Framework-internal: keeps the cross-thread copy of the main window handle; Forget clears
+// it if it still names hWnd.
 void AfxSetMainWndHandle(HWND hWnd);
+void AfxForgetMainWndHandle(HWND hWnd);

@@ -83,8 +83,11 @@ public:
         return 0;
     }
     void OnPush() { ++clicks; }
+    // The window still exists here, but its object has let go of it.
+    void PostNcDestroy() override { postedAfterRelease = AfxPostToMainWnd(WM_TEST_PING, 0, 0) != FALSE; }
 
     void (*onInit)(CTestDlg&) = nullptr;
+    bool postedAfterRelease = false;
 
     BEGIN_MSG_MAP(CTestDlg)
         MESSAGE_HANDLER(WM_TEST_PING, OnPing)
@@ -254,7 +257,7 @@ TEST(ModalLoop, CancelCommandEndsTheDialog)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
-TEST(MainWindow, PostsFromAnyThreadWhileTheMainWindowLives)
+TEST(MainWindow, PostsFromAnyThreadOnlyWhileTheMainWindowIsAttached)
 {
     EXPECT_FALSE(AfxPostToMainWnd(WM_TEST_PING, 0, 0));
     CTestDlg dlg;
@@ -265,9 +268,21 @@ TEST(MainWindow, PostsFromAnyThreadWhileTheMainWindowLives)
     };
     dlg.DoModal();
     EXPECT_EQ(dlg.pings, 1);
-    // Destroying the main window clears the application's pointer and the posting target.
+    // Destroying the main window clears the application's pointer and, before the handle
+    // can be freed and reused, the target other threads post to.
     EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+    EXPECT_FALSE(dlg.postedAfterRelease);
     EXPECT_FALSE(AfxPostToMainWnd(WM_TEST_PING, 0, 0));
+}
+
+TEST(MainWindow, ForgetsAMainDialogWhoseWindowWasNeverCreated)
+{
+    {
+        CDialog noTemplate(4242);
+        theApp.m_pMainWnd = &noTemplate;
+        EXPECT_EQ(noTemplate.DoModal(), -1);
+    }
+    EXPECT_EQ(AfxGetMainWnd(), nullptr);
 }
 
 TEST(Gdi, WrappersReleaseWhatTheyOwnOnce)
