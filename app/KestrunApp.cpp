@@ -10,8 +10,10 @@ BOOL CKestrunApp::InitInstance()
 {
     // A stale error code from earlier start-up calls must not pass for "already exists".
     ::SetLastError(ERROR_SUCCESS);
-    m_hMutex = ::CreateMutexA(nullptr, FALSE, "CKestrunApp");
-    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, "CKestrunApp");
+    const DWORD error = ::GetLastError();
+    m_hMutex.Reset(mutex);
+    if (error == ERROR_ALREADY_EXISTS)
         return FALSE;  // another copy runs in this logon: end silently
 
     INITCOMMONCONTROLSEX icc{};
@@ -32,7 +34,6 @@ BOOL CKestrunApp::InitInstance()
 
 int CKestrunApp::ExitInstance()
 {
-    if (m_hMutex != nullptr)
-        ::CloseHandle(m_hMutex);
+    m_hMutex.Reset();  // closes it only if CreateMutexA gave one
     return CWinApp::ExitInstance();
 }

@@ -1,5 +1,6 @@
 // The application object: one copy per logon, then the panel, run modally.
 #pragma once
+#include "framework/ScopedHandle.h"
 #include "framework/afxwin.h"
 
 class CKestrunApp : public CWinApp {
@@ -10,7 +11,8 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
-    HANDLE m_hMutex = nullptr;  // held from InitInstance to ExitInstance: it marks the running copy
+    // Held from InitInstance to ExitInstance: it marks the running copy.
+    CScopedHandle<MutexHandleTraits> m_hMutex;
 
     BEGIN_MSG_MAP(CKestrunApp)
         COMMAND_ID_HANDLER(ID_HELP, CWinApp::OnHelp)

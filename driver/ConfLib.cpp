@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/FormatControl.h"
+#include "framework/ModulePath.h"
 #include "framework/afxwin.h"
 #include "driver/DriverMessages.h"
 
@@ -50,15 +51,11 @@ bool LoadConfLib()
     if (IsConfLibBound())
         return true;
 
-    char modulePath[MAX_PATH] = "";
-    const DWORD length = GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
+    bool whole = false;
+    const std::string moduleDir = ExecutableDirectory(&whole);
     // A path cut off by the buffer would name the wrong folder.
-    if (length == 0 || length >= MAX_PATH)
+    if (!whole || moduleDir.empty())
         return false;
-    char* lastSlash = strrchr(modulePath, '\\');
-    if (lastSlash == nullptr)
-        return false;
-    lastSlash[1] = '\0';
 
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
@@ -68,7 +65,7 @@ bool LoadConfLib()
     if (!GetVersionExA(&version))
         return false;
 
-    return LoadConfLibFrom(ConfLibPathFor(modulePath, version.dwMajorVersion, version.dwMinorVersion));
+    return LoadConfLibFrom(ConfLibPathFor(moduleDir, version.dwMajorVersion, version.dwMinorVersion));
 }
 
 bool LoadConfLibFrom(const std::string& path)

@@ -1,5 +1,8 @@
 #include "framework/Dialog.h"
 
+#include <cstring>
+#include <vector>
+
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
     if (rControl.m_hWnd != nullptr)
@@ -25,7 +28,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     return pDlg->OnInitDialog();
 }
 
-HWND CDialog::CreateFromTemplate(HWND hWndOwner)
+HWND CDialog::CreateFromTemplate(HWND hWndOwner, BOOL* pbHidVisible)
 {
     HINSTANCE hInst = AfxGetResourceHandle();
     HRSRC hRes = ::FindResourceA(hInst, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5) /*RT_DIALOG*/);
@@ -35,7 +38,21 @@ HWND CDialog::CreateFromTemplate(HWND hWndOwner)
     auto* tmpl = static_cast<LPCDLGTEMPLATEA>(::LockResource(hGlobal));
     if (tmpl == nullptr)
         return nullptr;
-    return ::CreateDialogIndirectParamA(hInst, tmpl, hWndOwner, AfxDlgProc, reinterpret_cast<LPARAM>(this));
+    if (pbHidVisible == nullptr)
+        return ::CreateDialogIndirectParamA(hInst, tmpl, hWndOwner, AfxDlgProc, reinterpret_cast<LPARAM>(this));
+
+    // A modal dialog is created hidden: the dialog manager would show a visible template
+    // right after WM_INITDIALOG, even when the initialisation has already ended it.
+    const DWORD size = ::SizeofResource(hInst, hRes);
+    std::vector<DWORD> copy((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+    memcpy(copy.data(), tmpl, size);
+    const auto* words = reinterpret_cast<const WORD*>(copy.data());
+    const bool extended = size >= 16 && words[0] == 1 && words[1] == 0xFFFF;  // DLGTEMPLATEEX
+    DWORD& style = copy[extended ? 3 : 0];
+    *pbHidVisible = (style & WS_VISIBLE) != 0;
+    style &= ~static_cast<DWORD>(WS_VISIBLE);
+    return ::CreateDialogIndirectParamA(hInst, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), hWndOwner,
+                                        AfxDlgProc, reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CDialog::DoModal()
@@ -54,13 +71,27 @@ INT_PTR CDialog::DoModal()
         ownerDisabled = TRUE;
     }
 
-    if (CreateFromTemplate(hOwner) != nullptr && !m_bEndRequested)
-        RunModalLoop();
-
-    if (ownerDisabled) {
-        ::EnableWindow(hOwner, TRUE);
-        ::SetActiveWindow(hOwner);
+    BOOL visibleTemplate = FALSE;
+    if (CreateFromTemplate(hOwner, &visibleTemplate) != nullptr) {
+        // Ended during its initialisation: never shown, no loop.
+        if (!m_bEndRequested && m_hWnd != nullptr) {
+            if (visibleTemplate) {
+                ShowWindow(SW_SHOWNORMAL);
+                UpdateWindow();
+            }
+            RunModalLoop();
+        }
+        // Hidden before the owner is enabled, and the owner activated before the box is
+        // destroyed, so that activation returns to the owner and not to another program.
+        if (m_hWnd != nullptr)
+            ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                           SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
     }
+
+    if (ownerDisabled)
+        ::EnableWindow(hOwner, TRUE);
+    if (hOwner != nullptr && m_hWnd != nullptr && ::GetActiveWindow() == m_hWnd)
+        ::SetActiveWindow(hOwner);
     if (m_hWnd != nullptr)
         DestroyWindow();
     return m_nModalResult;
@@ -69,8 +100,20 @@ INT_PTR CDialog::DoModal()
 void CDialog::RunModalLoop()
 {
     m_bRanModalLoop = true;
+    // A dialog still hidden after its initialisation is shown when its queue first runs
+    // dry, so that what the initialisation posted is handled before the first paint.
+    BOOL showOnIdle = !IsWindowVisible();
+    auto show = [&] {
+        if (showOnIdle && !m_bEndRequested && m_hWnd != nullptr) {
+            ShowWindow(SW_SHOWNORMAL);
+            UpdateWindow();
+        }
+        showOnIdle = FALSE;
+    };
     MSG msg;
     while (!m_bEndRequested && m_hWnd != nullptr) {
+        if (showOnIdle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            show();
         BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
         if (got == 0) {
             // Leave WM_QUIT for whoever runs the next loop.
@@ -79,6 +122,9 @@ void CDialog::RunModalLoop()
         }
         if (got == -1)
             break;
+        // The caret's timer and a system key show a dialog whose queue never runs dry.
+        if (msg.message == 0x0118 /*WM_SYSTIMER*/ || msg.message == WM_SYSKEYDOWN)
+            show();
         if (!AfxPreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
@@ -90,16 +136,16 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
 {
     m_nIDTemplate = nIDTemplate;
     m_pParentWnd = pParentWnd;
-    return CreateFromTemplate(pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr) != nullptr;
+    return CreateFromTemplate(pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr, nullptr) != nullptr;
 }
 
 void CDialog::EndDialog(int nResult)
 {
     m_nModalResult = nResult;
     m_bEndRequested = TRUE;
-    // Wake the loop if it is waiting.
+    // The dialog manager hides the box, enables its owner and wakes the loop at once.
     if (m_hWnd != nullptr)
-        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+        ::EndDialog(m_hWnd, nResult);
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)

@@ -47,7 +47,9 @@ protected:
     CWnd* m_pParentWnd;
 
 private:
-    HWND CreateFromTemplate(HWND hWndOwner);
+    // Modal creation passes pbHidVisible: the dialog is created hidden and told whether
+    // its template asked to be visible.
+    HWND CreateFromTemplate(HWND hWndOwner, BOOL* pbHidVisible);
     void RunModalLoop();
     friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 

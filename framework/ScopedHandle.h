@@ -19,6 +19,13 @@ public:
 
     Handle Get() const { return m_h; }
     bool IsValid() const { return m_h != Traits::Invalid(); }
+    // Closes what it holds, if anything, and takes h.
+    void Reset(Handle h = Traits::Invalid())
+    {
+        if (IsValid())
+            Traits::Close(m_h);
+        m_h = h;
+    }
 
 private:
     Handle m_h;
@@ -30,3 +37,10 @@ struct FileHandleTraits {
     static void Close(Handle h) { ::CloseHandle(h); }
 };
 using CFileHandle = CScopedHandle<FileHandleTraits>;
+
+// Null when absent, as CreateMutexA reports failure.
+struct MutexHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};

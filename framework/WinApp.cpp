@@ -1,8 +1,10 @@
 #include "framework/WinApp.h"
+#include "framework/ModulePath.h"
 #include "framework/Wnd.h"
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -35,7 +37,8 @@ int CWinApp::Run()
     return ExitInstance();
 }
 
-void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) { m_pszRegistryKey = lpszRegistryKey; }
+// Start-up calls it by name; the program keeps no profile in the registry, so nothing is stored.
+void CWinApp::SetRegistryKey(LPCSTR) {}
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const
 {
@@ -62,6 +65,8 @@ HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
 void AfxSetMainWndHandle(HWND hWnd) { g_mainWndHandle.store(hWnd); }
 
+void AfxForgetMainWndHandle(HWND hWnd) { g_mainWndHandle.compare_exchange_strong(hWnd, nullptr); }
+
 BOOL AfxPostToMainWnd(UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND hWnd = g_mainWndHandle.load();
@@ -75,13 +80,9 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType)
         lstrcpynA(title, g_app->m_pszAppName, MAX_PATH);
     } else {
         // The executable's base name, as the framework titles its message boxes.
-        char path[MAX_PATH] = "";
-        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-        const char* name = path;
-        for (const char* p = path; *p != '\0'; ++p)
-            if (*p == '\\' || *p == '/')
-                name = p + 1;
-        lstrcpynA(title, name, MAX_PATH);
+        const std::string path = ExecutablePath();
+        const std::size_t slash = path.find_last_of("\\/");
+        lstrcpynA(title, path.c_str() + (slash == std::string::npos ? 0 : slash + 1), MAX_PATH);
         if (char* dot = strrchr(title, '.'))
             *dot = '\0';
     }
@@ -90,4 +91,5 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType)
     return ::MessageBoxA(owner, lpszText, title, nType);
 }
 
+// Start-up calls it by name; the program hosts no ActiveX controls.
 void AfxEnableControlContainer() {}

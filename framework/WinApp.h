@@ -28,6 +28,7 @@ public:
     // The message loop for programs whose InitInstance returns TRUE.
     virtual int Run();
 
+    // Does nothing: kept because start-up calls it by name.
     void SetRegistryKey(LPCSTR lpszRegistryKey);
     HICON LoadIcon(UINT nIDResource) const;
     HCURSOR LoadCursor(UINT nIDResource) const;
@@ -38,7 +39,6 @@ public:
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
     LPCSTR m_pszAppName = nullptr;
-    LPCSTR m_pszRegistryKey = nullptr;
 
     BEGIN_MSG_MAP(CWinApp)
         COMMAND_ID_HANDLER(ID_HELP, OnHelp)
@@ -52,8 +52,10 @@ HINSTANCE AfxGetResourceHandle();
 // Posts to the application's main window from any thread; FALSE when there is none.
 BOOL AfxPostToMainWnd(UINT message, WPARAM wParam, LPARAM lParam);
 int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);
-// ActiveX hosting is not supported; kept so start-up reads as the framework's does.
+// Does nothing: kept because start-up calls it by name.
 void AfxEnableControlContainer();
 
-// Framework-internal: keeps the cross-thread copy of the main window handle.
+// Framework-internal: keeps the cross-thread copy of the main window handle; Forget clears
+// it if it still names hWnd.
 void AfxSetMainWndHandle(HWND hWnd);
+void AfxForgetMainWndHandle(HWND hWnd);

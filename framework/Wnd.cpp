@@ -20,6 +20,10 @@ bool IsMainWindow(const CWnd* pWnd)
 
 CWnd::~CWnd()
 {
+    // A main window whose object goes without its window ever being created (or after it
+    // was detached) must not leave the application pointing at freed memory.
+    if (IsMainWindow(this))
+        AfxGetApp()->m_pMainWnd = nullptr;
     // A window that outlives its object must not keep calling into freed memory.
     if (m_hWnd != nullptr) {
         if (m_pfnSuper != nullptr)
@@ -51,8 +55,9 @@ HWND CWnd::Detach()
     HWND hWnd = m_hWnd;
     if (hWnd != nullptr) {
         HandleMap().erase(hWnd);
-        if (IsMainWindow(this))
-            AfxSetMainWndHandle(nullptr);
+        // By handle, not by pointer: the pointer is already cleared while the main window
+        // is being destroyed.
+        AfxForgetMainWndHandle(hWnd);
     }
     m_hWnd = nullptr;
     return hWnd;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "framework/ModulePath.h"
 #include "framework/ScopedHandle.h"
 
 namespace {
@@ -69,18 +70,10 @@ bool HasUtf16ByteOrderMark(const std::string& text)
 
 std::string SettingsFilePath(const char* fileName)
 {
-    char modulePath[MAX_PATH] = "";
-    DWORD length = ::GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
-    // A path cut at the buffer's end is not terminated on every Windows release.
-    if (length >= MAX_PATH)
-        length = MAX_PATH - 1;
-    modulePath[length] = '\0';
-    std::string path(modulePath, length);
-    const std::size_t slash = path.find_last_of('\\');
-    path.erase(slash == std::string::npos ? 0 : slash);
-    path += '\\';
-    path += fileName != nullptr ? fileName : "";
-    return path;
+    std::string path = ExecutableDirectory();
+    if (path.empty())
+        path = "\\";
+    return path + (fileName != nullptr ? fileName : "");
 }
 
 std::string ReadSettingString(const char* fileName, const char* section, const char* key)

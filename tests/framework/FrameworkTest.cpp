@@ -1,5 +1,6 @@
-// The window framework's behaviour as the panel relies on it: message maps, subclassing,
-// reflection, the modal loop and its early ending, and GDI ownership.
+// The window framework against the application framework it stands in for (framework/README.md):
+// message maps, subclassing, reflection numbers, the PreTranslateMessage walk, the main
+// window's lifetime and GDI ownership. The modal loop is compared with Windows in ModalLoopTest.cpp.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -24,19 +25,39 @@ public:
 };
 CTestApp theApp;
 
-// A static control that answers its own control-colour request.
+// A static control that answers its own control-colour and drawing requests, under the
+// numbers the application framework reflects them as.
 class CColourStatic : public CStatic {
 public:
     HBRUSH brush = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
     int requests = 0;
+    int draws = 0;
     LRESULT OnCtlColor(WPARAM, LPARAM)
     {
         ++requests;
         return reinterpret_cast<LRESULT>(brush);
     }
+    LRESULT OnDrawItem(WPARAM, LPARAM)
+    {
+        ++draws;
+        return TRUE;
+    }
     BEGIN_MSG_MAP(CColourStatic)
-        REFLECTED_MESSAGE_HANDLER(WM_CTLCOLOR, OnCtlColor)
+        MESSAGE_HANDLER(0xBC19, OnCtlColor)
+        MESSAGE_HANDLER(0xBC2B, OnDrawItem)
     END_MSG_MAP()
+};
+
+// The windows PreTranslateMessage was offered a message to, in order.
+std::vector<const CWnd*> g_offered;
+
+class COfferedButton : public CButton {
+public:
+    BOOL PreTranslateMessage(MSG*) override
+    {
+        g_offered.push_back(this);
+        return FALSE;
+    }
 };
 
 class CTestDlg : public CDialog {
@@ -49,7 +70,8 @@ public:
     int clicks = 0;
     CColourStatic m_static;
     CBitmapButton m_drawn;
-    CButton m_push;
+    COfferedButton m_push;
+    bool takeEverything = false;
 
     void DoDataExchange(CDataExchange* pDX) override
     {
@@ -70,7 +92,8 @@ public:
     {
         if (pMsg->hwnd == m_hWnd)
             preTranslated.push_back(pMsg->message);
-        return CDialog::PreTranslateMessage(pMsg);
+        g_offered.push_back(this);
+        return takeEverything || CDialog::PreTranslateMessage(pMsg);
     }
     LRESULT OnPing(WPARAM wParam, LPARAM lParam)
     {
@@ -83,8 +106,11 @@ public:
         return 0;
     }
     void OnPush() { ++clicks; }
+    // The window still exists here, but its object has let go of it.
+    void PostNcDestroy() override { postedAfterRelease = AfxPostToMainWnd(WM_TEST_PING, 0, 0) != FALSE; }
 
     void (*onInit)(CTestDlg&) = nullptr;
+    bool postedAfterRelease = false;
 
     BEGIN_MSG_MAP(CTestDlg)
         MESSAGE_HANDLER(WM_TEST_PING, OnPing)
@@ -161,11 +187,35 @@ TEST(Reflection, ControlColourRequestsAreAnsweredByTheControl)
     EXPECT_EQ(brush, reinterpret_cast<LRESULT>(m.dlg.m_static.brush));
     EXPECT_EQ(m.dlg.m_static.requests, 1);
 
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_STATIC;
+    dis.hwndItem = hStatic;
+    dis.hDC = hdc;
+    EXPECT_EQ(::SendMessageA(m.dlg.m_hWnd, WM_DRAWITEM, IDC_TEST_STATIC, reinterpret_cast<LPARAM>(&dis)), TRUE);
+    EXPECT_EQ(m.dlg.m_static.draws, 1);
+
     // A control without a reflected handler gets the dialog's default answer.
     HWND hPush = m.dlg.m_push.m_hWnd;
     ::SendMessageA(m.dlg.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hPush));
     EXPECT_EQ(m.dlg.m_static.requests, 1);
     ::ReleaseDC(hStatic, hdc);
+}
+
+TEST(PreTranslate, OffersAMessageToItsWindowThenEachParentOrOwnerUntilOneTakesIt)
+{
+    ModelessDialog owner;
+    CTestDlg box;  // a pop-up owned by the first dialog
+    ASSERT_TRUE(box.Create(IDD_TEST, &owner.dlg));
+    MSG msg{box.m_push.m_hWnd, WM_TEST_PING, 0, 0, 0, {0, 0}};
+    g_offered.clear();
+    EXPECT_FALSE(AfxPreTranslateMessage(&msg));
+    EXPECT_EQ(g_offered, (std::vector<const CWnd*>{&box.m_push, &box, &owner.dlg}));
+
+    box.takeEverything = true;
+    g_offered.clear();
+    EXPECT_TRUE(AfxPreTranslateMessage(&msg));
+    EXPECT_EQ(g_offered, (std::vector<const CWnd*>{&box.m_push, &box}));
+    box.DestroyWindow();
 }
 
 COLORREF PixelOf(HWND hWnd, int x, int y)
@@ -254,7 +304,7 @@ TEST(ModalLoop, CancelCommandEndsTheDialog)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
-TEST(MainWindow, PostsFromAnyThreadWhileTheMainWindowLives)
+TEST(MainWindow, PostsFromAnyThreadOnlyWhileTheMainWindowIsAttached)
 {
     EXPECT_FALSE(AfxPostToMainWnd(WM_TEST_PING, 0, 0));
     CTestDlg dlg;
@@ -265,9 +315,21 @@ TEST(MainWindow, PostsFromAnyThreadWhileTheMainWindowLives)
     };
     dlg.DoModal();
     EXPECT_EQ(dlg.pings, 1);
-    // Destroying the main window clears the application's pointer and the posting target.
+    // Destroying the main window clears the application's pointer and, before the handle
+    // can be freed and reused, the target other threads post to.
     EXPECT_EQ(theApp.m_pMainWnd, nullptr);
+    EXPECT_FALSE(dlg.postedAfterRelease);
     EXPECT_FALSE(AfxPostToMainWnd(WM_TEST_PING, 0, 0));
+}
+
+TEST(MainWindow, ForgetsAMainDialogWhoseWindowWasNeverCreated)
+{
+    {
+        CDialog noTemplate(4242);
+        theApp.m_pMainWnd = &noTemplate;
+        EXPECT_EQ(noTemplate.DoModal(), -1);
+    }
+    EXPECT_EQ(AfxGetMainWnd(), nullptr);
 }
 
 TEST(Gdi, WrappersReleaseWhatTheyOwnOnce)

@@ -426,14 +426,21 @@ TEST(PanelInput, TheAboutItemOfTheSystemMenuOpensTheAboutBox)
 
         ::PostMessageA(panel, WM_SYSCOMMAND, 0x0010, 0);
         HWND about = nullptr;
-        for (int i = 0; i < 500 && about == nullptr; ++i, ::Sleep(10))
+        for (int i = 0; i < 500 && (about == nullptr || !::IsWindowVisible(about)); ++i, ::Sleep(10))
             about = ::FindWindowA(nullptr, "About Kestrun");
         ASSERT_NE(about, nullptr);
+        // Its template is not visible: the modal loop shows it, and the panel waits for it.
+        EXPECT_TRUE(::IsWindowVisible(about));
         EXPECT_EQ(::GetWindow(about, GW_OWNER), panel);
+        EXPECT_FALSE(::IsWindowEnabled(panel));
         ::PostMessageA(about, WM_COMMAND, IDOK, 0);
         for (int i = 0; i < 500 && ::IsWindow(about); ++i)
             ::Sleep(10);
         EXPECT_FALSE(::IsWindow(about));
+        EXPECT_TRUE(::IsWindowEnabled(panel));
+        GUITHREADINFO gui{sizeof(gui)};
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(panel, nullptr), &gui);
+        EXPECT_EQ(gui.hwndActive, panel);
     });
 }
 
