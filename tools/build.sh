@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Configures and builds Kestrun, its simulators and tests: tools/build.sh [BUILD_DIR]
+# Uses the CMake presets: "default" for build/, "build-dir" for any other folder (KESTRUN_BUILD_DIR).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${KESTRUN_BUILD_DIR:-$root/build}}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 "$root/tools/setup-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+preset=default
+if [ "$build" != "$root/build" ]; then
+  preset=build-dir
+  export KESTRUN_BUILD_DIR=$build
+fi
+cd "$root"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)"

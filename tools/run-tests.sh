@@ -5,6 +5,13 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRUN_BUILD_DIR:-$root/build}
 "$root/tools/build.sh" "$build"
+build=$(cd "$build" && pwd)
+# The test preset of tools/build.sh's configure preset.
+preset=default
+if [ "$build" != "$root/build" ]; then
+  preset=build-dir
+  export KESTRUN_BUILD_DIR=$build
+fi
 
 work=$(mktemp -d /tmp/kestrun-tests.XXXXXX)
 export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
@@ -25,5 +32,5 @@ wineserver -k
 exit $status
 INNER
 chmod +x "$work/run.sh"
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  "$work/run.sh" --test-dir "$build" --output-on-failure --timeout 600 "$@"
+cd "$root"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$work/run.sh" --preset "$preset" "$@"

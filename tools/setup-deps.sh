@@ -2,9 +2,10 @@
 # Installs what building and testing Kestrun needs on Debian 12, if it is missing:
 # the mingw-w64 cross compiler, CMake, Wine (64-bit), Xvfb, GoogleTest's sources and
 # ImageMagick for screenshots; fonts-wine gives Wine its Tahoma, which "MS Shell Dlg" maps to
-# (without it the dialog falls back to a wider face and its controls overrun the skin).
+# (without it the dialog falls back to a wider face and its controls overrun the skin); NSIS for
+# the installer; Pillow for the artwork generator, which a test re-runs.
 set -eu
-packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth googletest imagemagick xdotool)
+packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth googletest imagemagick xdotool nsis python3-pil)
 
 missing=()
 for p in "${packages[@]}"; do

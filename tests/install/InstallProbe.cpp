@@ -1,0 +1,243 @@
+// The Windows side of the installer test (installer-test.sh): reads a version resource,
+// starts an installed panel, ends it through its tray menu's Exit, and watches a running panel
+// while an installer replaces it. Prints name=value lines; the exit status says pass or fail.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+namespace {
+
+const char kPanelTitle[] = "Vexmora USB Audio Driver";
+const WPARAM kMenuExit = 32772;
+const int kPanelVersionLabel = 1011;
+
+struct Handle {
+    HANDLE h = nullptr;
+    ~Handle() { if (h) ::CloseHandle(h); }
+};
+
+struct FindData {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectPanels(HWND hWnd, LPARAM lParam)
+{
+    auto* data = reinterpret_cast<FindData*>(lParam);
+    char title[64] = "";
+    ::GetWindowTextA(hWnd, title, sizeof(title));
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    if (strcmp(title, kPanelTitle) == 0 && (data->pid == 0 || pid == data->pid))
+        data->found.push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> PanelWindows(DWORD pid = 0)
+{
+    FindData data{pid, {}};
+    ::EnumWindows(CollectPanels, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+int KestrunProcesses()
+{
+    Handle snap{::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    if (snap.h == INVALID_HANDLE_VALUE) {
+        snap.h = nullptr;
+        return -1;
+    }
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = ::Process32First(snap.h, &entry); more; more = ::Process32Next(snap.h, &entry))
+        if (_stricmp(entry.szExeFile, "Kestrun.exe") == 0)
+            ++count;
+    return count;
+}
+
+std::string Quad(DWORD ms, DWORD ls)
+{
+    char text[64];
+    snprintf(text, sizeof(text), "%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(ms)),
+             static_cast<unsigned long>(LOWORD(ms)), static_cast<unsigned long>(HIWORD(ls)),
+             static_cast<unsigned long>(LOWORD(ls)));
+    return text;
+}
+
+int Version(const char* exe)
+{
+    DWORD size = ::GetFileVersionInfoSizeA(exe, nullptr);
+    if (size == 0)
+        return 1;
+    std::vector<BYTE> block(size);
+    if (!::GetFileVersionInfoA(exe, 0, size, block.data()))
+        return 1;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (!::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len))
+        return 1;
+    printf("fixed-file=%s\n", Quad(fixed->dwFileVersionMS, fixed->dwFileVersionLS).c_str());
+    printf("fixed-product=%s\n", Quad(fixed->dwProductVersionMS, fixed->dwProductVersionLS).c_str());
+    for (const char* name : {"FileVersion", "ProductVersion"}) {
+        char* text = nullptr;
+        std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
+        bool found = ::VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &len);
+        printf("%s=%s\n", name, found ? text : "<none>");
+    }
+    return 0;
+}
+
+// Starts the panel in its own folder and waits for its window.
+bool StartPanel(const std::string& exe, PROCESS_INFORMATION& pi, HWND& panel)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    std::string cmd = "\"" + exe + "\"";
+    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    if (!::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
+        printf("started=no error=%lu\n", ::GetLastError());
+        return false;
+    }
+    for (int i = 0; i < 600; ++i) {
+        // The panel shows itself once its initialisation is done.
+        auto windows = PanelWindows(pi.dwProcessId);
+        if (!windows.empty() && ::IsWindowVisible(windows.front())) {
+            panel = windows.front();
+            return true;
+        }
+        if (::WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
+            break;
+    }
+    printf("started=no (no panel window)\n");
+    return false;
+}
+
+int Start(const char* exe)
+{
+    PROCESS_INFORMATION pi{};
+    HWND panel = nullptr;
+    bool started = StartPanel(exe, pi, panel);
+    if (started) {
+        char line[256] = "";
+        ::GetWindowTextA(::GetDlgItem(panel, kPanelVersionLabel), line, sizeof(line));
+        printf("started=yes\nversion-line=%s\n", line);
+    }
+    if (pi.hProcess) {
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+    return started ? 0 : 1;
+}
+
+// The tray menu's Exit, then the process's end.
+int Exit()
+{
+    auto windows = PanelWindows();
+    if (windows.empty()) {
+        printf("panel-windows=0\n");
+        return 1;
+    }
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(windows.front(), &pid);
+    Handle process{::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)};
+    ::PostMessageA(windows.front(), WM_COMMAND, kMenuExit, 0);
+    bool ended = process.h && ::WaitForSingleObject(process.h, 30000) == WAIT_OBJECT_0;
+    DWORD code = STILL_ACTIVE;
+    if (process.h)
+        ::GetExitCodeProcess(process.h, &code);
+    printf("ended=%s exit-code=%lu\n", ended ? "yes" : "no", code);
+    return ended && code == 0 ? 0 : 1;
+}
+
+int Processes()
+{
+    printf("kestrun-processes=%d panel-windows=%zu\n", KestrunProcesses(), PanelWindows().size());
+    return 0;
+}
+
+// Starts the panel, runs the installer with the given arguments while it runs, and reports how
+// the panel ended and what runs afterwards.
+int UpgradeRunning(const std::string& exe, std::string command)
+{
+    PROCESS_INFORMATION panel{};
+    HWND window = nullptr;
+    if (!StartPanel(exe, panel, window))
+        return 1;
+    printf("panel-started=yes\n");
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION setup{};
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &setup)) {
+        printf("setup-started=no error=%lu\n", ::GetLastError());
+        return 1;
+    }
+    DWORD setupWait = ::WaitForSingleObject(setup.hProcess, 180000);
+    DWORD setupCode = 1;
+    ::GetExitCodeProcess(setup.hProcess, &setupCode);
+    bool ended = ::WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0;
+    DWORD panelCode = STILL_ACTIVE;
+    ::GetExitCodeProcess(panel.hProcess, &panelCode);
+    int processes = KestrunProcesses();
+    size_t windows = PanelWindows().size();
+    printf("setup-finished=%s setup-exit-code=%lu\n", setupWait == WAIT_OBJECT_0 ? "yes" : "no", setupCode);
+    printf("panel-ended=%s panel-exit-code=%lu\n", ended ? "yes" : "no", panelCode);
+    printf("kestrun-processes=%d panel-windows=%zu\n", processes, windows);
+    for (HANDLE h : {setup.hThread, setup.hProcess, panel.hThread, panel.hProcess})
+        ::CloseHandle(h);
+    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 0 && windows == 0 ? 0 : 1;
+}
+
+// Runs a command line as given, unquoted: the installer takes /D= only as the last, unquoted
+// argument, also when the folder has blanks.
+int Run(std::string command)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        printf("started=no error=%lu\n", ::GetLastError());
+        return 1;
+    }
+    bool finished = ::WaitForSingleObject(pi.hProcess, 180000) == WAIT_OBJECT_0;
+    DWORD code = 1;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    printf("finished=%s exit-code=%lu\n", finished ? "yes" : "no", code);
+    return finished && code == 0 ? 0 : 1;
+}
+
+std::string CommandLine(int argc, char** argv, int first)
+{
+    std::string command = std::string("\"") + argv[first] + "\"";
+    for (int i = first + 1; i < argc; ++i)
+        command += std::string(" ") + argv[i];
+    return command;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string verb = argc > 1 ? argv[1] : "";
+    if (verb == "version" && argc == 3)
+        return Version(argv[2]);
+    if (verb == "start" && argc == 3)
+        return Start(argv[2]);
+    if (verb == "exit" && argc == 2)
+        return Exit();
+    if (verb == "processes" && argc == 2)
+        return Processes();
+    if (verb == "upgrade-running" && argc >= 4)
+        return UpgradeRunning(argv[2], CommandLine(argc, argv, 3));
+    if (verb == "run" && argc >= 3)
+        return Run(CommandLine(argc, argv, 2));
+    fprintf(stderr, "usage: install_probe version EXE | start EXE | exit | processes\n"
+                    "                     | upgrade-running EXE SETUP [ARGS...] | run PROGRAM [ARGS...]\n");
+    return 2;
+}
