@@ -323,10 +323,11 @@ public:
 
     bool WaitReady()
     {
-        return Pump([&] {
+        const auto ready = [&] {
             HWND h = Panel();
             return h != nullptr && ::IsWindowVisible(h) && !boxes_.AnyOpen() && Answers();
-        }, 30000);
+        };
+        return Pump([&] { return panel_.Ended(0) || ready(); }, 30000) && ready();
     }
 
     // No box for a while, the panel answering: what the last action set off has run.

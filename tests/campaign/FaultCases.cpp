@@ -209,6 +209,15 @@ std::vector<Case> Cases()
         {.name = "audio: control registrations fail",
          .coreaudio = Lumirel("subunit agc,selector,mute,volume fail=agc,selector,mute,volume\n",
                               "subunit agc,selector,mute,volume fail=agc,selector,mute,volume\n")},
+        // Changes while the panel runs, made through coreaudioctl.
+        {.name = "audio: default output removed while running", .mixer = {"remove 0", "set-level 1 master 0.5", "set-default 1"}},
+        {.name = "audio: both outputs unplugged while running", .mixer = {"unplug 0", "unplug 1", "plug 0"}},
+        {.name = "audio: no default left while running", .mixer = {"clear-default"}},
+        {.name = "audio: output renamed and made default",
+         .mixer = {"rename 1 SPDIF speaker (Lumirel USB Audio Device)", "set-default 1"}},
+        {.name = "audio: output added and made default",
+         .mixer = {"add {new.1} render 2 SPDIF Interface 2 (Lumirel USB Audio Device)", "set-default {new.1}"}},
+        {.name = "audio: hardware controls and mute change", .mixer = {"hw-change 0 0", "hw-change 0 1", "set-mute 0 1"}},
     };
 }
 
