@@ -2,8 +2,6 @@
 // user's mouse, with the simulators behind it.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,125 +11,11 @@
 #include "audio/PanelEventContext.h"
 #include "res/resource.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/PanelProcess.h"
 
 namespace {
 
-const char kPanelTitle[] = "Vexmora USB Audio Driver";
-
-std::string BinDir()
-{
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\') + 1);
-}
-
-std::string TempPath(const char* name)
-{
-    char dir[MAX_PATH] = "";
-    ::GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct FindData {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectPanels(HWND hWnd, LPARAM lParam)
-{
-    auto* data = reinterpret_cast<FindData*>(lParam);
-    char title[64] = "";
-    ::GetWindowTextA(hWnd, title, sizeof(title));
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    if (strcmp(title, kPanelTitle) == 0 && (data->pid == 0 || pid == data->pid))
-        data->found.push_back(hWnd);
-    return TRUE;
-}
-
-std::vector<HWND> PanelWindows(DWORD pid = 0)
-{
-    FindData data{pid, {}};
-    ::EnumWindows(CollectPanels, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
-
-// A running Kestrun.exe; ended through the tray menu's Exit when the test is done.
-class PanelProcess {
-public:
-    explicit PanelProcess(const std::string& exe = BinDir() + "Kestrun.exe",
-                          const std::vector<std::pair<std::string, std::string>>& env = {})
-    {
-        for (const auto& [name, value] : env)
-            ::SetEnvironmentVariableA(name.c_str(), value.c_str());
-        STARTUPINFOA si{};
-        si.cb = sizeof(si);
-        std::string cmd = "\"" + exe + "\"";
-        std::string dir = exe.substr(0, exe.find_last_of('\\'));
-        started_ = ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != FALSE;
-        for (const auto& [name, value] : env)
-            ::SetEnvironmentVariableA(name.c_str(), nullptr);
-    }
-    ~PanelProcess()
-    {
-        if (!started_)
-            return;
-        if (!Ended(0)) {
-            Exit();
-            if (!Ended(15000))
-                ::TerminateProcess(pi_.hProcess, 99);
-        }
-        ::CloseHandle(pi_.hThread);
-        ::CloseHandle(pi_.hProcess);
-    }
-
-    bool Started() const { return started_; }
-    DWORD Pid() const { return pi_.dwProcessId; }
-
-    // The panel's window once it is up and taking messages.
-    HWND Window(DWORD timeoutMs = 20000) const
-    {
-        for (DWORD waited = 0;; waited += 50) {
-            auto windows = PanelWindows(pi_.dwProcessId);
-            DWORD_PTR ignored = 0;
-            if (!windows.empty() && ::IsWindowVisible(windows[0]) &&
-                ::SendMessageTimeoutA(windows[0], WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored))
-                return windows[0];
-            if (waited >= timeoutMs || Ended(0))
-                return nullptr;
-            ::Sleep(50);
-        }
-    }
-
-    bool Ended(DWORD timeoutMs) const { return ::WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-
-    DWORD ExitCode() const
-    {
-        DWORD code = 0;
-        ::GetExitCodeProcess(pi_.hProcess, &code);
-        return code;
-    }
-
-    // The tray menu's Exit, shown or hidden.
-    void Exit()
-    {
-        for (HWND h : PanelWindows(pi_.dwProcessId))
-            ::PostMessageA(h, WM_COMMAND, ID_MENU_EXIT, 0);
-    }
-
-private:
-    PROCESS_INFORMATION pi_{};
-    bool started_ = false;
-};
+using namespace paneltest;
 
 TEST(SingleInstance, ASecondCopyEndsAtOnceAndALaterStartSucceeds)
 {

@@ -1,0 +1,224 @@
+// The campaign's rows. A new injectable failure of either simulator is one more row in the
+// section of its simulator; scenario formats: sim/conflib/README.md, sim/coreaudio/README.md.
+#include "tests/campaign/FaultCase.h"
+
+namespace campaign {
+
+namespace {
+
+const char kIniLinked[] = "[CPL]\r\nlrchannel_linked=1\r\ncplversion=1.0.0.0\r\n";
+const char kIniUnlinked[] = "[CPL]\r\nlrchannel_linked=0\r\ncplversion=1.0.0.0\r\n";
+
+IniFile Ini(std::string before, std::string afterClick)
+{
+    return {IniFile::Kind::kFile, std::move(before), std::move(afterClick)};
+}
+
+// Notepad's "Unicode": UTF-16LE behind a byte-order mark (ASCII text only).
+std::string Utf16Le(const std::string& ascii)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+// The same pseudo-random bytes on every run; no byte-order mark.
+std::string Garbage(size_t size)
+{
+    std::string bytes;
+    unsigned state = 4242;
+    for (size_t i = 0; i < size; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes += static_cast<char>((state >> 16) & 0xFF);
+    }
+    bytes[0] = 'G';
+    bytes.back() = 'x';
+    return bytes;
+}
+
+// A settings file of several MiB whose key stands near its end.
+IniFile HugeIni()
+{
+    std::string filler;
+    const std::string line = "; ................................................................\r\n";
+    while (filler.size() < (5u << 20))
+        filler += line;
+    const std::string head = "[CPL]\r\ncplversion=1.0.0.0\r\n" + filler;
+    return Ini(head + "lrchannel_linked=1\r\n; end\r\n", head + "lrchannel_linked=0\r\n; end\r\n");
+}
+
+const char kSpdifId[] = "{0.0.0.00000000}.{5f3a0101-0000-4c55-8001-000000000001}";
+const char kSpeakersId[] = "{0.0.0.00000000}.{5f3a0101-0000-4c55-8001-000000000002}";
+
+// The device's two outputs as the demo has them, with extra lines for each and at the end.
+std::string Lumirel(const std::string& spdifLines, const std::string& speakersLines = "", const std::string& tail = "")
+{
+    return std::string("endpoint ") + kSpdifId + " render active 2 SPDIF Interface (Lumirel USB Audio Device)\n" +
+           "level all 0.8\nsubunit volume\nsubunit mute\n" + spdifLines + "endpoint " + kSpeakersId +
+           " render active 2 Speakers (Lumirel USB Audio Device)\nlevel all 0.8\nsubunit volume\nsubunit mute\n" +
+           speakersLines + tail;
+}
+
+// One Core Audio failure on both outputs, whichever the panel is using.
+std::string BothFail(const std::string& what)
+{
+    const std::string line = "fail " + what + "\n";
+    return Lumirel(line, line);
+}
+
+}  // namespace
+
+IniFile StandardIni() { return Ini(kIniLinked, kIniUnlinked); }
+
+std::vector<std::string> DefaultMixer() { return {"set-level 0 master 0.3", "set-default 1", "set-default 0"}; }
+
+std::vector<Case> Cases()
+{
+    const std::string garbage = Garbage(4096);
+    const std::string utf16Linked = Utf16Le(kIniLinked);
+    const std::string utf16Unlinked = Utf16Le(kIniUnlinked);
+    return {
+        // ---- CPL.ini ------------------------------------------------------------------
+        {.name = "ini: binary garbage", .ini = Ini(garbage, garbage + "\r\n[CPL]\r\nlrchannel_linked=0\r\n")},
+        {.name = "ini: UTF-16LE with BOM", .ini = Ini(utf16Linked, utf16Unlinked)},
+        {.name = "ini: 5 MiB, key near the end", .ini = HugeIni()},
+        {.name = "ini: missing", .ini = {IniFile::Kind::kMissing, "", "[CPL]\r\nlrchannel_linked=0\r\n"}},
+        {.name = "ini: a directory", .ini = {IniFile::Kind::kDirectory, "", ""}},
+        {.name = "ini: no final newline",
+         .ini = Ini("[CPL]\r\ncplversion=1.0.0.0\r\nlrchannel_linked=1", "[CPL]\r\ncplversion=1.0.0.0\r\nlrchannel_linked=0")},
+        // The value is everything after '=' on its line; the blanks before it stay.
+        {.name = "ini: odd case and blanks",
+         .ini = Ini("; by hand\r\n[ cPl ]\r\n  LRChannel_LINKED\t =  1  \r\nCplVersion = 1.0.0.0\r\n",
+                    "; by hand\r\n[ cPl ]\r\n  LRChannel_LINKED\t =0\r\nCplVersion = 1.0.0.0\r\n")},
+
+        // ---- Machine ------------------------------------------------------------------
+        {.name = "machine: USB device absent", .machine = Machine::kNoUsbDevice, .endsAtStart = true},
+        {.name = "machine: driver library missing", .machine = Machine::kNoLibrary},
+
+        // ---- Driver library -----------------------------------------------------------
+        {.name = "driver: no device", .conflib = "no-device"},
+        {.name = "driver: get rate fails", .conflib = "fail get DevSampleRateControl"},
+        {.name = "driver: set rate fails", .conflib = "fail set DevSampleRateControl"},
+        {.name = "driver: get depth fails", .conflib = "fail get DevBitDepthControl"},
+        {.name = "driver: set depth fails", .conflib = "fail set DevBitDepthControl"},
+        {.name = "driver: get and set channels fail",
+         .conflib = "fail get DevChannelNumControl\nfail set DevChannelNumControl"},
+        {.name = "driver: get and set LFE copy fail",
+         .conflib = "fail get Enable_Channel_COPY_LFX\nfail set Enable_Channel_COPY_LFX"},
+        {.name = "driver: get and set device-specific fail",
+         .conflib = "fail get DeviceSpecificControl\nfail set DeviceSpecificControl"},
+        {.name = "driver: format support query fails", .conflib = "fail get IsSupportFormat"},
+        {.name = "driver: feature query fails", .conflib = "fail get GetSupportFeature"},
+        {.name = "driver: every request fails",
+         .conflib = "fail get DevSampleRateControl\nfail get DevBitDepthControl\nfail get DevChannelNumControl\n"
+                    "fail get Enable_Channel_COPY_LFX\nfail get DeviceSpecificControl\nfail get IsSupportFormat\n"
+                    "fail get GetSupportFeature\nfail set DevSampleRateControl\nfail set DevBitDepthControl\n"
+                    "fail set DevChannelNumControl\nfail set Enable_Channel_COPY_LFX\nfail set DeviceSpecificControl"},
+        {.name = "driver: 24 bits rejected", .conflib = "reject-depth 24"},
+        {.name = "driver: only 32 bits accepted", .conflib = "accept-depth 32"},
+        {.name = "driver: 96 and 192 kHz unsupported", .conflib = "unsupported-rate 96000 192000"},
+        {.name = "driver: no rate at two channels", .conflib = "supported 2"},
+        {.name = "driver: eight channels, no rate", .conflib = "channels 8"},
+        {.name = "driver: odd current format", .conflib = "rate 12345\ndepth 20\nchannels 0"},
+        {.name = "driver: odd support replies",
+         .conflib = "support-reply 44100 2\nsupport-reply 48000 yes\nsupport-reply 96000\nsupport-reply 192000 -1"},
+        {.name = "driver: odd format replies",
+         .conflib = "reply DevSampleRateControl utf16 96000abc\nreply DevBitDepthControl utf16 -24\n"
+                    "reply DevChannelNumControl ansi 99999999999"},
+        {.name = "driver: empty format replies",
+         .conflib = "reply DevSampleRateControl utf16\nreply DevBitDepthControl utf16\nreply DevChannelNumControl ansi\n"
+                    "reply IsSupportFormat ansi"},
+        {.name = "driver: rate reply oversized, unterminated", .conflib = "reply DevSampleRateControl fill16 0039 4096"},
+        {.name = "driver: depth reply oversized, unterminated", .conflib = "reply DevBitDepthControl fill 41 5000"},
+        {.name = "driver: channel reply oversized, unterminated", .conflib = "reply DevChannelNumControl fill 39 2000"},
+        {.name = "driver: support reply oversized, unterminated", .conflib = "reply IsSupportFormat fill 31 2000"},
+        {.name = "driver: six features", .conflib = "features a,b,c,d,e,f", .boxes = Boxes::kSome},
+        {.name = "driver: empty feature list", .conflib = "features", .boxes = Boxes::kSome},
+        {.name = "driver: feature list of commas only", .conflib = "features ,,,,,,,,", .boxes = Boxes::kSome},
+        {.name = "driver: short feature list for S/PDIF only",
+         .conflib = "reply GetSupportFeature@4 utf16 1,0", .boxes = Boxes::kSome},
+        {.name = "driver: feature reply oversized, unterminated",
+         .conflib = "reply GetSupportFeature fill16 0041 4096", .boxes = Boxes::kSome},
+        {.name = "driver: feature reply of commas, unterminated",
+         .conflib = "reply GetSupportFeature fill16 002C 4096", .boxes = Boxes::kSome},
+        {.name = "driver: garbage counts", .conflib = "count 0 4294967295\ncount 1 4294967295"},
+        {.name = "driver: count 0 with records", .conflib = "count 0 0"},
+        {.name = "driver: no secondary record", .conflib = "record 0 1 1 0 1\nrecord 0 2 4 1 1"},
+        {.name = "driver: no S/PDIF record", .conflib = "record 0 1 1 0 1\nrecord 1 3 2 0 0"},
+        {.name = "driver: no record flagged as output",
+         .conflib = "record 0 1 1 0 0\nrecord 0 2 4 1 0\nrecord 0 3 7 0 2\nrecord 1 4 2 0 0"},
+        {.name = "driver: zero and negative types",
+         .conflib = "record 0 1 0 0 1\nrecord 0 2 -4 1 1\nrecord 1 3 -2 0 0\nrecord 1 4 0 0 0"},
+        {.name = "driver: device event on demand", .conflib = "demand-event 8 128"},
+        {.name = "driver: format event 256 on demand", .conflib = "demand-event 1 256"},
+        {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384"},
+        {.name = "driver: sets answered by device events", .conflib = "format-event 8 0"},
+        {.name = "driver: no events after sets", .conflib = "events off"},
+
+        // ---- Core Audio ---------------------------------------------------------------
+        {.name = "audio: no endpoints", .coreaudio = "# nothing plugged in\n"},
+        {.name = "audio: only other makers' endpoints",
+         .coreaudio = "endpoint {x.1} render active 2 Speakers (Realtek High Definition Audio)\n"
+                      "endpoint {x.2} render active 2 HDMI Output (NVIDIA)\n"},
+        {.name = "audio: no default render endpoint", .coreaudio = Lumirel("", "", "default render all none\n")},
+        {.name = "audio: console and multimedia defaults differ",
+         .coreaudio = Lumirel("", "", "default render console 0\ndefault render multimedia 1\ndefault render communications 1\n")},
+        {.name = "audio: outputs unplugged and disabled",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render unplugged 2 SPDIF Interface (Lumirel USB Audio Device)\n" +
+                      "endpoint " + kSpeakersId + " render disabled 2 Speakers (Lumirel USB Audio Device)\n"},
+        {.name = "audio: capture endpoints only",
+         .coreaudio = "endpoint {c.1} capture active 2 SPDIF In (Lumirel USB Audio Device)\n"
+                      "endpoint {c.2} capture active 1 Microphone (Lumirel USB Audio Device)\n"},
+        {.name = "audio: a name with both output words",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render active 2 SPDIF Speakers (Lumirel USB Audio Device)\n" +
+                      "endpoint " + kSpeakersId + " render active 2 Speakers SPDIF (Lumirel USB Audio Device)\n"},
+        {.name = "audio: 127-character names",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render active 2 SPDIF Interface (Lumirel USB Audio Device) " +
+                      std::string(127 - 43, 'x') + "\nendpoint " + kSpeakersId + " render active 2 " +
+                      std::string(127 - 9, 'y') + " Speakers\n"},
+        {.name = "audio: non-ASCII names",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render active 2 \xE6\x95\xB0\xE5\xAD\x97\xE8\xBE\x93\xE5\x87\xBA SPDIF "
+                      "(Lumirel USB Audio Device \xE2\x84\xA2)\nendpoint " + kSpeakersId +
+                      " render active 2 \xE6\x89\xAC\xE5\xA3\xB0\xE5\x99\xA8 Speakers (Lumirel \xC3\x9C\xC3\x9F)\n"},
+        {.name = "audio: mono outputs",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render active 1 SPDIF Interface (Lumirel USB Audio Device)\n" +
+                      "endpoint " + kSpeakersId + " render active 1 Speakers (Lumirel USB Audio Device)\n"},
+        {.name = "audio: eight-channel outputs",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render active 8 SPDIF Interface (Lumirel USB Audio Device)\n" +
+                      "endpoint " + kSpeakersId + " render active 8 Speakers (Lumirel USB Audio Device)\n"},
+        {.name = "audio: muted, levels at the ends",
+         .coreaudio = Lumirel("mute 1\nlevel 0 0\nlevel 1 1\n", "mute 1\nlevel all 0\n")},
+        {.name = "audio: endpoint volume fails to activate", .coreaudio = BothFail("volume")},
+        {.name = "audio: topology fails to activate", .coreaudio = BothFail("topology")},
+        {.name = "audio: property store fails", .coreaudio = BothFail("properties")},
+        {.name = "audio: no friendly name", .coreaudio = BothFail("noname")},
+        {.name = "audio: connector not connected", .coreaudio = BothFail("connector")},
+        {.name = "audio: subunit count fails", .coreaudio = BothFail("subunitcount")},
+        {.name = "audio: level reads fail", .coreaudio = BothFail("getlevel")},
+        {.name = "audio: level writes fail", .coreaudio = BothFail("setlevel")},
+        {.name = "audio: every endpoint failure",
+         .coreaudio = BothFail("volume,topology,properties,noname,connector,subunitcount,getlevel,setlevel")},
+        {.name = "audio: no subunits",
+         .coreaudio = std::string("endpoint ") + kSpdifId + " render active 2 SPDIF Interface (Lumirel USB Audio Device)\n" +
+                      "endpoint " + kSpeakersId + " render active 2 Speakers (Lumirel USB Audio Device)\n"},
+        {.name = "audio: 32 subunits with every control",
+         .coreaudio = Lumirel("subunits 30 agc,selector,mute,volume\n", "subunits 30 agc,selector,mute,volume\n")},
+        {.name = "audio: control registrations fail",
+         .coreaudio = Lumirel("subunit agc,selector,mute,volume fail=agc,selector,mute,volume\n",
+                              "subunit agc,selector,mute,volume fail=agc,selector,mute,volume\n")},
+        // Changes while the panel runs, made through coreaudioctl.
+        {.name = "audio: default output removed while running", .mixer = {"remove 0", "set-level 1 master 0.5", "set-default 1"}},
+        {.name = "audio: both outputs unplugged while running", .mixer = {"unplug 0", "unplug 1", "plug 0"}},
+        {.name = "audio: no default left while running", .mixer = {"clear-default"}},
+        {.name = "audio: output renamed and made default",
+         .mixer = {"rename 1 SPDIF speaker (Lumirel USB Audio Device)", "set-default 1"}},
+        {.name = "audio: output added and made default",
+         .mixer = {"add {new.1} render 2 SPDIF Interface 2 (Lumirel USB Audio Device)", "set-default {new.1}"}},
+        {.name = "audio: hardware controls and mute change", .mixer = {"hw-change 0 0", "hw-change 0 1", "set-mute 0 1"}},
+    };
+}
+
+}  // namespace campaign
