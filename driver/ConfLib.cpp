@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/FormatControl.h"
+#include "framework/OsVersion.h"
 #include "framework/afxwin.h"
 #include "driver/DriverMessages.h"
 
@@ -60,15 +61,11 @@ bool LoadConfLib()
         return false;
     lastSlash[1] = '\0';
 
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)  // the version as this program is told it, on purpose
-#endif
-    if (!GetVersionExA(&version))
+    OsVersion version;
+    if (!QueryReportedOsVersion(&version))
         return false;
 
-    return LoadConfLibFrom(ConfLibPathFor(modulePath, version.dwMajorVersion, version.dwMinorVersion));
+    return LoadConfLibFrom(ConfLibPathFor(modulePath, version.major, version.minor));
 }
 
 bool LoadConfLibFrom(const std::string& path)

@@ -31,6 +31,39 @@ TEST(InfoDisplayTest, NamesByMajorAndMinorVersion)
     }
 }
 
+struct RefinedCase {
+    OsVersion reported;
+    bool trueKnown;
+    OsVersion trueVersion;
+    const char* name;
+};
+
+// Releases after 6.2 report 6.2 to the program; their true version names them.
+TEST(InfoDisplayTest, AReported62IsNamedByTheTrueVersion)
+{
+    const RefinedCase cases[] = {
+        {{6, 2, 9200}, true, {6, 2, 9200}, "Windows 8"},
+        {{6, 2, 9200}, true, {6, 3, 9600}, "Windows 8.1"},
+        {{6, 2, 9200}, true, {10, 0, 19045}, "Windows 10"},
+        {{6, 2, 9200}, true, {10, 0, 21999}, "Windows 10"},
+        {{6, 2, 9200}, true, {10, 0, 22000}, "Windows 11"},
+        {{6, 2, 9200}, true, {10, 0, 26100}, "Windows 11"},
+        {{6, 2, 9200}, false, {}, "Windows 8"},  // no RtlGetVersion
+        {{6, 2, 9200}, true, {10, 1, 0}, ""},
+        // Only a reported 6.2 is refined.
+        {{6, 1, 7601}, true, {10, 0, 22000}, "Windows 7"},
+        {{6, 3, 9600}, true, {10, 0, 19045}, "Windows 8.1"},
+        {{10, 0, 19045}, true, {10, 0, 19045}, ""},
+        {{0, 0, 0}, true, {10, 0, 19045}, ""},
+    };
+    for (const RefinedCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.reported.major << "." << c.reported.minor << " / "
+                                        << c.trueVersion.major << "." << c.trueVersion.minor << "."
+                                        << c.trueVersion.build);
+        EXPECT_EQ(c.name, OsNameFor(c.reported, c.trueKnown ? &c.trueVersion : nullptr));
+    }
+}
+
 TEST(InfoDisplayTest, LinesKeepTheirBlanks)
 {
     EXPECT_EQ("OS Version: Windows 7 64bit", OsVersionLine("Windows 7"));
@@ -116,9 +149,9 @@ TEST_F(ReportedVersionTest, LineForTheVersionTheSystemReports)
         {"vista", "OS Version: Windows Vista 64bit"},
         {"win7", "OS Version: Windows 7 64bit"},
         {"win8", "OS Version: Windows 8 64bit"},
-        // Without supported-OS entries in the manifest, later releases report 6.2.
-        {"win81", "OS Version: Windows 8 64bit"},
-        {"win10", "OS Version: Windows 8 64bit"},
+        // Later releases report 6.2 to the program; their true version names them.
+        {"win81", "OS Version: Windows 8.1 64bit"},
+        {"win10", "OS Version: Windows 10 64bit"},
         {"win2k", "OS Version: Windows 2000 64bit"},
         // 4.0: not in the table.
         {"nt40", "OS Version:  64bit"},
