@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "framework/ScopedHandle.h"
 #include "panel/KestrunDlg.h"
 
 namespace {
@@ -13,15 +14,6 @@ namespace {
 // also covers the three masks of a bit-field delivery and the tables of 1- and 4-bit formats.
 constexpr size_t kHeaderBlockSize = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
 constexpr int kGrowthStep = 40;
-
-struct InformationContext {
-    HDC hIC = ::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
-    ~InformationContext()
-    {
-        if (hIC != nullptr)
-            ::DeleteDC(hIC);
-    }
-};
 
 // The RGNDATA block for ExtCreateRegion: starts with one rectangle per row and grows by 40
 // whenever it fills up.
@@ -110,10 +102,10 @@ HRGN BuildSkinRegionFromBitmap(HBITMAP hBitmap, COLORREF keyColour, SkinRegionIn
     size_t stride = 0;
     if (bmi != nullptr && width > 0 && height > 0) {
         bmi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        InformationContext ic;
+        CCreatedDC ic(::CreateICA("DISPLAY", nullptr, nullptr, nullptr));
         // First call: GDI tells in which format it will deliver the pixels.
-        if (ic.hIC != nullptr &&
-            ::GetDIBits(ic.hIC, hBitmap, 0, static_cast<UINT>(height), nullptr, bmi, DIB_RGB_COLORS) != 0) {
+        if (ic.IsValid() &&
+            ::GetDIBits(ic.Get(), hBitmap, 0, static_cast<UINT>(height), nullptr, bmi, DIB_RGB_COLORS) != 0) {
             info.bitCount = bmi->bmiHeader.biBitCount;
             // Always bottom-up, and our own row size: the buffer is sized from what we scan,
             // not from a size field we did not fill in.
@@ -126,7 +118,7 @@ HRGN BuildSkinRegionFromBitmap(HBITMAP hBitmap, COLORREF keyColour, SkinRegionIn
             // Four spare bytes: a whole-word read at the last pixel stays inside.
             pixels.reset(new (std::nothrow) BYTE[imageSize + 4]());
             if (pixels != nullptr &&
-                ::GetDIBits(ic.hIC, hBitmap, 0, static_cast<UINT>(height), pixels.get(), bmi,
+                ::GetDIBits(ic.Get(), hBitmap, 0, static_cast<UINT>(height), pixels.get(), bmi,
                             DIB_RGB_COLORS) != height)
                 pixels.reset();  // an unread buffer would pass for an opaque picture
         }

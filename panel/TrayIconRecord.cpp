@@ -1,5 +1,6 @@
 #include "panel/TrayIcon.h"
 
+#include "framework/ScopedHandle.h"
 #include "framework/afxwin.h"
 #include "panel/PanelMessages.h"
 #include "res/resource.h"
@@ -13,32 +14,20 @@ static_assert(sizeof(TRAY_ICON_TIP) <= sizeof(NOTIFYICONDATAA{}.szTip), "the tip
 
 namespace {
 
-class CMenuHandle {
-public:
-    explicit CMenuHandle(HMENU hMenu) : m_hMenu(hMenu) {}
-    ~CMenuHandle()
-    {
-        if (m_hMenu != nullptr)
-            ::DestroyMenu(m_hMenu);
-    }
-    CMenuHandle(const CMenuHandle&) = delete;
-    CMenuHandle& operator=(const CMenuHandle&) = delete;
-    HMENU Get() const { return m_hMenu; }
-
-private:
-    HMENU m_hMenu;
-};
-
 void TrackTrayMenu(HWND hPanel, POINT cursor)
 {
     CMenuHandle menu(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
-    if (menu.Get() == nullptr)
+    if (!menu.IsValid())
         return;
     HMENU popup = ::GetSubMenu(menu.Get(), 0);
     if (popup == nullptr)
         return;
+    // A menu whose owner is not the foreground window stays open when the user clicks
+    // elsewhere; the posted WM_NULL is the other half of the documented cure.
+    ::SetForegroundWindow(hPanel);
     // A chosen item arrives at the panel as WM_COMMAND once the menu has closed.
     ::TrackPopupMenu(popup, 0, cursor.x, cursor.y - TRAY_MENU_RAISE, 0, hPanel, nullptr);
+    ::PostMessageA(hPanel, WM_NULL, 0, 0);
 }
 
 }  // namespace
