@@ -1,4 +1,4 @@
-#include "panel/InfoDisplay.h"
+#include "panel/InfoText.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "PanelHarness.h"
 #include "audio/PanelEventContext.h"
+#include "panel/Settings.h"
 #include "res/MakerInfo.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
@@ -87,7 +88,7 @@ bool EnteredMoveLoop(const PanelHarness& h)
 std::string IniValue(const char* key)
 {
     char value[64] = "";
-    ::GetPrivateProfileStringA("CPL", key, "<none>", value, sizeof(value), (ModuleDirectory() + "CPL.ini").c_str());
+    ::GetPrivateProfileStringA(SETTINGS_SECTION, key, "<none>", value, sizeof(value), (ModuleDirectory() + SETTINGS_FILE).c_str());
     return value;
 }
 
@@ -302,10 +303,10 @@ TEST(PanelVolume, IndicatorClicksToggleWriteAndStartTheWindowMove)
 
         ClickPanelAt(panel, IDC_LINK_INDICATOR);
         EXPECT_FALSE(dlg.m_linkIndicator.m_state);
-        EXPECT_EQ(IniValue("lrchannel_linked"), "0");
+        EXPECT_EQ(IniValue(SETTING_CHANNELS_LINKED), "0");
         ClickPanelAt(panel, IDC_LINK_INDICATOR);
         EXPECT_TRUE(dlg.m_linkIndicator.m_state);
-        EXPECT_EQ(IniValue("lrchannel_linked"), "1");
+        EXPECT_EQ(IniValue(SETTING_CHANNELS_LINKED), "1");
 
         RECT after;
         ::GetWindowRect(panel, &after);

@@ -1,6 +1,6 @@
 // The information lines: the version table, the lines' exact spacing, the name for the
 // version Wine reports (per-program setting) and the shipped settings file's version.
-#include "panel/InfoDisplay.h"
+#include "panel/InfoText.h"
 #include "panel/Settings.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ struct VersionCase {
     const char* name;
 };
 
-TEST(InfoDisplayTest, NamesByMajorAndMinorVersion)
+TEST(InfoTextTest, NamesByMajorAndMinorVersion)
 {
     const VersionCase cases[] = {
         {5, 0, "Windows 2000"},  {5, 1, "Windows XP"}, {5, 2, "Windows Server 2003"},
@@ -39,7 +39,7 @@ struct RefinedCase {
 };
 
 // Releases after 6.2 report 6.2 to the program; their true version names them.
-TEST(InfoDisplayTest, AReported62IsNamedByTheTrueVersion)
+TEST(InfoTextTest, AReported62IsNamedByTheTrueVersion)
 {
     const RefinedCase cases[] = {
         {{6, 2, 9200}, true, {6, 2, 9200}, "Windows 8"},
@@ -64,7 +64,7 @@ TEST(InfoDisplayTest, AReported62IsNamedByTheTrueVersion)
     }
 }
 
-TEST(InfoDisplayTest, LinesKeepTheirBlanks)
+TEST(InfoTextTest, LinesKeepTheirBlanks)
 {
     EXPECT_EQ("OS Version: Windows 7 64bit", OsVersionLine("Windows 7"));
     // An unknown version leaves two blanks between the colon and "64bit".
@@ -75,16 +75,16 @@ TEST(InfoDisplayTest, LinesKeepTheirBlanks)
     EXPECT_EQ("Control Panel Version:  x ;y", PanelVersionLine(" x ;y"));
 }
 
-TEST(InfoDisplayTest, ShippedSettingsFileCarriesTheVersion)
+TEST(InfoTextTest, ShippedSettingsFileCarriesTheVersion)
 {
-    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString("CPL.ini", "CPL", "cplversion")));
+    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_PANEL_VERSION)));
 }
 
 // Wine's per-program version setting, for the probe program only; removed afterwards.
 class ReportedVersionTest : public ::testing::Test {
 protected:
-    static constexpr char kProbe[] = "shell_os_probe.exe";
-    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\shell_os_probe.exe";
+    static constexpr char kProbe[] = "os_name_probe.exe";
+    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\os_name_probe.exe";
 
     void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
 
