@@ -90,10 +90,9 @@ TEST(PanelTray, ExitChosenFromTheTrayMenu)
     const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
         AwaitInitialisation(h);
         panelSeen = panel;
-        // The menu makes the panel foreground, and Wine then takes the pointer from the X
-        // server, which a move made while another window was in front may not have reached.
-        ::SetForegroundWindow(panel);
-        ::SetCursorPos(300, 300);
+        // Where the menu opens is TrayIconTest's to check: the menu activates the panel, and
+        // Wine then re-reads the pointer from the X server, where a pointer left by an earlier
+        // program may still be.
         ::PostMessageA(panel, WM_TRAY_NOTIFY, 128, WM_RBUTTONDOWN);
         HWND menu = nullptr;
         for (int i = 0; i < 500 && (menu == nullptr || !::IsWindowVisible(menu)); ++i) {
@@ -101,12 +100,6 @@ TEST(PanelTray, ExitChosenFromTheTrayMenu)
             menu = ::FindWindowA("#32768", nullptr);
         }
         ASSERT_NE(nullptr, menu);
-        RECT rect{};
-        ::GetWindowRect(menu, &rect);
-        POINT cursor{};
-        ::GetCursorPos(&cursor);
-        EXPECT_EQ(cursor.x, rect.left);
-        EXPECT_EQ(cursor.y - 20, rect.top);
         // Second item, "Exit", from the keyboard.
         ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
         ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);

@@ -198,7 +198,8 @@ void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
 
 TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
 {
-    ::SetForegroundWindow(m_hWnd);  // as on the real panel: see KestrunDlgTrayTest
+    ::SetForegroundWindow(m_hWnd);  // before the pointer moves: see KestrunDlgTrayTest
+    Pump();
     ASSERT_TRUE(::SetCursorPos(200, 150));
     POINT cursor{};
     ::GetCursorPos(&cursor);
