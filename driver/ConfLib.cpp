@@ -4,6 +4,7 @@
 
 #include "driver/FormatControl.h"
 #include "framework/ModulePath.h"
+#include "framework/OsVersion.h"
 #include "framework/afxwin.h"
 #include "driver/DriverMessages.h"
 
@@ -57,15 +58,11 @@ bool LoadConfLib()
     if (!whole || moduleDir.empty())
         return false;
 
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)  // the version as this program is told it, on purpose
-#endif
-    if (!GetVersionExA(&version))
+    OsVersion version;
+    if (!QueryReportedOsVersion(&version))
         return false;
 
-    return LoadConfLibFrom(ConfLibPathFor(moduleDir, version.dwMajorVersion, version.dwMinorVersion));
+    return LoadConfLibFrom(ConfLibPathFor(moduleDir, version.major, version.minor));
 }
 
 bool LoadConfLibFrom(const std::string& path)

@@ -1,4 +1,4 @@
-// One owner for a kernel or setup handle: closed once, when the owner goes.
+// One owner for a handle: closed once, when the owner goes.
 #pragma once
 #include <windows.h>
 
@@ -44,3 +44,18 @@ struct MutexHandleTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { ::CloseHandle(h); }
 };
+
+struct MenuHandleTraits {
+    using Handle = HMENU;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyMenu(h); }
+};
+using CMenuHandle = CScopedHandle<MenuHandleTraits>;
+
+// A device or information context of our own making (CreateDC, CreateIC), not a window's.
+struct CreatedDCTraits {
+    using Handle = HDC;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DeleteDC(h); }
+};
+using CCreatedDC = CScopedHandle<CreatedDCTraits>;

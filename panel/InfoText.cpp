@@ -1,6 +1,4 @@
-#include "panel/InfoDisplay.h"
-
-#include <cstring>
+#include "panel/InfoText.h"
 
 namespace {
 
@@ -20,6 +18,9 @@ constexpr OsName kOsNames[] = {
     {6, 3, "Windows 8.1"},
 };
 
+// Windows 11 is 10.0 too; only its build numbers tell it apart.
+constexpr DWORD kFirstWindows11Build = 22000;
+
 }  // namespace
 
 std::string OsNameForVersion(DWORD major, DWORD minor)
@@ -30,18 +31,23 @@ std::string OsNameForVersion(DWORD major, DWORD minor)
     return std::string();
 }
 
+std::string OsNameFor(const OsVersion& reported, const OsVersion* trueVersion)
+{
+    if (reported.major != 6 || reported.minor != 2 || trueVersion == nullptr)
+        return OsNameForVersion(reported.major, reported.minor);
+    if (trueVersion->major == 10 && trueVersion->minor == 0)
+        return trueVersion->build < kFirstWindows11Build ? "Windows 10" : "Windows 11";
+    return OsNameForVersion(trueVersion->major, trueVersion->minor);
+}
+
 std::string QueryOsName()
 {
-    OSVERSIONINFOEXA info;
-    std::memset(&info, 0, sizeof(info));
-    info.dwOSVersionInfoSize = sizeof(info);
-    static_assert(sizeof(OSVERSIONINFOEXA) == 156, "the extended version record");
-#ifdef _MSC_VER
-#pragma warning(suppress : 4996)  // the reported version is the point: no manifest entries
-#endif
-    ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
-    // On failure the record stays zero, which names nothing.
-    return OsNameForVersion(info.dwMajorVersion, info.dwMinorVersion);
+    // On failure the reported version stays zero, which names nothing.
+    OsVersion reported;
+    QueryReportedOsVersion(&reported);
+    OsVersion actual;
+    const bool actualKnown = QueryTrueOsVersion(&actual);
+    return OsNameFor(reported, actualKnown ? &actual : nullptr);
 }
 
 std::string OsVersionLine(const std::string& osName)

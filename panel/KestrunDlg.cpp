@@ -191,7 +191,8 @@ LRESULT CKestrunDlg::OnPanelClick(WPARAM, LPARAM lParam)
     }
     if (HitsControl(*this, m_linkIndicator, pt)) {
         m_linkIndicator.SetState(!m_linkIndicator.m_state);
-        WriteSettingString("CPL.ini", "CPL", "lrchannel_linked", m_linkIndicator.m_state ? "1" : "0");
+        WriteSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED,
+                           m_linkIndicator.m_state ? "1" : "0");
     }
     if (HitsControl(*this, m_lblWebAddress, pt)) {
         ::ShellExecuteA(m_hWnd, "open", KESTRUN_MAKER_WEB_ADDRESS, nullptr, nullptr, SW_SHOWNORMAL);
@@ -212,7 +213,7 @@ void CKestrunDlg::SetupIndicators()
 {
     // Muted image until the first read-out replaces it.
     m_muteIndicator.SetStateBitmaps(IDB_MUTE_ON, IDB_MUTE_OFF, true);
-    bool linked = ReadSettingInt("CPL.ini", "CPL", "lrchannel_linked") != 0;
+    bool linked = ReadSettingInt(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED) != 0;
     m_linkIndicator.SetStateBitmaps(IDB_LINK_ON, IDB_LINK_OFF, linked);
 }
 

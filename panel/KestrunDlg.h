@@ -54,7 +54,7 @@ public:
     void OnSelectSpdif();
     void OnSelectSpeaker();
 
-    // Skin and shape.
+    // Skin and shape (KestrunDlgSkin.cpp).
     void ApplySkin();
     HRGN BuildSkinRegion(HBITMAP hBitmap, COLORREF keyColour);
     // Controls.
@@ -62,10 +62,10 @@ public:
     void SetupBitmapButtons();
     void SetupSliders();
     void SetupLabelColours();
-    // Information display.
+    // Information display (KestrunDlgInfo.cpp).
     void SetupInfoDisplay();
     static std::string GetOsName();
-    // Tray.
+    // Tray (KestrunDlgTray.cpp).
     void AddTrayIcon();
     void RemoveTrayIcon();
     // Volume and mute.

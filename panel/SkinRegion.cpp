@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "panel/KestrunDlg.h"
+#include "framework/ScopedHandle.h"
 
 namespace {
 
@@ -13,15 +13,6 @@ namespace {
 // also covers the three masks of a bit-field delivery and the tables of 1- and 4-bit formats.
 constexpr size_t kHeaderBlockSize = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
 constexpr int kGrowthStep = 40;
-
-struct InformationContext {
-    HDC hIC = ::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
-    ~InformationContext()
-    {
-        if (hIC != nullptr)
-            ::DeleteDC(hIC);
-    }
-};
 
 // The RGNDATA block for ExtCreateRegion: starts with one rectangle per row and grows by 40
 // whenever it fills up.
@@ -91,103 +82,138 @@ private:
     int m_growths = 0;
 };
 
-}  // namespace
+// The bitmap's pixels as GDI delivers them, bottom-up, with the header that says how.
+struct DibPixels {
+    std::unique_ptr<BYTE[]> header;  // a BITMAPINFO with room for any colour table
+    std::unique_ptr<BYTE[]> pixels;  // null when the bitmap could not be read whole
+    size_t stride = 0;
+    int bitCount = 0;
 
-HRGN BuildSkinRegionFromBitmap(HBITMAP hBitmap, COLORREF keyColour, SkinRegionInfo* pInfo)
+    const uint32_t* Palette() const
+    {
+        return reinterpret_cast<const uint32_t*>(header.get() + sizeof(BITMAPINFOHEADER));
+    }
+    bool Scannable() const
+    {
+        return pixels != nullptr && (bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32);
+    }
+};
+
+// The key as the delivered pixels store it: 0x00RRGGBB, and 5-6-5 for 16-bit pixels.
+struct StoredKey {
+    uint32_t key32;
+    uint32_t key16;
+};
+
+void ReadBitmapSize(HBITMAP hBitmap, SkinRegionInfo& info)
 {
-    SkinRegionInfo info;
     BITMAP bm{};
     if (hBitmap != nullptr && ::GetObjectA(hBitmap, sizeof(bm), &bm) != 0) {
         info.width = bm.bmWidth > 0 ? bm.bmWidth : 0;
         info.height = bm.bmHeight > 0 ? bm.bmHeight : 0;
     }
-    const int width = info.width;
-    const int height = info.height;
+}
 
-    auto headerBlock = std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[kHeaderBlockSize]());
-    auto* bmi = reinterpret_cast<BITMAPINFO*>(headerBlock.get());
-    std::unique_ptr<BYTE[]> pixels;
-    size_t stride = 0;
-    if (bmi != nullptr && width > 0 && height > 0) {
-        bmi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        InformationContext ic;
-        // First call: GDI tells in which format it will deliver the pixels.
-        if (ic.hIC != nullptr &&
-            ::GetDIBits(ic.hIC, hBitmap, 0, static_cast<UINT>(height), nullptr, bmi, DIB_RGB_COLORS) != 0) {
-            info.bitCount = bmi->bmiHeader.biBitCount;
-            // Always bottom-up, and our own row size: the buffer is sized from what we scan,
-            // not from a size field we did not fill in.
-            bmi->bmiHeader.biWidth = width;
-            bmi->bmiHeader.biHeight = height;
-            stride = ((static_cast<size_t>(width) * info.bitCount + 31) / 32) * 4;
-            size_t imageSize = stride * static_cast<size_t>(height);
-            if (bmi->bmiHeader.biSizeImage > imageSize)
-                imageSize = bmi->bmiHeader.biSizeImage;
-            // Four spare bytes: a whole-word read at the last pixel stays inside.
-            pixels.reset(new (std::nothrow) BYTE[imageSize + 4]());
-            if (pixels != nullptr &&
-                ::GetDIBits(ic.hIC, hBitmap, 0, static_cast<UINT>(height), pixels.get(), bmi,
-                            DIB_RGB_COLORS) != height)
-                pixels.reset();  // an unread buffer would pass for an opaque picture
-        }
-    }
+// Asks GDI in which format it delivers the pixels, then reads every row in that format.
+DibPixels ReadPixels(HBITMAP hBitmap, int width, int height)
+{
+    DibPixels dib;
+    dib.header.reset(new (std::nothrow) BYTE[kHeaderBlockSize]());
+    auto* bmi = reinterpret_cast<BITMAPINFO*>(dib.header.get());
+    if (bmi == nullptr || width <= 0 || height <= 0)
+        return dib;
+    bmi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    CCreatedDC ic(::CreateICA("DISPLAY", nullptr, nullptr, nullptr));
+    if (!ic.IsValid() ||
+        ::GetDIBits(ic.Get(), hBitmap, 0, static_cast<UINT>(height), nullptr, bmi, DIB_RGB_COLORS) == 0)
+        return dib;
+    dib.bitCount = bmi->bmiHeader.biBitCount;
+    // Always bottom-up, and our own row size: the buffer is sized from what we scan, not
+    // from a size field we did not fill in.
+    bmi->bmiHeader.biWidth = width;
+    bmi->bmiHeader.biHeight = height;
+    dib.stride = ((static_cast<size_t>(width) * dib.bitCount + 31) / 32) * 4;
+    size_t imageSize = dib.stride * static_cast<size_t>(height);
+    if (bmi->bmiHeader.biSizeImage > imageSize)
+        imageSize = bmi->bmiHeader.biSizeImage;
+    // Four spare bytes: a whole-word read at the last pixel stays inside.
+    dib.pixels.reset(new (std::nothrow) BYTE[imageSize + 4]());
+    if (dib.pixels != nullptr &&
+        ::GetDIBits(ic.Get(), hBitmap, 0, static_cast<UINT>(height), dib.pixels.get(), bmi, DIB_RGB_COLORS) != height)
+        dib.pixels.reset();  // an unread buffer would pass for an opaque picture
+    return dib;
+}
 
-    // The pixels are stored as 0x00RRGGBB; 16-bit ones as 5-6-5.
+StoredKey StoredKeyFor(COLORREF keyColour)
+{
     const uint32_t red = GetRValue(keyColour), green = GetGValue(keyColour), blue = GetBValue(keyColour);
-    const uint32_t key32 = (red << 16) | (green << 8) | blue;
-    const uint32_t key16 = ((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3);
-    const int bytesPerPixel = info.bitCount / 8;
-    const bool readable = pixels != nullptr &&
-                          (info.bitCount == 8 || info.bitCount == 16 || info.bitCount == 24 || info.bitCount == 32);
-    const auto* palette = bmi != nullptr ? reinterpret_cast<const uint32_t*>(bmi->bmiColors) : nullptr;
+    return StoredKey{(red << 16) | (green << 8) | blue, ((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3)};
+}
 
-    auto isOpaque = [&](const BYTE* p) {
-        switch (info.bitCount) {
-        case 8: {
-            uint32_t entry;
-            std::memcpy(&entry, &palette[*p], sizeof(entry));
-            return entry != key32;
-        }
-        case 16: {
-            uint16_t value;
-            std::memcpy(&value, p, sizeof(value));
-            return value != key16;
-        }
-        case 24: {
-            uint32_t value = p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
-            return value != key32;
-        }
-        case 32: {
-            uint32_t value;  // the fourth byte must be zero for a match
-            std::memcpy(&value, p, sizeof(value));
-            return value != key32;
-        }
-        default:
-            return false;
-        }
-    };
-
-    RegionBlock block(height);
-    if (readable && block.ok()) {
-        for (int y = 0; y < height; ++y) {
-            // Bottom-up: image row y is buffer row height - 1 - y.
-            const BYTE* row = pixels.get() + stride * static_cast<size_t>(height - 1 - y);
-            int runStart = -1;
-            for (int x = 0; x < width; ++x) {
-                bool opaque = isOpaque(row + static_cast<size_t>(x) * bytesPerPixel);
-                if (opaque && runStart < 0) {
-                    runStart = x;
-                } else if (!opaque && runStart >= 0) {
-                    block.Add(RECT{runStart, y, x, y + 1});
-                    runStart = -1;
-                }
-            }
-            if (runStart >= 0)
-                block.Add(RECT{runStart, y, width, y + 1});
-        }
+// Only an exact match with the key is transparent.
+bool IsOpaque(const DibPixels& dib, const BYTE* p, const StoredKey& key)
+{
+    switch (dib.bitCount) {
+    case 8: {
+        uint32_t entry;
+        std::memcpy(&entry, &dib.Palette()[*p], sizeof(entry));
+        return entry != key.key32;
     }
-    pixels.reset();
-    headerBlock.reset();
+    case 16: {
+        uint16_t value;
+        std::memcpy(&value, p, sizeof(value));
+        return value != key.key16;
+    }
+    case 24: {
+        uint32_t value = p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
+        return value != key.key32;
+    }
+    case 32: {
+        uint32_t value;  // the fourth byte must be zero for a match
+        std::memcpy(&value, p, sizeof(value));
+        return value != key.key32;
+    }
+    default:
+        return false;
+    }
+}
+
+// One rectangle per run of opaque pixels, row by row from the top; every run ends with its
+// row, so no rectangle is more than one pixel high.
+void AddOpaqueRuns(const DibPixels& dib, int width, int height, const StoredKey& key, RegionBlock& block)
+{
+    const int bytesPerPixel = dib.bitCount / 8;
+    for (int y = 0; y < height; ++y) {
+        // Bottom-up: image row y is buffer row height - 1 - y.
+        const BYTE* row = dib.pixels.get() + dib.stride * static_cast<size_t>(height - 1 - y);
+        int runStart = -1;
+        for (int x = 0; x < width; ++x) {
+            const bool opaque = IsOpaque(dib, row + static_cast<size_t>(x) * bytesPerPixel, key);
+            if (opaque && runStart < 0) {
+                runStart = x;
+            } else if (!opaque && runStart >= 0) {
+                block.Add(RECT{runStart, y, x, y + 1});
+                runStart = -1;
+            }
+        }
+        if (runStart >= 0)
+            block.Add(RECT{runStart, y, width, y + 1});
+    }
+}
+
+}  // namespace
+
+HRGN BuildSkinRegionFromBitmap(HBITMAP hBitmap, COLORREF keyColour, SkinRegionInfo* pInfo)
+{
+    SkinRegionInfo info;
+    ReadBitmapSize(hBitmap, info);
+    DibPixels dib = ReadPixels(hBitmap, info.width, info.height);
+    info.bitCount = dib.bitCount;
+
+    RegionBlock block(info.height);
+    if (dib.Scannable() && block.ok())
+        AddOpaqueRuns(dib, info.width, info.height, StoredKeyFor(keyColour), block);
+    dib = DibPixels{};  // the pixels go before the region is made
 
     HRGN hRgn = block.Create();
     info.rectCount = block.count();
@@ -196,37 +222,4 @@ HRGN BuildSkinRegionFromBitmap(HBITMAP hBitmap, COLORREF keyColour, SkinRegionIn
     if (pInfo != nullptr)
         *pInfo = info;
     return hRgn;
-}
-
-HRGN CKestrunDlg::BuildSkinRegion(HBITMAP hBitmap, COLORREF keyColour)
-{
-    SkinRegionInfo info;
-    HRGN hRgn = BuildSkinRegionFromBitmap(hBitmap, keyColour, &info);
-    m_skinWidth = info.width;
-    m_skinHeight = info.height;
-    return hRgn;
-}
-
-void CKestrunDlg::ApplySkin()
-{
-    // A second call starts over: the old context must let go of the old skin first.
-    m_skinDC.DeleteDC();
-    m_skinBitmap.DeleteObject();
-    m_skinBitmap.LoadBitmap(IDB_SKIN);
-    HRGN hRgn = BuildSkinRegion(m_skinBitmap, RGB(255, 255, 255));
-    {
-        CClientDC windowDC(this);
-        m_skinDC.CreateCompatibleDC(&windowDC);
-    }
-    // Selected for the dialog's lifetime; m_skinDC is destroyed before m_skinBitmap.
-    m_skinDC.SelectObject(&m_skinBitmap);
-    SetWindowPos(nullptr, 0, 0, m_skinWidth, m_skinHeight, SWP_NOMOVE | SWP_NOZORDER);
-    // From here the system owns the region; if it refuses it, it is still ours to free.
-    if (hRgn != nullptr && SetWindowRgn(hRgn, FALSE) == 0)
-        ::DeleteObject(hRgn);
-}
-
-LRESULT CKestrunDlg::OnEraseBkgnd(WPARAM wParam, LPARAM)
-{
-    return ::BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, m_skinWidth, m_skinHeight, m_skinDC, 0, 0, SRCCOPY);
 }

@@ -1,65 +1,66 @@
-// The panel dialog's tray members; the record and the click logic are in TrayIconRecord.cpp.
-#include "panel/KestrunDlg.h"
 #include "panel/TrayIcon.h"
 
-bool g_trayShown = false;
+#include "framework/ScopedHandle.h"
+#include "framework/afxwin.h"
+#include "panel/PanelMessages.h"
+#include "res/resource.h"
 
-void CKestrunDlg::AddTrayIcon()
-{
-    FillTrayIconData(m_trayIconData, m_hWnd, AfxGetInstanceHandle());
-    // When the icon already exists the shell refuses this; nothing else happens.
-    NotifyTrayIcon(NIM_ADD, m_trayIconData);
-    m_trayIconAdded = TRUE;
-}
+#include <cstring>
 
-// Exit removes the icon itself; this is for the other ways the panel ends.
-void CKestrunDlg::RemoveTrayIcon()
+// The record as the shell of every supported release reads it, balloon-icon handle included.
+static_assert(sizeof(NOTIFYICONDATAA) == 528, "NOTIFYICONDATAA must be the full 528-byte record");
+static_assert(TRAY_ICON_FLAGS == 7, "message, icon and tip");
+static_assert(sizeof(TRAY_ICON_TIP) <= sizeof(NOTIFYICONDATAA{}.szTip), "the tip fits the record");
+
+namespace {
+
+void TrackTrayMenu(HWND hPanel, POINT cursor)
 {
-    if (!m_trayIconAdded)
+    CMenuHandle menu(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    if (!menu.IsValid())
         return;
-    NotifyTrayIcon(NIM_DELETE, m_trayIconData);
-    m_trayIconAdded = FALSE;
+    HMENU popup = ::GetSubMenu(menu.Get(), 0);
+    if (popup == nullptr)
+        return;
+    // A menu whose owner is not the foreground window stays open when the user clicks
+    // elsewhere; the posted WM_NULL is the other half of the documented cure.
+    ::SetForegroundWindow(hPanel);
+    // A chosen item arrives at the panel as WM_COMMAND once the menu has closed.
+    ::TrackPopupMenu(popup, 0, cursor.x, cursor.y - TRAY_MENU_RAISE, 0, hPanel, nullptr);
+    ::PostMessageA(hPanel, WM_NULL, 0, 0);
 }
 
-// Every way the panel ends destroys its window: an absent device, the system close command
-// and Exit alike. The shell does not drop the icon of a window that is gone, so it goes here.
-LRESULT CKestrunDlg::OnDestroy(WPARAM wParam, LPARAM lParam)
+}  // namespace
+
+void FillTrayIconData(NOTIFYICONDATAA& data, HWND hWnd, HINSTANCE hInstance)
 {
-    RemoveTrayIcon();
-    return Default();
+    std::memset(&data, 0, sizeof(data));
+    data.cbSize = sizeof(NOTIFYICONDATAA);
+    data.hWnd = hWnd;
+    data.uID = TRAY_ICON_ID;
+    data.uFlags = TRAY_ICON_FLAGS;
+    data.uCallbackMessage = WM_TRAY_NOTIFY;
+    data.hIcon = ::LoadIconA(hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME));
+    std::memcpy(data.szTip, TRAY_ICON_TIP, sizeof(TRAY_ICON_TIP));
 }
 
-LRESULT CKestrunDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+BOOL NotifyTrayIcon(DWORD message, NOTIFYICONDATAA& data)
 {
-    return HandleTrayNotify(m_hWnd, wParam, lParam, g_trayShown);
+    return ::Shell_NotifyIconA(message, &data);
 }
 
-void CKestrunDlg::OnMenuShowPanel()
+LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown)
 {
-    ShowWindow(SW_SHOW);
-}
-
-void CKestrunDlg::OnMenuExit()
-{
-    NotifyTrayIcon(NIM_DELETE, m_trayIconData);
-    m_trayIconAdded = FALSE;
-    OnOK();
-}
-
-// A restarted shell has forgotten every icon; a hidden panel without one could be neither
-// shown nor ended.
-LRESULT CKestrunDlg::OnTaskbarCreated(WPARAM wParam, LPARAM lParam)
-{
-    // Should registration ever have failed, the map routes WM_NULL here: ignore it.
-    if (TaskbarCreatedMessage() == 0)
-        return 0;
-    if (m_trayIconAdded)
-        NotifyTrayIcon(NIM_ADD, m_trayIconData);
-    return 0;
-}
-
-UINT CKestrunDlg::TaskbarCreatedMessage()
-{
-    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
-    return message;
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        if (iconId == TRAY_ICON_ID) {
+            ::ShowWindow(hPanel, trayShown ? SW_HIDE : SW_SHOW);
+            trayShown = !trayShown;
+        }
+    } else if (mouseMessage == WM_RBUTTONDOWN) {
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        if (iconId == TRAY_ICON_ID)
+            TrackTrayMenu(hPanel, cursor);
+    }
+    return 1;
 }

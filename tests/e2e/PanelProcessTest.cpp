@@ -46,6 +46,40 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndALaterStartSucceeds)
     EXPECT_NE(later.Window(), nullptr);
 }
 
+// Wine's per-program version setting for Kestrun.exe while it lives.
+class ReportedWindowsVersion {
+public:
+    explicit ReportedWindowsVersion(const char* version)
+    {
+        HKEY key = nullptr;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                             static_cast<DWORD>(strlen(version) + 1));
+            ::RegCloseKey(key);
+        }
+    }
+    ~ReportedWindowsVersion() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+    ReportedWindowsVersion(const ReportedWindowsVersion&) = delete;
+    ReportedWindowsVersion& operator=(const ReportedWindowsVersion&) = delete;
+
+private:
+    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\Kestrun.exe";
+};
+
+// "win10" tells the program 6.2, as Windows 10 does without manifest entries, and the
+// true 10.0.18362 to RtlGetVersion.
+TEST(Information, OnWindows10TheOsLineSaysWindows10)
+{
+    ReportedWindowsVersion win10("win10");
+    PanelProcess panel;
+    HWND h = panel.Window();
+    ASSERT_NE(h, nullptr);
+    char line[128] = "";
+    ::GetDlgItemTextA(h, IDC_LBL_OS_VERSION, line, sizeof(line));
+    EXPECT_STREQ("OS Version: Windows 10 64bit", line);
+}
+
 TEST(Endings, WithoutTheUsbDeviceTheProgramEndsRightAfterItsInitialisation)
 {
     const std::string log = TempPath("kestrun-e2e-nodevice.log");

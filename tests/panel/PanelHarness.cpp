@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "panel/Settings.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
 
@@ -65,7 +66,7 @@ Fn SimExport(const char* name)
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(ConfLibSimModule(), name)));
 }
 
-std::string IniPath() { return ModuleDirectory() + "CPL.ini"; }
+std::string IniPath() { return ModuleDirectory() + SETTINGS_FILE; }
 }  // namespace
 
 std::string ModuleDirectory()
@@ -122,7 +123,7 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
 {
     ::DeleteFileA(IniPath().c_str());
     if (m_options.linkSetting != nullptr)
-        ::WritePrivateProfileStringA("CPL", "lrchannel_linked", m_options.linkSetting, IniPath().c_str());
+        ::WritePrivateProfileStringA(SETTINGS_SECTION, SETTING_CHANNELS_LINKED, m_options.linkSetting, IniPath().c_str());
 
     if (auto load = SimExport<SimLoadScenarioFn>("SimLoadScenario"))
         load(m_options.conflibScenario.c_str());

@@ -3,10 +3,13 @@
 // programs would drive it.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "PanelHarness.h"
 #include "audio/PanelEventContext.h"
+#include "panel/Settings.h"
+#include "res/MakerInfo.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
 
@@ -85,7 +88,7 @@ bool EnteredMoveLoop(const PanelHarness& h)
 std::string IniValue(const char* key)
 {
     char value[64] = "";
-    ::GetPrivateProfileStringA("CPL", key, "<none>", value, sizeof(value), (ModuleDirectory() + "CPL.ini").c_str());
+    ::GetPrivateProfileStringA(SETTINGS_SECTION, key, "<none>", value, sizeof(value), (ModuleDirectory() + SETTINGS_FILE).c_str());
     return value;
 }
 
@@ -208,6 +211,27 @@ TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed
     });
 }
 
+// The right slider leads when it is the one dragged: its channel first, then the left copy.
+TEST(PanelVolume, ALinkedDragOfTheRightSliderWritesChannelOneFirst)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        CoreAudioSim::ClearLogs();
+        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_RIGHT), {62, 104});
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 50);
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+
+        auto writes = PanelLevelWrites();
+        ASSERT_EQ(writes.size(), 4u);
+        const std::pair<UINT, float> expected[] = {{1, 0.71f}, {0, 0.71f}, {1, 0.5f}, {0, 0.5f}};
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(writes[i].channel, expected[i].first) << i;
+            EXPECT_FLOAT_EQ(writes[i].value, expected[i].second) << i;
+        }
+    });
+}
+
 TEST(PanelVolume, AnUnlinkedDragWritesOnlyItsOwnChannel)
 {
     PanelHarness h({"", "", "0"});
@@ -279,10 +303,10 @@ TEST(PanelVolume, IndicatorClicksToggleWriteAndStartTheWindowMove)
 
         ClickPanelAt(panel, IDC_LINK_INDICATOR);
         EXPECT_FALSE(dlg.m_linkIndicator.m_state);
-        EXPECT_EQ(IniValue("lrchannel_linked"), "0");
+        EXPECT_EQ(IniValue(SETTING_CHANNELS_LINKED), "0");
         ClickPanelAt(panel, IDC_LINK_INDICATOR);
         EXPECT_TRUE(dlg.m_linkIndicator.m_state);
-        EXPECT_EQ(IniValue("lrchannel_linked"), "1");
+        EXPECT_EQ(IniValue(SETTING_CHANNELS_LINKED), "1");
 
         RECT after;
         ::GetWindowRect(panel, &after);
@@ -290,11 +314,62 @@ TEST(PanelVolume, IndicatorClicksToggleWriteAndStartTheWindowMove)
     });
 }
 
+// The shell's handler for http addresses, replaced for one test by a command that writes the
+// address it is given to a file.
+class RecordedHttpOpen {
+public:
+    RecordedHttpOpen()
+    {
+        char temp[MAX_PATH] = "";
+        ::GetTempPathA(MAX_PATH, temp);
+        m_record = std::string(temp) + "kestrun-opened-address.txt";
+        ::DeleteFileA(m_record.c_str());
+        char saved[1024] = "";
+        LONG size = sizeof(saved);
+        m_hadCommand = ::RegQueryValueA(HKEY_CLASSES_ROOT, kCommandKey, saved, &size) == ERROR_SUCCESS;
+        m_savedCommand = saved;
+        const std::string record = "cmd.exe /c echo %1> \"" + m_record + "\"";
+        ::RegSetValueA(HKEY_CLASSES_ROOT, kCommandKey, REG_SZ, record.c_str(), static_cast<DWORD>(record.size()));
+    }
+    ~RecordedHttpOpen()
+    {
+        if (m_hadCommand)
+            ::RegSetValueA(HKEY_CLASSES_ROOT, kCommandKey, REG_SZ, m_savedCommand.c_str(),
+                           static_cast<DWORD>(m_savedCommand.size()));
+        ::DeleteFileA(m_record.c_str());
+    }
+    RecordedHttpOpen(const RecordedHttpOpen&) = delete;
+    RecordedHttpOpen& operator=(const RecordedHttpOpen&) = delete;
+
+    // The address the handler was started with, once it has written it.
+    std::string Opened() const
+    {
+        for (int i = 0; i < 1000; ++i, ::Sleep(10)) {
+            std::ifstream in(m_record, std::ios::binary);
+            std::string line;
+            if (in && std::getline(in, line) && !line.empty()) {
+                while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                    line.pop_back();
+                return line;
+            }
+        }
+        return "<not opened>";
+    }
+
+private:
+    static constexpr char kCommandKey[] = "http\\shell\\open\\command";
+    std::string m_record;
+    std::string m_savedCommand;
+    bool m_hadCommand = false;
+};
+
 TEST(PanelClicks, TheWebAddressOpensWithoutMovingTheWindow)
 {
     PanelHarness h;
+    RecordedHttpOpen browser;
     h.Run([&](CKestrunDlg&, HWND panel) {
         ClickPanelAt(panel, IDC_LBL_WEB_ADDRESS);
+        EXPECT_EQ(browser.Opened(), KESTRUN_MAKER_WEB_ADDRESS);
         EXPECT_FALSE(EnteredMoveLoop(h));
         // Any free spot of the face drags the window.
         ClickPanelAtPoint(panel, MAKELPARAM(300, 330));

@@ -61,9 +61,24 @@ protected:
         return bytes;
     }
 
-    UINT Link() const { return ReadSettingInt(kFile, "CPL", "lrchannel_linked"); }
-    std::string Version() const { return ReadSettingString(kFile, "CPL", "cplversion"); }
-    BOOL WriteLink(const char* value) { return WriteSettingString(kFile, "CPL", "lrchannel_linked", value); }
+    UINT Link() const { return ReadSettingInt(kFile, SETTINGS_SECTION, SETTING_CHANNELS_LINKED); }
+    std::string Version() const { return ReadSettingString(kFile, SETTINGS_SECTION, SETTING_PANEL_VERSION); }
+    BOOL WriteLink(const char* value) { return WriteSettingString(kFile, SETTINGS_SECTION, SETTING_CHANNELS_LINKED, value); }
+
+    // Files the writer may leave behind beside the settings file.
+    static int TemporaryFiles()
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE search = ::FindFirstFileA((ExeDirectory() + "\\cpl*.tmp").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return 0;
+        int count = 0;
+        do
+            ++count;
+        while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+        return count;
+    }
 
     std::string m_path;
 };
@@ -205,6 +220,8 @@ TEST_F(SettingsFileTest, WritingKeepsEveryOtherByte)
          "[CPL\r\nlrchannel_linked=1\r\n[CPL]\r\nlrchannel_linked=0\r\n"},
         {"half a megabyte of empty lines", "[CPL]\r\n" + std::string(500000, '\n') + "lrchannel_linked=1\r\n",
          "[CPL]\r\n" + std::string(500000, '\n') + "lrchannel_linked=0\r\n"},
+        {"more than a megabyte", "[CPL]\r\nlrchannel_linked=1\r\n" + std::string(2 << 20, ';'),
+         "[CPL]\r\nlrchannel_linked=0\r\n" + std::string(2 << 20, ';')},
     };
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,19 +259,67 @@ TEST_F(SettingsFileTest, TwoClicksRestoreTheFile)
     }
 }
 
+// UTF-16LE text with its byte-order mark, as Notepad saves "Unicode".
+std::string Utf16(const std::wstring& text)
+{
+    const std::wstring withMark = L"\xFEFF" + text;
+    return std::string(reinterpret_cast<const char*>(withMark.data()), withMark.size() * sizeof(wchar_t));
+}
+
+// The reader takes such a file as Unicode, so the writer edits it as Unicode and keeps it so.
+TEST_F(SettingsFileTest, Utf16FilesKeepTheirEncodingAndEveryOtherCharacter)
+{
+    const EditCase cases[] = {
+        {"value replaced", Utf16(L"[CPL]\r\nlrchannel_linked=1\r\ncplversion=1.0.0.0\r\n"),
+         Utf16(L"[CPL]\r\nlrchannel_linked=0\r\ncplversion=1.0.0.0\r\n")},
+        {"others' text kept", Utf16(L"; \x00E9t\x00E9 \x4E2D\x6587\r\n[\x4E2D]\r\nk=\x00FC\r\n[cpl]\r\n LrChannel_Linked = 1 \r\n"),
+         Utf16(L"; \x00E9t\x00E9 \x4E2D\x6587\r\n[\x4E2D]\r\nk=\x00FC\r\n[cpl]\r\n LrChannel_Linked =0\r\n")},
+        {"key added", Utf16(L"[CPL]\r\ncplversion=2\r\n"), Utf16(L"[CPL]\r\nlrchannel_linked=0\r\ncplversion=2\r\n")},
+        {"section added", Utf16(L"[Other]\r\na=1"), Utf16(L"[Other]\r\na=1\r\n[CPL]\r\nlrchannel_linked=0\r\n")},
+        {"only the mark", Utf16(L""), Utf16(L"\r\n[CPL]\r\nlrchannel_linked=0\r\n")},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(c.before);
+        EXPECT_TRUE(WriteLink("0"));
+        EXPECT_TRUE(Get() == c.afterWritingZero);
+        EXPECT_EQ(0u, Link());
+    }
+}
+
 // Files the writer cannot edit without re-encoding or guessing are left alone, and the
 // failure is reported.
 TEST_F(SettingsFileTest, FilesThatCannotBeEditedSafelyAreLeftAlone)
 {
-    const std::string utf16Garbage("\xFF\xFE[\0C\0P\0L\0]\0\r\0\n\0\x01\x02\x03", 21);
+    const std::string oddUtf16("\xFF\xFE[\0C\0P\0L\0]\0\r\0\n\0\x01\x02\x03", 21);
     const std::string bigEndian("\xFE\xFF\0[\0C", 6);
-    const std::string oversized = "[CPL]\r\nlrchannel_linked=1\r\n" + std::string(2 << 20, ';');
-    for (const std::string* file : {&utf16Garbage, &bigEndian, &oversized}) {
+    for (const std::string* file : {&oddUtf16, &bigEndian}) {
         SCOPED_TRACE(file->size());
         Put(*file);
         EXPECT_FALSE(WriteLink("0"));
         EXPECT_TRUE(Get() == *file);
     }
+}
+
+// The new text goes to a file beside the old one first: when it cannot take the old one's
+// place, the old file stays whole and nothing is left behind.
+TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFile)
+{
+    const std::string original = "[CPL]\r\nlrchannel_linked=1\r\n";
+    Put(original);
+    ASSERT_TRUE(::SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(WriteLink("0"));
+    ::SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(original, Get());
+    EXPECT_EQ(1u, Link());
+    EXPECT_EQ(0, TemporaryFiles());
+
+    Remove();
+    ASSERT_TRUE(::CreateDirectoryA(m_path.c_str(), nullptr));
+    EXPECT_FALSE(WriteLink("0"));
+    EXPECT_TRUE((::GetFileAttributesA(m_path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    ::RemoveDirectoryA(m_path.c_str());
+    EXPECT_EQ(0, TemporaryFiles());
 }
 
 // A file another program holds open without sharing cannot be written: reported, kept.
@@ -273,17 +338,19 @@ TEST_F(SettingsFileTest, LockedFileReportsFailureAndKeepsItsValue)
 // Names and values that would spill onto another line or read as another key.
 TEST_F(SettingsFileTest, UnstorableNamesAndValuesAreRefused)
 {
-    const std::string original = "[CPL]\r\nlrchannel_linked=1\r\n";
-    Put(original);
-    EXPECT_FALSE(WriteLink("0\r\n[Evil]"));
-    EXPECT_FALSE(WriteLink("0\nx=1"));
-    EXPECT_FALSE(WriteLink(nullptr));
-    EXPECT_FALSE(WriteSettingString(kFile, "CPL", "a=b", "1"));
-    EXPECT_FALSE(WriteSettingString(kFile, "CPL", "", "1"));
-    EXPECT_FALSE(WriteSettingString(kFile, "CPL", nullptr, "1"));
-    EXPECT_FALSE(WriteSettingString(kFile, "CP]L", "k", "1"));
-    EXPECT_FALSE(WriteSettingString(kFile, nullptr, "k", "1"));
-    EXPECT_EQ(original, Get());
+    const std::string originals[] = {"[CPL]\r\nlrchannel_linked=1\r\n", Utf16(L"[CPL]\r\nlrchannel_linked=1\r\n")};
+    for (const std::string& original : originals) {
+        Put(original);
+        EXPECT_FALSE(WriteLink("0\r\n[Evil]"));
+        EXPECT_FALSE(WriteLink("0\nx=1"));
+        EXPECT_FALSE(WriteLink(nullptr));
+        EXPECT_FALSE(WriteSettingString(kFile, SETTINGS_SECTION, "a=b", "1"));
+        EXPECT_FALSE(WriteSettingString(kFile, SETTINGS_SECTION, "", "1"));
+        EXPECT_FALSE(WriteSettingString(kFile, SETTINGS_SECTION, nullptr, "1"));
+        EXPECT_FALSE(WriteSettingString(kFile, "CP]L", "k", "1"));
+        EXPECT_FALSE(WriteSettingString(kFile, nullptr, "k", "1"));
+        EXPECT_TRUE(Get() == original);
+    }
 }
 
 }  // namespace

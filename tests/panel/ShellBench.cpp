@@ -2,7 +2,7 @@
 // tray add/delete) and a link-click write. Not a test: figures only.
 //   wine shell_bench.exe [rounds]
 #include "driver/DevicePresence.h"
-#include "panel/InfoDisplay.h"
+#include "panel/InfoText.h"
 #include "panel/Settings.h"
 #include "panel/TrayIcon.h"
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
     const char* file = "shell_bench.ini";
-    WriteSettingString(file, "CPL", "cplversion", "1.0.0.0");
+    WriteSettingString(file, SETTINGS_SECTION, SETTING_PANEL_VERSION, "1.0.0.0");
 
     HWND window = ::CreateWindowExA(0, "STATIC", "bench", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     NOTIFYICONDATAA data;
@@ -38,11 +38,11 @@ int main(int argc, char** argv)
 
     bool present = false;
     Measure("IsDevicePresent", rounds, [&] { present = IsDevicePresent(); });
-    Measure("ReadSettingInt", rounds, [&] { ReadSettingInt(file, "CPL", "lrchannel_linked"); });
-    Measure("ReadSettingString", rounds, [&] { ReadSettingString(file, "CPL", "cplversion"); });
+    Measure("ReadSettingInt", rounds, [&] { ReadSettingInt(file, SETTINGS_SECTION, SETTING_CHANNELS_LINKED); });
+    Measure("ReadSettingString", rounds, [&] { ReadSettingString(file, SETTINGS_SECTION, SETTING_PANEL_VERSION); });
     int click = 0;
     Measure("WriteSettingString (link click)", rounds,
-            [&] { WriteSettingString(file, "CPL", "lrchannel_linked", (++click & 1) ? "1" : "0"); });
+            [&] { WriteSettingString(file, SETTINGS_SECTION, SETTING_CHANNELS_LINKED, (++click & 1) ? "1" : "0"); });
     Measure("QueryOsName", rounds, [&] { QueryOsName(); });
     // Wine's stand-alone tray window appears with the first icon and goes with the last.
     const int trayRounds = std::max(1, rounds / 10);

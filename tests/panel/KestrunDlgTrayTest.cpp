@@ -1,9 +1,7 @@
-// The tray icon and the information lines on the real panel, driven through the panel
-// tests' harness: the icon's life in Wine's shell from start to each way of ending.
+// The tray icon on the real panel, driven through the panel tests' harness: the icon's life
+// in Wine's shell from start to each way of ending, and what its clicks do.
 #include "PanelHarness.h"
-#include "panel/InfoDisplay.h"
 #include "panel/PanelMessages.h"
-#include "res/MakerInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -55,33 +53,13 @@ private:
     HHOOK m_hook;
 };
 
-std::string TextOf(HWND panel, int controlId)
-{
-    char text[512] = "";
-    ::GetDlgItemTextA(panel, controlId, text, sizeof(text));
-    return text;
-}
-
 // Whatever the initialisation posted to the panel has been handled before a test looks.
 void AwaitInitialisation(PanelHarness& h)
 {
     h.Flush();
 }
 
-TEST(ShellPanel, InformationLinesInTheirLabels)
-{
-    PanelHarness h;  // writes a CPL.ini without a version
-    h.Run([&](CKestrunDlg&, HWND panel) {
-        AwaitInitialisation(h);
-        EXPECT_EQ(OsVersionLine(QueryOsName()), TextOf(panel, IDC_LBL_OS_VERSION));
-        EXPECT_EQ("Control Panel Version: ", TextOf(panel, IDC_LBL_PANEL_VERSION));
-        EXPECT_EQ(KESTRUN_MAKER_COPYRIGHT, TextOf(panel, IDC_LBL_COPYRIGHT));
-        EXPECT_EQ(KESTRUN_MAKER_WEB_ADDRESS, TextOf(panel, IDC_LBL_WEB_ADDRESS));
-        EXPECT_EQ("OS Version", TextOf(panel, IDC_LBL_HIDDEN));  // never written
-    });
-}
-
-TEST(ShellPanel, ExitWhileHiddenRemovesTheIconAndEnds)
+TEST(PanelTray, ExitWhileHiddenRemovesTheIconAndEnds)
 {
     PanelHarness h;
     IconAtDestroy probe;  // the panel runs on this thread
@@ -104,7 +82,7 @@ TEST(ShellPanel, ExitWhileHiddenRemovesTheIconAndEnds)
     EXPECT_FALSE(g_destroy.iconPresent);
 }
 
-TEST(ShellPanel, ExitChosenFromTheTrayMenu)
+TEST(PanelTray, ExitChosenFromTheTrayMenu)
 {
     PanelHarness h;
     IconAtDestroy probe;
@@ -112,7 +90,9 @@ TEST(ShellPanel, ExitChosenFromTheTrayMenu)
     const INT_PTR result = h.Run([&](CKestrunDlg&, HWND panel) {
         AwaitInitialisation(h);
         panelSeen = panel;
-        ::SetCursorPos(300, 300);
+        // Where the menu opens is TrayIconTest's to check: the menu activates the panel, and
+        // Wine then re-reads the pointer from the X server, where a pointer left by an earlier
+        // program may still be.
         ::PostMessageA(panel, WM_TRAY_NOTIFY, 128, WM_RBUTTONDOWN);
         HWND menu = nullptr;
         for (int i = 0; i < 500 && (menu == nullptr || !::IsWindowVisible(menu)); ++i) {
@@ -120,12 +100,6 @@ TEST(ShellPanel, ExitChosenFromTheTrayMenu)
             menu = ::FindWindowA("#32768", nullptr);
         }
         ASSERT_NE(nullptr, menu);
-        RECT rect{};
-        ::GetWindowRect(menu, &rect);
-        POINT cursor{};
-        ::GetCursorPos(&cursor);
-        EXPECT_EQ(cursor.x, rect.left);
-        EXPECT_EQ(cursor.y - 20, rect.top);
         // Second item, "Exit", from the keyboard.
         ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
         ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
@@ -141,7 +115,7 @@ TEST(ShellPanel, ExitChosenFromTheTrayMenu)
 }
 
 // A restarted shell has no icons; the panel adds its own again when told.
-TEST(ShellPanel, TaskbarCreatedAddsTheIconAgain)
+TEST(PanelTray, TaskbarCreatedAddsTheIconAgain)
 {
     PanelHarness h;
     h.Run([&](CKestrunDlg&, HWND panel) {
@@ -204,13 +178,13 @@ public:
 
 private:
     static constexpr char kDevice[] = "VID_5F3A&PID_0101";
-    static constexpr char kSaved[] = "Software\\KestrunShellTestSavedUsb";
+    static constexpr char kSaved[] = "Software\\KestrunTrayTestSavedUsb";
     HKEY m_usb = nullptr;
     HKEY m_saved = nullptr;
     bool m_moved = false;
 };
 
-TEST(ShellPanel, AbsentDeviceEndsWithoutLeavingTheIcon)
+TEST(PanelTray, AbsentDeviceEndsWithoutLeavingTheIcon)
 {
     IconAtDestroy probe;
     INT_PTR result = 0;
@@ -225,7 +199,7 @@ TEST(ShellPanel, AbsentDeviceEndsWithoutLeavingTheIcon)
     EXPECT_FALSE(g_destroy.iconPresent);
 }
 
-TEST(ShellPanel, SystemCloseEndsWithoutLeavingTheIcon)
+TEST(PanelTray, SystemCloseEndsWithoutLeavingTheIcon)
 {
     PanelHarness h;
     IconAtDestroy probe;

@@ -1,6 +1,6 @@
-// Prints the operating-system line as the panel builds it; InfoDisplayTest runs this
+// Prints the operating-system line as the panel builds it; InfoTextTest runs this
 // program under several Wine version settings.
-#include "panel/InfoDisplay.h"
+#include "panel/InfoText.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The information lines: the version table, the lines' exact spacing, the name for the
 // version Wine reports (per-program setting) and the shipped settings file's version.
-#include "panel/InfoDisplay.h"
+#include "panel/InfoText.h"
 #include "panel/Settings.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ struct VersionCase {
     const char* name;
 };
 
-TEST(InfoDisplayTest, NamesByMajorAndMinorVersion)
+TEST(InfoTextTest, NamesByMajorAndMinorVersion)
 {
     const VersionCase cases[] = {
         {5, 0, "Windows 2000"},  {5, 1, "Windows XP"}, {5, 2, "Windows Server 2003"},
@@ -31,7 +31,40 @@ TEST(InfoDisplayTest, NamesByMajorAndMinorVersion)
     }
 }
 
-TEST(InfoDisplayTest, LinesKeepTheirBlanks)
+struct RefinedCase {
+    OsVersion reported;
+    bool trueKnown;
+    OsVersion trueVersion;
+    const char* name;
+};
+
+// Releases after 6.2 report 6.2 to the program; their true version names them.
+TEST(InfoTextTest, AReported62IsNamedByTheTrueVersion)
+{
+    const RefinedCase cases[] = {
+        {{6, 2, 9200}, true, {6, 2, 9200}, "Windows 8"},
+        {{6, 2, 9200}, true, {6, 3, 9600}, "Windows 8.1"},
+        {{6, 2, 9200}, true, {10, 0, 19045}, "Windows 10"},
+        {{6, 2, 9200}, true, {10, 0, 21999}, "Windows 10"},
+        {{6, 2, 9200}, true, {10, 0, 22000}, "Windows 11"},
+        {{6, 2, 9200}, true, {10, 0, 26100}, "Windows 11"},
+        {{6, 2, 9200}, false, {}, "Windows 8"},  // no RtlGetVersion
+        {{6, 2, 9200}, true, {10, 1, 0}, ""},
+        // Only a reported 6.2 is refined.
+        {{6, 1, 7601}, true, {10, 0, 22000}, "Windows 7"},
+        {{6, 3, 9600}, true, {10, 0, 19045}, "Windows 8.1"},
+        {{10, 0, 19045}, true, {10, 0, 19045}, ""},
+        {{0, 0, 0}, true, {10, 0, 19045}, ""},
+    };
+    for (const RefinedCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.reported.major << "." << c.reported.minor << " / "
+                                        << c.trueVersion.major << "." << c.trueVersion.minor << "."
+                                        << c.trueVersion.build);
+        EXPECT_EQ(c.name, OsNameFor(c.reported, c.trueKnown ? &c.trueVersion : nullptr));
+    }
+}
+
+TEST(InfoTextTest, LinesKeepTheirBlanks)
 {
     EXPECT_EQ("OS Version: Windows 7 64bit", OsVersionLine("Windows 7"));
     // An unknown version leaves two blanks between the colon and "64bit".
@@ -42,16 +75,16 @@ TEST(InfoDisplayTest, LinesKeepTheirBlanks)
     EXPECT_EQ("Control Panel Version:  x ;y", PanelVersionLine(" x ;y"));
 }
 
-TEST(InfoDisplayTest, ShippedSettingsFileCarriesTheVersion)
+TEST(InfoTextTest, ShippedSettingsFileCarriesTheVersion)
 {
-    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString("CPL.ini", "CPL", "cplversion")));
+    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_PANEL_VERSION)));
 }
 
 // Wine's per-program version setting, for the probe program only; removed afterwards.
 class ReportedVersionTest : public ::testing::Test {
 protected:
-    static constexpr char kProbe[] = "shell_os_probe.exe";
-    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\shell_os_probe.exe";
+    static constexpr char kProbe[] = "os_name_probe.exe";
+    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\os_name_probe.exe";
 
     void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
 
@@ -116,9 +149,9 @@ TEST_F(ReportedVersionTest, LineForTheVersionTheSystemReports)
         {"vista", "OS Version: Windows Vista 64bit"},
         {"win7", "OS Version: Windows 7 64bit"},
         {"win8", "OS Version: Windows 8 64bit"},
-        // Without supported-OS entries in the manifest, later releases report 6.2.
-        {"win81", "OS Version: Windows 8 64bit"},
-        {"win10", "OS Version: Windows 8 64bit"},
+        // Later releases report 6.2 to the program; their true version names them.
+        {"win81", "OS Version: Windows 8.1 64bit"},
+        {"win10", "OS Version: Windows 10 64bit"},
         {"win2k", "OS Version: Windows 2000 64bit"},
         // 4.0: not in the table.
         {"nt40", "OS Version:  64bit"},

@@ -173,6 +173,7 @@ struct MenuSeen {
     RECT rect{};
     std::vector<UINT> ids;
     std::vector<std::string> texts;
+    HWND foreground = nullptr;
 };
 MenuSeen g_menu;
 
@@ -183,6 +184,7 @@ void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
         return;
     ::KillTimer(nullptr, id);
     g_menu.open = true;
+    g_menu.foreground = ::GetForegroundWindow();
     ::GetWindowRect(menuWindow, &g_menu.rect);
     HMENU hMenu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, 0x01E1 /*MN_GETHMENU*/, 0, 0));
     for (int i = 0; hMenu != nullptr && i < ::GetMenuItemCount(hMenu); ++i) {
@@ -196,6 +198,8 @@ void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD)
 
 TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
 {
+    ::SetForegroundWindow(m_hWnd);  // before the pointer moves: see KestrunDlgTrayTest
+    Pump();
     ASSERT_TRUE(::SetCursorPos(200, 150));
     POINT cursor{};
     ::GetCursorPos(&cursor);
@@ -216,6 +220,32 @@ TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
     EXPECT_TRUE(::IsWindowVisible(m_hWnd));
     HWND leftOver = ::FindWindowA("#32768", nullptr);
     EXPECT_TRUE(leftOver == nullptr || !::IsWindowVisible(leftOver));
+}
+
+// A menu whose owner is not the foreground window stays open when the user clicks elsewhere.
+// The documented cure: the owner becomes the foreground window before the menu is tracked,
+// and is posted WM_NULL once it returns.
+TEST_F(TrayTest, RightClickMakesThePanelForegroundAndPostsItANullMessage)
+{
+    HWND elsewhere = ::CreateWindowExA(0, kWindowClass, "elsewhere", WS_POPUP | WS_VISIBLE, 300, 300, 80, 40, nullptr,
+                                       nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(elsewhere, nullptr);
+    ::SetForegroundWindow(elsewhere);
+    ASSERT_EQ(elsewhere, ::GetForegroundWindow());
+    g_menu = MenuSeen{};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
+    bool trayShown = false;
+    HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown);
+    ::KillTimer(nullptr, timer);
+
+    bool nullPosted = false;
+    MSG msg;
+    while (::PeekMessageA(&msg, m_hWnd, 0, 0, PM_REMOVE))
+        nullPosted |= msg.message == WM_NULL;
+    ::DestroyWindow(elsewhere);
+    ASSERT_TRUE(g_menu.open);
+    EXPECT_EQ(m_hWnd, g_menu.foreground);
+    EXPECT_TRUE(nullPosted);
 }
 
 TEST_F(TrayTest, RightClickOnAnotherIconOpensNoMenu)

@@ -1,6 +1,6 @@
 // The panel dialog's information lines; the texts themselves come from InfoText.cpp.
 #include "panel/KestrunDlg.h"
-#include "panel/InfoDisplay.h"
+#include "panel/InfoText.h"
 #include "panel/Settings.h"
 #include "res/MakerInfo.h"
 
@@ -13,7 +13,8 @@ std::string CKestrunDlg::GetOsName()
 void CKestrunDlg::SetupInfoDisplay()
 {
     m_lblOsVersion.SetWindowText(OsVersionLine(GetOsName()).c_str());
-    m_lblPanelVersion.SetWindowText(PanelVersionLine(ReadSettingString("CPL.ini", "CPL", "cplversion")).c_str());
+    const std::string version = ReadSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_PANEL_VERSION);
+    m_lblPanelVersion.SetWindowText(PanelVersionLine(version).c_str());
     m_lblCopyright.SetWindowText(KESTRUN_MAKER_COPYRIGHT);
     m_lblWebAddress.SetWindowText(KESTRUN_MAKER_WEB_ADDRESS);
 }
