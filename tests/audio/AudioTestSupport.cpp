@@ -2,6 +2,7 @@
 
 #include "framework/afxwin.h"
 #include "audio/AudioMessages.h"
+#include "audio/DeviceTopologyCompat.h"
 #include "sim/coreaudio/SimControl.h"
 
 #include <endpointvolume.h>
@@ -46,20 +47,6 @@ private:
     CWnd m_wnd;
 };
 
-#if defined(__MINGW32__)
-using SubunitInterface = ISubUnit;
-HRESULT PartTopology(IPart* part, IDeviceTopology** topology)
-{
-    return part->GetTopologyObjects(topology);
-}
-#else
-using SubunitInterface = ISubunit;
-HRESULT PartTopology(IPart* part, IDeviceTopology** topology)
-{
-    return part->GetTopologyObject(topology);
-}
-#endif
-
 void UnregisterFromTopology(IMMDevice* device, IControlChangeNotify* sink)
 {
     ComPtr<IDeviceTopology> endpointTopology;
@@ -72,7 +59,7 @@ void UnregisterFromTopology(IMMDevice* device, IControlChangeNotify* sink)
         FAILED(endpointTopology->GetConnector(0, connector.GetAddressOf())) ||
         FAILED(connector->GetConnectedTo(adapterConnector.GetAddressOf())) ||
         FAILED(adapterConnector.As(&adapterPart)) ||
-        FAILED(PartTopology(adapterPart.Get(), adapter.GetAddressOf())) ||
+        FAILED(GetPartTopology(adapterPart.Get(), adapter.GetAddressOf())) ||
         FAILED(adapter->GetSubunitCount(&count)))
         return;
     for (UINT i = 0; i < count; ++i) {
