@@ -2,6 +2,7 @@
 
 #include "audio/CoreAudioHelpers.h"
 #include "audio/EndpointKeywords.h"
+#include "audio/VolumeRefresh.h"
 #include "framework/afxwin.h"
 #include "audio/AudioMessages.h"
 
@@ -23,7 +24,7 @@ bool SameContext(const GUID& a, const GUID& b)
 STDMETHODIMP CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA notify)
 {
     if (notify == nullptr || !SameContext(notify->guidEventContext, m_eventContext))
-        AfxPostToMainWnd(WM_VOLUME_REFRESH, 0, 0);
+        PostVolumeRefresh(0);
     return S_OK;
 }
 
@@ -32,7 +33,7 @@ STDMETHODIMP CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_D
 STDMETHODIMP CControlChangeNotify::OnNotify(DWORD senderProcessId, LPCGUID eventContext)
 {
     if (eventContext == nullptr || !SameContext(*eventContext, m_eventContext))
-        AfxPostToMainWnd(WM_VOLUME_REFRESH, 1, 0);
+        PostVolumeRefresh(1);
     return S_OK;
 }
 

@@ -3,6 +3,7 @@
 #include "framework/afxwin.h"
 #include "audio/AudioMessages.h"
 #include "audio/DeviceTopologyCompat.h"
+#include "audio/VolumeRefresh.h"
 #include "sim/coreaudio/SimControl.h"
 
 #include <endpointvolume.h>
@@ -107,6 +108,8 @@ std::vector<PostedMessage> CollectPosted(DWORD settleMs)
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_VOLUME_REFRESH || msg.message == WM_OUTPUT_CHANGED)
                 posted.push_back({msg.message, msg.wParam, msg.lParam});
+            if (msg.message == WM_VOLUME_REFRESH)
+                ClearVolumeRefreshPending(msg.wParam);  // taken, as the panel's handler does
             else
                 DispatchMessageA(&msg);
             quietSince = GetTickCount();

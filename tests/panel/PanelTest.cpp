@@ -236,7 +236,7 @@ TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
         EXPECT_EQ(dlg.m_sliderRight.GetPos(), 75);
         EXPECT_TRUE(dlg.m_muteIndicator.m_state);
-        EXPECT_GE(h.CountPosted(WM_VOLUME_REFRESH), 3u);
+        EXPECT_GE(h.CountPosted(WM_VOLUME_REFRESH), 1u);  // refreshes of one kind coalesce while one waits
 
         // A change that carries the panel's own context is not the panel's business.
         size_t before = h.CountPosted(WM_VOLUME_REFRESH);
