@@ -2,6 +2,7 @@
 
 #include "audio/CoreAudioHelpers.h"
 #include "audio/EndpointKeywords.h"
+#include "audio/VolumeRefresh.h"
 #include "framework/afxwin.h"
 #include "audio/AudioMessages.h"
 
@@ -16,74 +17,23 @@ bool SameContext(const GUID& a, const GUID& b)
     return std::memcmp(&a, &b, sizeof(GUID)) == 0;
 }
 
-// Only IUnknown and the sink's own interface are offered; IUnknown is tested first.
-template <class Sink>
-HRESULT QueryOwnInterface(Sink* sink, REFIID own, REFIID iid, void** object)
-{
-    if (object == nullptr)
-        return E_POINTER;
-    if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, own)) {
-        sink->AddRef();
-        *object = sink;
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 }  // namespace
 
 // --- CAudioEndpointVolumeCallback ---
 
-STDMETHODIMP CAudioEndpointVolumeCallback::QueryInterface(REFIID iid, void** object)
-{
-    return QueryOwnInterface(this, __uuidof(IAudioEndpointVolumeCallback), iid, object);
-}
-
-STDMETHODIMP_(ULONG) CAudioEndpointVolumeCallback::AddRef()
-{
-    return static_cast<ULONG>(++m_refCount);
-}
-
-STDMETHODIMP_(ULONG) CAudioEndpointVolumeCallback::Release()
-{
-    const LONG count = --m_refCount;
-    if (count == 0)
-        delete this;
-    return static_cast<ULONG>(count);
-}
-
 STDMETHODIMP CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA notify)
 {
     if (notify == nullptr || !SameContext(notify->guidEventContext, m_eventContext))
-        AfxPostToMainWnd(WM_VOLUME_REFRESH, 0, 0);
+        PostVolumeRefresh(0);
     return S_OK;
 }
 
 // --- CControlChangeNotify ---
 
-STDMETHODIMP CControlChangeNotify::QueryInterface(REFIID iid, void** object)
-{
-    return QueryOwnInterface(this, __uuidof(IControlChangeNotify), iid, object);
-}
-
-STDMETHODIMP_(ULONG) CControlChangeNotify::AddRef()
-{
-    return static_cast<ULONG>(++m_refCount);
-}
-
-STDMETHODIMP_(ULONG) CControlChangeNotify::Release()
-{
-    const LONG count = --m_refCount;
-    if (count == 0)
-        delete this;
-    return static_cast<ULONG>(count);
-}
-
 STDMETHODIMP CControlChangeNotify::OnNotify(DWORD senderProcessId, LPCGUID eventContext)
 {
     if (eventContext == nullptr || !SameContext(*eventContext, m_eventContext))
-        AfxPostToMainWnd(WM_VOLUME_REFRESH, 1, 0);
+        PostVolumeRefresh(1);
     return S_OK;
 }
 
@@ -93,24 +43,6 @@ CMMNotificationClient::~CMMNotificationClient()
 {
     if (IMMDeviceEnumerator* enumerator = m_enumerator.exchange(nullptr))
         enumerator->Release();
-}
-
-STDMETHODIMP CMMNotificationClient::QueryInterface(REFIID iid, void** object)
-{
-    return QueryOwnInterface(this, __uuidof(IMMNotificationClient), iid, object);
-}
-
-STDMETHODIMP_(ULONG) CMMNotificationClient::AddRef()
-{
-    return static_cast<ULONG>(++m_refCount);
-}
-
-STDMETHODIMP_(ULONG) CMMNotificationClient::Release()
-{
-    const LONG count = --m_refCount;
-    if (count == 0)
-        delete this;
-    return static_cast<ULONG>(count);
 }
 
 HRESULT CMMNotificationClient::EnsureEnumerator(IMMDeviceEnumerator** enumerator)

@@ -2,6 +2,8 @@
 // callback only posts a message to the application's main window (the panel), which does the
 // work later on its own thread.
 #pragma once
+#include "audio/ComSink.h"
+
 #include <windows.h>
 #include <mmdeviceapi.h>
 #include <endpointvolume.h>
@@ -13,59 +15,45 @@
 
 // Endpoint volume and mute changes: posts WM_VOLUME_REFRESH, wParam 0, unless the change
 // carries m_eventContext (the panel's own change).
-class CAudioEndpointVolumeCallback final : public IAudioEndpointVolumeCallback {
+class CAudioEndpointVolumeCallback final
+    : public CComSink<CAudioEndpointVolumeCallback, IAudioEndpointVolumeCallback> {
 public:
     CAudioEndpointVolumeCallback() = default;
-    CAudioEndpointVolumeCallback(const CAudioEndpointVolumeCallback&) = delete;
-    CAudioEndpointVolumeCallback& operator=(const CAudioEndpointVolumeCallback&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA notify) override;
 
     void SetEventContext(const GUID& context) { m_eventContext = context; }
 
 private:
+    friend class CComSink<CAudioEndpointVolumeCallback, IAudioEndpointVolumeCallback>;
     ~CAudioEndpointVolumeCallback() = default;  // only Release destroys a sink
 
-    std::atomic<LONG> m_refCount{1};  // the first reference is the program's, never released
     GUID m_eventContext = {};
 };
 
 // Hardware control changes found by the topology walk: posts WM_VOLUME_REFRESH, wParam 1,
 // unless the change carries m_eventContext. A null context counts as foreign.
-class CControlChangeNotify final : public IControlChangeNotify {
+class CControlChangeNotify final : public CComSink<CControlChangeNotify, IControlChangeNotify> {
 public:
     CControlChangeNotify() = default;
-    CControlChangeNotify(const CControlChangeNotify&) = delete;
-    CControlChangeNotify& operator=(const CControlChangeNotify&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP OnNotify(DWORD senderProcessId, LPCGUID eventContext) override;
 
     void SetEventContext(const GUID& context) { m_eventContext = context; }
 
 private:
+    friend class CComSink<CControlChangeNotify, IControlChangeNotify>;
     ~CControlChangeNotify() = default;
 
-    std::atomic<LONG> m_refCount{1};
     GUID m_eventContext = {};
 };
 
 // Default endpoint changes: posts WM_OUTPUT_CHANGED with lParam 0 when the new default's name
 // carries an S/PDIF keyword and then lParam 1 when it carries a Speaker keyword (case-sensitive).
-class CMMNotificationClient final : public IMMNotificationClient {
+class CMMNotificationClient final : public CComSink<CMMNotificationClient, IMMNotificationClient> {
 public:
     CMMNotificationClient() = default;
-    CMMNotificationClient(const CMMNotificationClient&) = delete;
-    CMMNotificationClient& operator=(const CMMNotificationClient&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState) override;
     STDMETHODIMP OnDeviceAdded(LPCWSTR deviceId) override;
     STDMETHODIMP OnDeviceRemoved(LPCWSTR deviceId) override;
@@ -82,10 +70,10 @@ public:
     std::string DeviceName() const;
 
 private:
+    friend class CComSink<CMMNotificationClient, IMMNotificationClient>;
     ~CMMNotificationClient();
     HRESULT EnsureEnumerator(IMMDeviceEnumerator** enumerator);
 
-    std::atomic<LONG> m_refCount{1};
     // Created by the first look-up on whichever thread gets there first; owned by the sink.
     std::atomic<IMMDeviceEnumerator*> m_enumerator{nullptr};
     mutable std::mutex m_deviceNameLock;

@@ -8,8 +8,6 @@
 #include "audio/TopologyWalk.h"
 #include "res/OutputIds.h"
 
-#include <mutex>
-
 using Microsoft::WRL::ComPtr;
 
 CAudioEndpointVolumeCallback* g_volumeSink = nullptr;
@@ -68,15 +66,6 @@ HRESULT RegisterDeviceNotify(CMMNotificationClient* sink)
     if (FAILED(hr))
         return hr;
     return enumerator->RegisterEndpointNotificationCallback(sink);
-}
-
-CControlChangeNotify* EnsureControlChangeSink()
-{
-    static std::mutex lock;
-    std::lock_guard<std::mutex> guard(lock);
-    if (g_controlChangeSink == nullptr)
-        g_controlChangeSink = new CControlChangeNotify();  // lives until process end
-    return g_controlChangeSink;
 }
 
 namespace {

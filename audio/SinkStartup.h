@@ -26,9 +26,6 @@ HRESULT RegisterEndpointVolumeNotify(CAudioEndpointVolumeCallback* sink, const G
 // creation or registration HRESULT.
 HRESULT RegisterDeviceNotify(CMMNotificationClient* sink);
 
-// The control change sink, created on first use.
-CControlChangeNotify* EnsureControlChangeSink();
-
 // The start-up sequence: writes g_panelEventContext, creates and registers the volume sink,
 // creates the control change sink, runs the topology walk for the start-up output's endpoint
 // (OUTPUT_SPDIF or OUTPUT_SPEAKER only) and registers one device sink after a successful walk

@@ -1,9 +1,9 @@
 #include "audio/TopologyWalk.h"
 
 #include "audio/CoreAudioHelpers.h"
+#include "audio/DeviceTopologyCompat.h"
 #include "audio/NotificationSinks.h"
 #include "audio/ProcessLifeObjects.h"
-#include "audio/SinkStartup.h"
 
 #include <endpointvolume.h>
 #include <wrl/client.h>
@@ -11,22 +11,6 @@
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// mingw-w64's headers spell ISubunit as ISubUnit and IPart::GetTopologyObject as
-// GetTopologyObjects; the interface and vtable slot are the same.
-#if defined(__MINGW32__)
-using SubunitInterface = ISubUnit;
-HRESULT GetPartTopology(IPart* part, IDeviceTopology** topology)
-{
-    return part->GetTopologyObjects(topology);
-}
-#else
-using SubunitInterface = ISubunit;
-HRESULT GetPartTopology(IPart* part, IDeviceTopology** topology)
-{
-    return part->GetTopologyObject(topology);
-}
-#endif
 
 // The hardware controls listened to, in the order they are tried on each subunit.
 const IID* const kControlInterfaces[] = {
@@ -143,9 +127,4 @@ HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpoi
     if (registeredAny)
         KeepForProcessLife(adapterTopology.Detach());  // the registered parts belong to it
     return hr;
-}
-
-HRESULT RegisterHardwareControlNotify(LPCWSTR endpointId, const GUID& eventContext)
-{
-    return RegisterHardwareControlNotify(EnsureControlChangeSink(), endpointId, eventContext);
 }

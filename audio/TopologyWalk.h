@@ -21,6 +21,3 @@ HRESULT GetHardwareDeviceTopology(IMMDevice* device, IDeviceTopology** topology)
 HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpointId,
                                       const GUID& eventContext);
 
-// The same walk with the process-wide control change sink of the start-up sequence (created
-// here if the start-up has not created it yet).
-HRESULT RegisterHardwareControlNotify(LPCWSTR endpointId, const GUID& eventContext);

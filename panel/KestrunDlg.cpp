@@ -6,6 +6,7 @@
 #include "app/AboutDlg.h"
 #include "audio/SinkStartup.h"
 #include "audio/VolumeMapping.h"
+#include "audio/VolumeRefresh.h"
 #include "driver/ConfLib.h"
 #include "driver/DevicePresence.h"
 #include "driver/FormatControl.h"
@@ -310,8 +311,9 @@ LRESULT CKestrunDlg::OnSliderMoving(WPARAM wParam, LPARAM)
     return 1;
 }
 
-LRESULT CKestrunDlg::OnVolumeRefresh(WPARAM, LPARAM)
+LRESULT CKestrunDlg::OnVolumeRefresh(WPARAM wParam, LPARAM)
 {
+    ClearVolumeRefreshPending(wParam);  // a change from here on posts again
     RefreshVolumeSliders();
     RefreshMuteState();
     return 1;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks under Wine on a virtual display; prints their figures:
 # start-up to a visible panel against a minimal Win32 dialog, region build, slider paint
-# and messages, the Core Audio cycle per slider message, and the simulators' own costs.
+# and messages, the Core Audio cycle per slider message, the simulators' own costs, and how
+# long a burst of external volume changes holds a click on the running panel.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRUN_BUILD_DIR:-$root/build}
@@ -16,7 +17,7 @@ cat > "$work/run.sh" <<INNER
 wineserver -p
 timeout 60 wine cmd /c exit >/dev/null 2>&1
 cd "$build/bin"
-for b in "startup_bench.exe 7" controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe; do
+for b in "startup_bench.exe 7" controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe coreaudioburst.exe; do
   set -- \$b
   [ -f "\$1" ] || continue
   echo "== \$b"

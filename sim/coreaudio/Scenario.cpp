@@ -93,6 +93,44 @@ bool ParseNumber(const std::string& text, double& value)
     return end && *end == '\0';
 }
 
+}  // namespace
+
+bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& spec, std::string* why)
+{
+    for (size_t i = first; i < words.size(); ++i) {
+        std::string word = Lower(words[i]);
+        size_t equals = word.find('=');
+        std::string key = word.substr(0, equals);
+        std::string value = equals == std::string::npos ? std::string() : word.substr(equals + 1);
+        char* end = nullptr;
+        unsigned long long number = value.empty() ? 0 : std::strtoull(value.c_str(), &end, 0);
+        if (value.empty() || !end || *end != '\0' || number > 0xFFFFFFFFull) {
+            if (why)
+                *why = "expected hr=, skip= or count= with a number, got '" + words[i] + "'";
+            return false;
+        }
+        if (key == "hr")
+            spec.hr = static_cast<HRESULT>(static_cast<uint32_t>(number));
+        else if (key == "skip")
+            spec.skip = static_cast<uint32_t>(number);
+        else if (key == "count")
+            spec.count = static_cast<uint32_t>(number);
+        else {
+            if (why)
+                *why = "unknown option '" + words[i] + "'";
+            return false;
+        }
+    }
+    if (spec.mode == kFaultFail && SUCCEEDED(spec.hr)) {
+        if (why)
+            *why = "hr= must be a failure code";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 int FindInState(const SimState& state, const std::wstring& selector)
 {
     if (!selector.empty() && selector.size() < 6 && selector.find_first_not_of(L"0123456789") == std::wstring::npos) {
@@ -251,6 +289,28 @@ bool ParseScenario(const std::string& text, SimState& result, std::string* error
             for (int r = first; r <= lastRole; ++r)
                 state.defaults[flow][r] = id;
             defaultGiven[flow] = true;
+        } else if (keyword == "inject") {
+            if (w.size() < 3)
+                return fail("inject <call> <fail|null> [hr=<code>] [skip=<n>] [count=<n>]");
+            SimFault fault = FaultFromName(w[1]);
+            if (fault == kFaultCount)
+                return fail("unknown call '" + w[1] + "' (coreaudioctl faults lists them)");
+            FaultSpec spec;
+            std::string mode = Lower(w[2]);
+            if (mode == "fail")
+                spec.mode = kFaultFail;
+            else if (mode == "null")
+                spec.mode = kFaultNull;
+            else
+                return fail("inject needs fail or null, got '" + w[2] + "'");
+            std::string why;
+            if (!ParseFaultOptions(w, 3, spec, &why))
+                return fail(why);
+            state.faults[fault] = spec;
+        } else if (keyword == "delivery") {
+            if (w.size() != 2 || (Lower(w[1]) != "serial" && Lower(w[1]) != "concurrent"))
+                return fail("delivery serial|concurrent");
+            state.serialDelivery = Lower(w[1]) == "serial";
         } else {
             return fail("unknown statement '" + w[0] + "'");
         }

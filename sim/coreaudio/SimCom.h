@@ -31,12 +31,22 @@ struct IAudioAutoGainControlAbi : public IUnknown {
 
 // Live objects and server locks, for DllCanUnloadNow.
 extern std::atomic<long> g_serverReferences;
+// Live objects and held callbacks of this process, by kind (KestrunSimLiveObjects reads them).
+extern std::atomic<long> g_live[kLiveKindCount];
 
-// Reference counting and the object count; the derived class supplies QueryInterface.
+// Reference counting and the object counts; the derived class supplies QueryInterface.
 class CSimObject {
 protected:
-    CSimObject() { ++g_serverReferences; }
-    virtual ~CSimObject() { --g_serverReferences; }
+    explicit CSimObject(LiveKind kind) : m_kind(kind)
+    {
+        ++g_serverReferences;
+        ++g_live[kind];
+    }
+    virtual ~CSimObject()
+    {
+        --g_live[m_kind];
+        --g_serverReferences;
+    }
     ULONG AddRefImpl() { return ++m_refCount; }
     ULONG ReleaseImpl()
     {
@@ -48,11 +58,65 @@ protected:
 
 private:
     std::atomic<ULONG> m_refCount{1};
+    LiveKind m_kind;
 };
 
 #define SIM_REFCOUNT_METHODS                                            \
     STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }     \
     STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+
+// The fault table's answer for one call (see SimControl.h); hr receives the failure code.
+FaultMode TakeFault(SimFault fault, HRESULT& hr);
+
+// For a call that hands back an interface or string through out: true when an injected fault
+// decides the call, which then returns hr (the failure, or S_OK with *out null).
+template <class T>
+bool Injected(SimFault fault, T** out, HRESULT& hr)
+{
+    FaultMode mode = TakeFault(fault, hr);
+    if (mode == kFaultOff)
+        return false;
+    if (out)
+        *out = nullptr;
+    if (mode == kFaultNull)
+        hr = S_OK;
+    return true;
+}
+
+// The shapes every getter shares: a checked out-parameter receiving a value, a CoTaskMem copy
+// of a text, a new object, or nothing with a refusal.
+template <class T, class V>
+HRESULT Give(T* out, V value)
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+LPWSTR CoTaskStrDup(const std::wstring& text);
+inline HRESULT GiveText(LPWSTR* out, const std::wstring& text)
+{
+    if (!out)
+        return E_POINTER;
+    *out = CoTaskStrDup(text);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+template <class T, class Make>
+HRESULT GiveNew(T** out, Make&& make)
+{
+    if (!out)
+        return E_POINTER;
+    *out = make();
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+template <class T>
+HRESULT Refuse(T** out, HRESULT hr)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    return hr;
+}
 
 // The QueryInterface every simulator object answers: IUnknown and its own interface give
 // `self`, an optional second interface gives `second`; anything else is refused.
@@ -84,7 +148,6 @@ HRESULT HandOut(T* object, REFIID iid, void** out)
     return hr;
 }
 
-LPWSTR CoTaskStrDup(const std::wstring& text);
 uint32_t ControlBitOf(REFIID iid);
 
 // Object factories (each returns a new object with reference count 1).

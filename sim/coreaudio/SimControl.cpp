@@ -15,7 +15,7 @@ namespace {
 template <class F>
 HRESULT WithSelected(const std::wstring& selector, F&& change)
 {
-    CSimLock lock;
+    CSimLock lock(CSimLock::kChange);
     if (!lock)
         return E_FAIL;
     int index = SelectEndpoint(lock.Block(), selector);
@@ -104,7 +104,7 @@ HRESULT SetDefault(const std::wstring& endpoint, SimFlow flow, SimRole role)
 
 HRESULT ClearDefault(SimFlow flow, SimRole role)
 {
-    CSimLock lock;
+    CSimLock lock(CSimLock::kChange);
     if (!lock)
         return E_FAIL;
     return SetDefaultLocked(lock.Block(), -1, flow, role, true);
@@ -132,7 +132,7 @@ HRESULT Remove(const std::wstring& endpoint)
 
 HRESULT AddEndpoint(const EndpointInfo& endpoint)
 {
-    CSimLock lock;
+    CSimLock lock(CSimLock::kChange);
     if (!lock)
         return E_FAIL;
     return AddLocked(lock.Block(), endpoint, true);
@@ -269,6 +269,114 @@ bool WaitForDelivery(DWORD timeoutMs)
             return false;
         Sleep(5);
     }
+}
+
+bool InjectFault(SimFault fault, const FaultSpec& spec)
+{
+    if (fault >= kFaultCount)
+        return false;
+    CSimLock lock;
+    if (!lock)
+        return false;
+    WriteFaultLocked(lock.Block(), fault, spec);
+    return true;
+}
+
+void ClearFaults()
+{
+    CSimLock lock;
+    if (!lock)
+        return;
+    for (uint32_t f = 0; f < kFaultCount; ++f)
+        WriteFaultLocked(lock.Block(), static_cast<SimFault>(f), FaultSpec());
+}
+
+std::vector<FaultStatus> ReadFaults()
+{
+    std::vector<FaultStatus> faults;
+    CSimLock lock;
+    if (!lock)
+        return faults;
+    SimState state;
+    ReadStateLocked(lock.Block(), state);
+    for (uint32_t f = 0; f < kFaultCount; ++f) {
+        FaultStatus status;
+        status.fault = static_cast<SimFault>(f);
+        status.spec = state.faults[f];
+        status.calls = lock.Block().faults[f].calls;
+        status.hits = lock.Block().faults[f].hits;
+        faults.push_back(status);
+    }
+    return faults;
+}
+
+bool SetSerialDelivery(bool serial)
+{
+    CSimLock lock;
+    if (!lock)
+        return false;
+    lock.Block().serialDelivery = serial ? 1 : 0;
+    return true;
+}
+
+long LiveObjects::Objects() const
+{
+    long total = 0;
+    for (uint32_t k = 0; k < kLiveVolumeCallbacks; ++k)
+        total += count[k];
+    return total;
+}
+
+const char* LiveKindName(LiveKind kind)
+{
+    static const char* const kNames[kLiveKindCount] = {
+        "enumerator", "collection", "device", "property-store", "endpoint-volume", "endpoint-topology",
+        "adapter-topology", "connector", "subunit", "control", "volume-callbacks", "clients", "control-callbacks",
+    };
+    return kind < kLiveKindCount ? kNames[kind] : nullptr;
+}
+
+bool ReadLiveObjects(LiveObjects& live)
+{
+    live = LiveObjects();
+    HMODULE simulator = GetModuleHandleW(L"KestrunCoreAudioSim.dll");
+    if (!simulator)
+        return false;
+    using ReadFn = void(STDAPICALLTYPE*)(long*, unsigned);
+    auto read = reinterpret_cast<ReadFn>(reinterpret_cast<void*>(GetProcAddress(simulator, "KestrunSimLiveObjects")));
+    if (!read)
+        return false;
+    read(live.count, kLiveKindCount);
+    return true;
+}
+
+bool ReadLiveObjects(DWORD processId, LiveObjects& live)
+{
+    live = LiveObjects();
+    CSimLock lock;
+    if (!lock)
+        return false;
+    for (const SharedListener& listener : lock.Block().listeners) {
+        if (listener.processId != processId || processId == 0)
+            continue;
+        for (uint32_t k = 0; k < kLiveKindCount; ++k)
+            live.count[k] = listener.live[k];
+        return true;
+    }
+    return false;
+}
+
+std::vector<ListenerInfo> ReadListeners()
+{
+    std::vector<ListenerInfo> listeners;
+    CSimLock lock;
+    if (!lock)
+        return listeners;
+    for (const SharedListener& listener : lock.Block().listeners) {
+        if (listener.processId != 0)
+            listeners.push_back(ListenerInfo{listener.processId, listener.delivered, listener.lost});
+    }
+    return listeners;
 }
 
 void ScribbleSharedState(uint32_t seed)

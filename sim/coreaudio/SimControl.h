@@ -48,6 +48,65 @@ enum SimFailBits : uint32_t {
     kFailSetLevel = 1u << 7,          // IAudioEndpointVolume setters -> E_FAIL
 };
 
+// Calls whose outcome can be forced from a scenario, coreaudioctl or a test, named by
+// FaultName(). Every one of them can fail with an HRESULT or succeed with a null result.
+enum SimFault : uint32_t {
+    kFaultCreateEnumerator,                      // CoCreateInstance of the enumerator
+    kFaultEnumAudioEndpoints,
+    kFaultGetCount,                              // IMMDeviceCollection::GetCount
+    kFaultItem,                                  // IMMDeviceCollection::Item
+    kFaultGetId,                                 // IMMDevice::GetId
+    kFaultGetDefaultConsole,                     // GetDefaultAudioEndpoint, per role
+    kFaultGetDefaultMultimedia,
+    kFaultGetDefaultCommunications,
+    kFaultGetDevice,                             // IMMDeviceEnumerator::GetDevice
+    kFaultActivateEndpointVolume,                // IMMDevice::Activate, per interface
+    kFaultActivateDeviceTopology,
+    kFaultOpenPropertyStore,
+    kFaultGetValue,                              // IPropertyStore::GetValue
+    kFaultGetConnector,                          // IDeviceTopology::GetConnector
+    kFaultGetConnectedTo,                        // IConnector::GetConnectedTo
+    kFaultConnectorPart,                         // QueryInterface(IPart) on a connector
+    kFaultGetTopologyObject,                     // IPart::GetTopologyObject
+    kFaultGetSubunitCount,
+    kFaultGetSubunit,
+    kFaultSubunitPart,                           // QueryInterface(IPart) on a subunit
+    kFaultPartActivate,                          // IPart::Activate of a control interface
+    kFaultRegisterControlChangeCallback,         // IPart
+    kFaultRegisterControlChangeNotify,           // IAudioEndpointVolume
+    kFaultRegisterEndpointNotificationCallback,  // IMMDeviceEnumerator
+    kFaultGetChannelVolumeLevelScalar,
+    kFaultSetChannelVolumeLevelScalar,
+    kFaultGetMute,
+    kFaultSetMute,
+    kFaultCount
+};
+
+enum FaultMode : uint32_t {
+    kFaultOff = 0,
+    kFaultFail = 1,  // the call returns FaultSpec::hr and hands back nothing
+    kFaultNull = 2,  // the call returns S_OK with a null result (see README.md for each call)
+};
+
+struct FaultSpec {
+    FaultMode mode = kFaultOff;
+    HRESULT hr = E_FAIL;  // kFaultFail only
+    uint32_t skip = 0;    // calls that pass untouched before the fault strikes
+    uint32_t count = 0;   // calls it strikes, then it switches itself off; 0: every call
+};
+
+struct FaultStatus {
+    SimFault fault = kFaultCreateEnumerator;
+    FaultSpec spec;     // what is left of it (skip and count go down as calls arrive)
+    uint64_t calls = 0; // calls of this kind seen since the fault table was last set
+    uint64_t hits = 0;  // calls the fault struck
+};
+
+// Stable names ("GetDefaultAudioEndpoint.multimedia", ...); null beyond kFaultCount.
+const char* FaultName(SimFault fault);
+// kFaultCount when the name is unknown (case-insensitive).
+SimFault FaultFromName(const std::string& name);
+
 struct SubunitInfo {
     uint32_t controls = 0;        // SimControlBits offered by IPart::Activate
     uint32_t failRegister = 0;    // SimControlBits whose RegisterControlChangeCallback fails (E_FAIL)
@@ -73,6 +132,10 @@ struct SimState {
     std::vector<EndpointInfo> endpoints;  // in enumeration order
     // Default endpoint ID per flow and role (index: SimFlow, then role 0..2); empty = none.
     std::wstring defaults[2][3];
+    FaultSpec faults[kFaultCount];
+    // Callbacks are delivered from several simulator threads at once, as Windows does from its
+    // RPC thread pool; serial delivery keeps them on one thread, in order.
+    bool serialDelivery = false;
 };
 
 enum CallKind : uint32_t {
@@ -166,6 +229,49 @@ std::vector<CallRecord> ReadCallLog();
 std::vector<RegistrationRecord> ReadRegistrations();
 std::vector<SubunitRequest> ReadSubunitRequests();
 void ClearLogs();
+
+// Reads the options after "inject <call> <mode>": hr=<code>, skip=<n>, count=<n>.
+bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& spec, std::string* why);
+// Sets (spec.mode kFaultOff: clears) one fault; its call and hit counts restart.
+bool InjectFault(SimFault fault, const FaultSpec& spec);
+void ClearFaults();
+std::vector<FaultStatus> ReadFaults();
+bool SetSerialDelivery(bool serial);
+
+// Simulated COM objects alive in one process, by kind, and the callbacks the simulator holds
+// for it. Every object the simulator hands out counts from its creation to its last Release.
+enum LiveKind : uint32_t {
+    kLiveEnumerator,
+    kLiveCollection,
+    kLiveDevice,
+    kLivePropertyStore,
+    kLiveEndpointVolume,
+    kLiveEndpointTopology,
+    kLiveAdapterTopology,
+    kLiveConnector,
+    kLiveSubunit,
+    kLiveControl,           // IAudioMute, IAudioVolumeLevel, ... activated on a part
+    kLiveVolumeCallbacks,   // registered IAudioEndpointVolumeCallback
+    kLiveClients,           // registered IMMNotificationClient
+    kLiveControlCallbacks,  // registered IControlChangeNotify
+    kLiveKindCount
+};
+struct LiveObjects {
+    long count[kLiveKindCount] = {};
+    long Objects() const;  // the COM objects, without the callbacks
+};
+const char* LiveKindName(LiveKind kind);
+// This process's count (the simulator DLL must be loaded in it); false when it is not.
+bool ReadLiveObjects(LiveObjects& live);
+// Another process's count as its simulator last published it (at most ~200 ms old).
+bool ReadLiveObjects(DWORD processId, LiveObjects& live);
+// Processes that have the simulator loaded, with their delivery marks.
+struct ListenerInfo {
+    DWORD processId = 0;
+    uint64_t delivered = 0;
+    uint64_t lost = 0;  // changes that could not be kept for it (always 0 unless it stalled for seconds)
+};
+std::vector<ListenerInfo> ReadListeners();
 
 // Number of callbacks delivered so far by the simulator in this process (all kinds). Lets a
 // test wait until a change has reached its sinks.

@@ -4,26 +4,74 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
 namespace CoreAudioSim {
 
 namespace {
 
 constexpr DWORD kPollMs = 200;  // also catches a wake-up lost to a garbled listener table
-
-bool ProcessAlive(DWORD processId)
-{
-    if (processId == 0)
-        return false;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (!process)
-        return false;
-    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return alive;
-}
+constexpr DWORD kGateMs = 20;   // how long a worker waits for the others of its batch
 
 }  // namespace
+
+void CDeliveryPool::RunBatch(std::vector<std::function<void()>>& jobs)
+{
+    if (jobs.empty())
+        return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (m_started < kWorkers) {
+        // The workers run until the process ends, like the watcher that feeds them.
+        HANDLE thread = CreateThread(nullptr, 0, &CDeliveryPool::WorkerMain, this, 0, nullptr);
+        if (!thread)
+            break;
+        CloseHandle(thread);
+        ++m_started;
+    }
+    if (m_started == 0) {
+        lock.unlock();
+        for (auto& job : jobs)
+            job();  // no worker could be started: deliver from the watcher itself
+        return;
+    }
+    m_running = jobs.size();
+    m_gate = static_cast<unsigned>(std::min<size_t>(jobs.size(), m_started));
+    for (auto& job : jobs)
+        m_jobs.push_back(std::move(job));
+    m_wake.notify_all();
+    m_done.wait(lock, [this] { return m_running == 0; });
+}
+
+DWORD WINAPI CDeliveryPool::WorkerMain(void* parameter)
+{
+    // Core Audio calls its clients from multithreaded-apartment threads.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    static_cast<CDeliveryPool*>(parameter)->Work();
+    return 0;
+}
+
+void CDeliveryPool::Work()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return !m_jobs.empty(); });
+        std::function<void()> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        if (m_gate > 0) {
+            // The first jobs of a batch wait for each other, then start at once.
+            if (--m_gate == 0)
+                m_wake.notify_all();
+            else
+                m_wake.wait_for(lock, std::chrono::milliseconds(kGateMs), [this] { return m_gate == 0; });
+        }
+        lock.unlock();
+        job();
+        job = nullptr;  // releases the callback's reference outside the lock
+        lock.lock();
+        if (--m_running == 0)
+            m_done.notify_all();
+    }
+}
 
 int ClaimListenerSlot(SharedBlock& block)
 {
@@ -34,8 +82,10 @@ int ClaimListenerSlot(SharedBlock& block)
     }
     for (uint32_t i = 0; i < kMaxListeners; ++i) {
         if (!ProcessAlive(block.listeners[i].processId)) {
+            block.listeners[i] = SharedListener{};
             block.listeners[i].processId = self;
             block.listeners[i].delivered = block.nextSequence;
+            block.listeners[i].read = block.nextSequence;
             return static_cast<int>(i);
         }
     }
@@ -92,45 +142,67 @@ void CNotifyHub::Run()
     SetEvent(m_ready);
 
     std::vector<SharedEvent> pending;
+    std::vector<std::function<void()>> jobs;
     for (;;) {
         if (wake)
             WaitForSingleObject(wake, kPollMs);
         else
             Sleep(kPollMs);
         pending.clear();
+        bool serial = false;
         {
             CSimLock lock;
             if (!lock)
                 continue;
             SharedBlock& block = lock.Block();
-            ClaimListenerSlot(block);
+            int slot = ClaimListenerSlot(block);
             uint64_t head = block.nextSequence;
             if (head < next)
                 next = head;  // the log went backwards: follow it from here
-            if (head - next > kEventRing)
-                next = head - kEventRing;  // fell behind: the oldest entries are overwritten
+            if (head - next > kEventRing) {
+                // Only a watcher stalled for seconds gets here: writers wait for it otherwise.
+                if (slot >= 0)
+                    block.listeners[slot].lost += head - kEventRing - next;
+                next = head - kEventRing;
+            }
             for (uint64_t sequence = next; sequence < head; ++sequence) {
                 const SharedEvent& event = block.events[sequence % kEventRing];
                 if (event.sequence == sequence)
                     pending.push_back(event);
             }
             next = head;
+            serial = block.serialDelivery != 0;
+            if (slot >= 0) {
+                block.listeners[slot].read = next;
+                for (uint32_t k = 0; k < kLiveKindCount; ++k)
+                    block.listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
+            }
         }
+        jobs.clear();
         for (const SharedEvent& event : pending)
-            Dispatch(event);
+            Collect(event, jobs);
+        if (serial) {
+            for (auto& job : jobs)
+                job();
+        } else {
+            m_pool.RunBatch(jobs);
+        }
+        jobs.clear();
         CSimLock lock;
         if (lock) {
             int slot = ClaimListenerSlot(lock.Block());
-            if (slot >= 0)
+            if (slot >= 0) {
                 lock.Block().listeners[slot].delivered = next;
+                for (uint32_t k = 0; k < kLiveKindCount; ++k)
+                    lock.Block().listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
+            }
         }
     }
 }
 
-void CNotifyHub::Dispatch(const SharedEvent& event)
+void CNotifyHub::Collect(const SharedEvent& event, std::vector<std::function<void()>>& jobs)
 {
     std::wstring id = ReadFixed(event.endpointId);
-    LPCWSTR idOrNull = id.empty() ? nullptr : id.c_str();
     switch (event.kind) {
     case kEventVolume: {
         std::vector<ComPtr<IAudioEndpointVolumeCallback>> targets;
@@ -144,8 +216,9 @@ void CNotifyHub::Dispatch(const SharedEvent& event)
         if (targets.empty())
             return;
         uint32_t channels = std::clamp(event.channels, 1u, kMaxChannels);
-        std::vector<unsigned char> buffer(offsetof(AUDIO_VOLUME_NOTIFICATION_DATA, afChannelVolumes) + channels * sizeof(float));
-        auto* data = reinterpret_cast<AUDIO_VOLUME_NOTIFICATION_DATA*>(buffer.data());
+        auto buffer = std::make_shared<std::vector<unsigned char>>(offsetof(AUDIO_VOLUME_NOTIFICATION_DATA, afChannelVolumes) +
+                                                                   channels * sizeof(float));
+        auto* data = reinterpret_cast<AUDIO_VOLUME_NOTIFICATION_DATA*>(buffer->data());
         data->guidEventContext = event.context;
         data->bMuted = event.mute ? TRUE : FALSE;
         // The log may have been garbled: hand the callbacks only levels that can be levels.
@@ -154,26 +227,34 @@ void CNotifyHub::Dispatch(const SharedEvent& event)
         data->nChannels = channels;
         for (uint32_t c = 0; c < channels; ++c)
             data->afChannelVolumes[c] = sane(event.levels[c]);
-        for (auto& target : targets)
-            target->OnNotify(data);
+        for (auto& target : targets) {
+            jobs.push_back([target, buffer] {
+                target->OnNotify(reinterpret_cast<AUDIO_VOLUME_NOTIFICATION_DATA*>(buffer->data()));
+            });
+        }
         return;
     }
     case kEventControl: {
-        std::vector<ComPtr<IControlChangeNotify>> targets;
-        {
-            std::lock_guard<std::mutex> guard(m_mutex);
-            for (const ControlEntry& entry : m_control) {
-                if (entry.endpointId == id && entry.subunit == event.subunit)
-                    targets.push_back(entry.callback);
-            }
+        std::lock_guard<std::mutex> guard(m_mutex);
+        for (const ControlEntry& entry : m_control) {
+            if (entry.endpointId != id || entry.subunit != event.subunit)
+                continue;
+            ComPtr<IControlChangeNotify> target = entry.callback;
+            DWORD sender = event.processId;
+            bool hasContext = event.hasContext != 0;
+            GUID context = event.context;
+            jobs.push_back([target, sender, hasContext, context] { target->OnNotify(sender, hasContext ? &context : nullptr); });
         }
-        GUID context = event.context;
-        for (auto& target : targets)
-            target->OnNotify(event.processId, event.hasContext ? &context : nullptr);
         return;
     }
-    default:
+    case kEventDefault:
+    case kEventState:
+    case kEventAdded:
+    case kEventRemoved:
+    case kEventProperty:
         break;
+    default:
+        return;  // unknown kind (garbled log): nothing to deliver
     }
 
     std::vector<ComPtr<IMMNotificationClient>> clients;
@@ -181,30 +262,39 @@ void CNotifyHub::Dispatch(const SharedEvent& event)
         std::lock_guard<std::mutex> guard(m_mutex);
         clients = m_clients;
     }
+    SharedEvent copy = event;
     for (auto& client : clients) {
-        switch (event.kind) {
-        case kEventDefault: {
-            EDataFlow flow = event.flow == kFlowCapture ? eCapture : eRender;
-            ERole role = static_cast<ERole>(std::clamp(event.role, 0, 2));
-            client->OnDefaultDeviceChanged(flow, role, idOrNull);
-            break;
-        }
-        case kEventState:
-            client->OnDeviceStateChanged(idOrNull, event.state);
-            break;
-        case kEventAdded:
-            client->OnDeviceAdded(idOrNull);
-            break;
-        case kEventRemoved:
-            client->OnDeviceRemoved(idOrNull);
-            break;
-        case kEventProperty:
-            client->OnPropertyValueChanged(idOrNull, kFriendlyNameKey);
-            break;
-        default:
-            break;  // unknown kind (garbled log): nothing to deliver
-        }
+        jobs.push_back([client, copy, id] {
+            LPCWSTR idOrNull = id.empty() ? nullptr : id.c_str();
+            switch (copy.kind) {
+            case kEventDefault: {
+                EDataFlow flow = copy.flow == kFlowCapture ? eCapture : eRender;
+                ERole role = static_cast<ERole>(std::clamp(copy.role, 0, 2));
+                client->OnDefaultDeviceChanged(flow, role, idOrNull);
+                break;
+            }
+            case kEventState:
+                client->OnDeviceStateChanged(idOrNull, copy.state);
+                break;
+            case kEventAdded:
+                client->OnDeviceAdded(idOrNull);
+                break;
+            case kEventRemoved:
+                client->OnDeviceRemoved(idOrNull);
+                break;
+            default:
+                client->OnPropertyValueChanged(idOrNull, kFriendlyNameKey);
+                break;
+            }
+        });
     }
+}
+
+void CNotifyHub::CountRegistrations()
+{
+    g_live[kLiveVolumeCallbacks] = static_cast<long>(m_volume.size());
+    g_live[kLiveClients] = static_cast<long>(m_clients.size());
+    g_live[kLiveControlCallbacks] = static_cast<long>(m_control.size());
 }
 
 HRESULT CNotifyHub::AddVolume(const std::wstring& endpointId, IAudioEndpointVolumeCallback* callback)
@@ -215,6 +305,7 @@ HRESULT CNotifyHub::AddVolume(const std::wstring& endpointId, IAudioEndpointVolu
             return S_OK;
     }
     m_volume.push_back(VolumeEntry{endpointId, callback});
+    CountRegistrations();
     return S_OK;
 }
 
@@ -229,6 +320,7 @@ HRESULT CNotifyHub::RemoveVolume(const std::wstring& endpointId, IAudioEndpointV
         return kE_NotFound;
     removed.assign(std::make_move_iterator(end), std::make_move_iterator(m_volume.end()));
     m_volume.erase(end, m_volume.end());
+    CountRegistrations();
     return S_OK;
 }
 
@@ -240,6 +332,7 @@ HRESULT CNotifyHub::AddClient(IMMNotificationClient* client)
             return S_OK;
     }
     m_clients.push_back(client);
+    CountRegistrations();
     return S_OK;
 }
 
@@ -252,6 +345,7 @@ HRESULT CNotifyHub::RemoveClient(IMMNotificationClient* client)
         return kE_NotFound;
     removed = *it;
     m_clients.erase(it);
+    CountRegistrations();
     return S_OK;
 }
 
@@ -263,6 +357,7 @@ HRESULT CNotifyHub::AddControl(const std::wstring& endpointId, uint32_t subunit,
             return S_OK;
     }
     m_control.push_back(ControlEntry{endpointId, subunit, callback});
+    CountRegistrations();
     return S_OK;
 }
 
@@ -277,6 +372,7 @@ HRESULT CNotifyHub::RemoveControl(const std::wstring& endpointId, uint32_t subun
         return kE_NotFound;
     removed.assign(std::make_move_iterator(end), std::make_move_iterator(m_control.end()));
     m_control.erase(end, m_control.end());
+    CountRegistrations();
     return S_OK;
 }
 

@@ -3,10 +3,35 @@
 
 #include "sim/coreaudio/SimCom.h"
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 namespace CoreAudioSim {
+
+// Runs the callbacks of a batch of changes on several threads at once, as Windows calls its
+// clients from an RPC thread pool: two callbacks of one client can run at the same time. The
+// workers of a batch start together, so that such overlaps happen rather than merely can.
+class CDeliveryPool {
+public:
+    static constexpr unsigned kWorkers = 4;
+    // Returns once every job has run.
+    void RunBatch(std::vector<std::function<void()>>& jobs);
+
+private:
+    static DWORD WINAPI WorkerMain(void* parameter);
+    void Work();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<std::function<void()>> m_jobs;
+    size_t m_running = 0;  // jobs of the batch not yet finished
+    unsigned m_gate = 0;   // workers still to arrive before the batch starts
+    unsigned m_started = 0;
+};
 
 class CNotifyHub {
 public:
@@ -36,7 +61,9 @@ private:
     CNotifyHub() = default;
     static DWORD WINAPI WatcherMain(void* parameter);
     void Run();
-    void Dispatch(const SharedEvent& event);
+    // Appends one job per callback the change reaches.
+    void Collect(const SharedEvent& event, std::vector<std::function<void()>>& jobs);
+    void CountRegistrations();  // callers hold m_mutex
 
     std::once_flag m_started;
     HANDLE m_ready = nullptr;
@@ -44,6 +71,7 @@ private:
     std::vector<VolumeEntry> m_volume;
     std::vector<ControlEntry> m_control;
     std::vector<ComPtr<IMMNotificationClient>> m_clients;
+    CDeliveryPool m_pool;
 };
 
 // Finds (or takes over) this process's listener slot; -1 when every slot is in use.

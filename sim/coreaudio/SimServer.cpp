@@ -7,6 +7,13 @@
 namespace CoreAudioSim {
 
 std::atomic<long> g_serverReferences{0};
+std::atomic<long> g_live[kLiveKindCount];
+
+FaultMode TakeFault(SimFault fault, HRESULT& hr)
+{
+    CSimLock lock;
+    return lock ? TakeFaultLocked(lock.Block(), fault, hr) : kFaultOff;
+}
 
 LPWSTR CoTaskStrDup(const std::wstring& text)
 {
@@ -21,20 +28,14 @@ namespace {
 
 class CSimPropertyStore : public CSimObject, public IPropertyStore {
 public:
-    CSimPropertyStore(std::wstring name, bool hasName) : m_name(std::move(name)), m_hasName(hasName) {}
+    CSimPropertyStore(std::wstring name, bool hasName) : CSimObject(kLivePropertyStore), m_name(std::move(name)), m_hasName(hasName) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         return SimQueryInterface(iid, out, static_cast<IPropertyStore*>(this), __uuidof(IPropertyStore));
     }
-    STDMETHODIMP GetCount(DWORD* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = m_hasName ? 1 : 0;
-        return S_OK;
-    }
+    STDMETHODIMP GetCount(DWORD* count) override { return Give(count, m_hasName ? 1 : 0); }
     STDMETHODIMP GetAt(DWORD index, PROPERTYKEY* key) override
     {
         if (!key)
@@ -49,6 +50,16 @@ public:
         if (!value)
             return E_POINTER;
         PropVariantInit(value);
+        HRESULT hr = S_OK;
+        switch (TakeFault(kFaultGetValue, hr)) {
+        case kFaultFail:
+            return hr;
+        case kFaultNull:
+            value->vt = VT_LPWSTR;  // a string property whose string is missing
+            return S_OK;
+        default:
+            break;
+        }
         if (m_hasName && key.fmtid == kFriendlyNameKey.fmtid && key.pid == kFriendlyNameKey.pid) {
             value->pwszVal = CoTaskStrDup(m_name);
             if (!value->pwszVal)
@@ -67,7 +78,7 @@ private:
 
 class CSimDevice : public CSimObject, public IMMDevice, public IMMEndpoint {
 public:
-    CSimDevice(std::wstring id, SimFlow flow) : m_id(std::move(id)), m_flow(flow) {}
+    CSimDevice(std::wstring id, SimFlow flow) : CSimObject(kLiveDevice), m_id(std::move(id)), m_flow(flow) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -82,6 +93,11 @@ public:
         if (!out)
             return E_POINTER;
         *out = nullptr;
+        HRESULT injected = S_OK;
+        if (iid == __uuidof(IAudioEndpointVolume) && Injected(kFaultActivateEndpointVolume, out, injected))
+            return injected;
+        if (iid == __uuidof(IDeviceTopology) && Injected(kFaultActivateDeviceTopology, out, injected))
+            return injected;
         uint32_t fail = 0;
         {
             CSimLock lock;
@@ -106,8 +122,11 @@ public:
     }
     STDMETHODIMP OpenPropertyStore(DWORD access, IPropertyStore** store) override
     {
+        HRESULT injected = S_OK;
         if (!store)
             return E_POINTER;
+        if (Injected(kFaultOpenPropertyStore, store, injected))
+            return injected;
         *store = nullptr;
         if (access != STGM_READ && access != STGM_WRITE && access != STGM_READWRITE)
             return E_INVALIDARG;
@@ -130,10 +149,10 @@ public:
     }
     STDMETHODIMP GetId(LPWSTR* id) override
     {
-        if (!id)
-            return E_POINTER;
-        *id = CoTaskStrDup(m_id);
-        return *id ? S_OK : E_OUTOFMEMORY;
+        HRESULT injected = S_OK;
+        if (id && Injected(kFaultGetId, id, injected))
+            return injected;
+        return GiveText(id, m_id);
     }
     STDMETHODIMP GetState(DWORD* state) override
     {
@@ -146,13 +165,7 @@ public:
         *state = index < 0 ? DEVICE_STATE_NOTPRESENT : lock.Block().endpoints[index].state;
         return S_OK;
     }
-    STDMETHODIMP GetDataFlow(EDataFlow* flow) override
-    {
-        if (!flow)
-            return E_POINTER;
-        *flow = m_flow == kFlowCapture ? eCapture : eRender;
-        return S_OK;
-    }
+    STDMETHODIMP GetDataFlow(EDataFlow* flow) override { return Give(flow, m_flow == kFlowCapture ? eCapture : eRender); }
 
 private:
     std::wstring m_id;
@@ -165,7 +178,7 @@ public:
         std::wstring id;
         SimFlow flow;
     };
-    explicit CSimCollection(std::vector<Entry> items) : m_items(std::move(items)) {}
+    explicit CSimCollection(std::vector<Entry> items) : CSimObject(kLiveCollection), m_items(std::move(items)) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -176,18 +189,24 @@ public:
     {
         if (!count)
             return E_POINTER;
-        *count = static_cast<UINT>(m_items.size());
-        return S_OK;
+        HRESULT hr = S_OK;
+        switch (TakeFault(kFaultGetCount, hr)) {
+        case kFaultFail:
+            return hr;
+        case kFaultNull:
+            return Give(count, 0u);  // an empty result: nothing to enumerate
+        default:
+            return Give(count, static_cast<UINT>(m_items.size()));
+        }
     }
     STDMETHODIMP Item(UINT index, IMMDevice** device) override
     {
-        if (!device)
-            return E_POINTER;
-        *device = nullptr;
-        if (index >= m_items.size())
-            return E_INVALIDARG;
-        *device = NewDevice(m_items[index].id, m_items[index].flow);
-        return *device ? S_OK : E_OUTOFMEMORY;
+        HRESULT hr = S_OK;
+        if (device && Injected(kFaultItem, device, hr))
+            return hr;
+        if (device && index >= m_items.size())
+            return Refuse(device, E_INVALIDARG);
+        return GiveNew(device, [&] { return NewDevice(m_items[index].id, m_items[index].flow); });
     }
 
 private:
@@ -196,6 +215,7 @@ private:
 
 class CSimEnumerator : public CSimObject, public IMMDeviceEnumerator {
 public:
+    CSimEnumerator() : CSimObject(kLiveEnumerator) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -207,6 +227,9 @@ public:
         if (!devices)
             return E_POINTER;
         *devices = nullptr;
+        HRESULT injected = S_OK;
+        if (Injected(kFaultEnumAudioEndpoints, devices, injected))
+            return injected;
         if (flow != eRender && flow != eCapture && flow != eAll)
             return E_INVALIDARG;
         if (stateMask == 0 || (stateMask & ~static_cast<DWORD>(DEVICE_STATEMASK_ALL)) != 0)
@@ -235,6 +258,9 @@ public:
         *endpoint = nullptr;
         if ((flow != eRender && flow != eCapture) || role < eConsole || role > eCommunications)
             return E_INVALIDARG;
+        HRESULT injected = S_OK;
+        if (Injected(static_cast<SimFault>(static_cast<uint32_t>(kFaultGetDefaultConsole) + static_cast<uint32_t>(role)), endpoint, injected))
+            return injected;
         SimFlow simFlow = flow == eRender ? kFlowRender : kFlowCapture;
         std::wstring id;
         {
@@ -253,6 +279,9 @@ public:
         if (!id || !device)
             return E_POINTER;
         *device = nullptr;
+        HRESULT injected = S_OK;
+        if (Injected(kFaultGetDevice, device, injected))
+            return injected;
         SimFlow flow = kFlowRender;
         std::wstring wanted(id, wcsnlen(id, kMaxIdChars));
         {
@@ -271,7 +300,13 @@ public:
     {
         if (!client)
             return E_POINTER;
-        HRESULT hr = CNotifyHub::Instance().AddClient(client);
+        HRESULT hr = S_OK;
+        FaultMode fault = TakeFault(kFaultRegisterEndpointNotificationCallback, hr);
+        if (fault == kFaultOff)
+            hr = CNotifyHub::Instance().AddClient(client);
+        else if (fault == kFaultNull)
+            hr = S_OK;  // reports success but never calls the client
+
         CSimLock lock;
         if (lock)
             LogRegistrationLocked(lock.Block(), kRegNotificationClient, false, std::wstring(), 0, GUID_NULL, hr);
@@ -308,6 +343,9 @@ public:
         if (!CSharedState::Instance().Block())
             return E_FAIL;
         CNotifyHub::Instance().Start();
+        HRESULT injected = S_OK;
+        if (Injected(kFaultCreateEnumerator, out, injected))
+            return injected;
         IMMDeviceEnumerator* enumerator = NewEnumerator();
         if (!enumerator)
             return E_OUTOFMEMORY;
@@ -347,6 +385,13 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     if (clsid != CoreAudioSim::kClsidMMDeviceEnumerator)
         return CLASS_E_CLASSNOTAVAILABLE;
     return CoreAudioSim::g_classFactory.QueryInterface(iid, out);
+}
+
+// Test hook: this process's live simulated objects and held callbacks, by CoreAudioSim::LiveKind.
+extern "C" void STDAPICALLTYPE KestrunSimLiveObjects(long* counts, unsigned kinds)
+{
+    for (unsigned k = 0; counts && k < kinds && k < CoreAudioSim::kLiveKindCount; ++k)
+        counts[k] = CoreAudioSim::g_live[k].load();
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()

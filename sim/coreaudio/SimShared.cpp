@@ -15,6 +15,59 @@ namespace CoreAudioSim {
 namespace {
 
 constexpr DWORD kLockTimeoutMs = 5000;
+// A watcher that has not read for this long is taken to be stuck: the writer goes on and
+// that watcher loses the oldest changes (counted in its slot) rather than block everyone.
+constexpr DWORD kRoomTimeoutMs = 10000;
+
+const char* const kFaultNames[kFaultCount] = {
+    "CreateEnumerator",
+    "EnumAudioEndpoints",
+    "GetCount",
+    "Item",
+    "GetId",
+    "GetDefaultAudioEndpoint.console",
+    "GetDefaultAudioEndpoint.multimedia",
+    "GetDefaultAudioEndpoint.communications",
+    "GetDevice",
+    "Activate.IAudioEndpointVolume",
+    "Activate.IDeviceTopology",
+    "OpenPropertyStore",
+    "GetValue",
+    "GetConnector",
+    "GetConnectedTo",
+    "Connector.QueryInterface.IPart",
+    "GetTopologyObject",
+    "GetSubunitCount",
+    "GetSubunit",
+    "Subunit.QueryInterface.IPart",
+    "Part.Activate",
+    "RegisterControlChangeCallback",
+    "RegisterControlChangeNotify",
+    "RegisterEndpointNotificationCallback",
+    "GetChannelVolumeLevelScalar",
+    "SetChannelVolumeLevelScalar",
+    "GetMute",
+    "SetMute",
+};
+
+void WakeWatchers(const DWORD (&listeners)[kMaxListeners])
+{
+    for (DWORD pid : listeners) {
+        if (pid == 0)
+            continue;
+        HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, WatchEventName(pid).c_str());
+        if (event) {
+            SetEvent(event);
+            CloseHandle(event);
+        }
+    }
+}
+
+void ListenerIds(const SharedBlock& block, DWORD (&listeners)[kMaxListeners])
+{
+    for (uint32_t i = 0; i < kMaxListeners; ++i)
+        listeners[i] = block.listeners[i].processId;
+}
 
 SharedEvent& NewEvent(SharedBlock& block, EventKind kind, const std::wstring& endpointId)
 {
@@ -146,16 +199,28 @@ CSharedState::CSharedState()
     ReleaseMutex(m_mutex);
 }
 
-CSimLock::CSimLock()
+CSimLock::CSimLock(Purpose purpose)
 {
     CSharedState& state = CSharedState::Instance();
     if (!state.Block())
         return;
-    DWORD wait = WaitForSingleObject(state.Mutex(), kLockTimeoutMs);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-        m_block = state.Block();
-        m_startSequence = m_block->nextSequence;
+    const DWORD start = GetTickCount();
+    for (DWORD round = 0;; ++round) {
+        DWORD wait = WaitForSingleObject(state.Mutex(), kLockTimeoutMs);
+        if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
+            return;
+        if (purpose == kRead || !RingFullLocked(*state.Block()) || GetTickCount() - start >= kRoomTimeoutMs)
+            break;
+        // Every change is delivered, as on Windows: wait for the slowest watcher to read.
+        DWORD listeners[kMaxListeners];
+        ListenerIds(*state.Block(), listeners);
+        ReleaseMutex(state.Mutex());
+        if (round % 32 == 0)
+            WakeWatchers(listeners);
+        Sleep(1);
     }
+    m_block = state.Block();
+    m_startSequence = m_block->nextSequence;
 }
 
 CSimLock::~CSimLock()
@@ -164,22 +229,83 @@ CSimLock::~CSimLock()
         return;
     DWORD listeners[kMaxListeners] = {};
     bool changed = m_changed || m_block->nextSequence != m_startSequence;
-    if (changed) {
-        for (uint32_t i = 0; i < kMaxListeners; ++i)
-            listeners[i] = m_block->listeners[i].processId;
-    }
+    if (changed)
+        ListenerIds(*m_block, listeners);
     ReleaseMutex(CSharedState::Instance().Mutex());
-    if (!changed)
-        return;
-    for (DWORD pid : listeners) {
-        if (pid == 0)
+    if (changed)
+        WakeWatchers(listeners);
+}
+
+bool ProcessAlive(DWORD processId)
+{
+    if (processId == 0)
+        return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return false;
+    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+}
+
+bool RingFullLocked(const SharedBlock& block)
+{
+    const uint64_t head = block.nextSequence;
+    for (const SharedListener& listener : block.listeners) {
+        // A mark ahead of the log is garbage, not a watcher that is behind.
+        if (listener.processId == 0 || listener.read > head)
             continue;
-        HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, WatchEventName(pid).c_str());
-        if (event) {
-            SetEvent(event);
-            CloseHandle(event);
-        }
+        if (head - listener.read + kEventsPerChangeMax > kEventRing && ProcessAlive(listener.processId))
+            return true;
     }
+    return false;
+}
+
+FaultMode TakeFaultLocked(SharedBlock& block, SimFault fault, HRESULT& hr)
+{
+    if (fault >= kFaultCount)
+        return kFaultOff;
+    SharedFault& entry = block.faults[fault];
+    ++entry.calls;
+    if (entry.mode != kFaultFail && entry.mode != kFaultNull)
+        return kFaultOff;
+    if (entry.skip > 0) {
+        --entry.skip;
+        return kFaultOff;
+    }
+    FaultMode mode = static_cast<FaultMode>(entry.mode);
+    // A success code would not be a failure: such a garbled entry fails with E_FAIL.
+    hr = SUCCEEDED(entry.hr) ? E_FAIL : entry.hr;
+    ++entry.hits;
+    if (entry.count > 0 && --entry.count == 0)
+        entry.mode = kFaultOff;
+    return mode;
+}
+
+const char* FaultName(SimFault fault)
+{
+    return fault < kFaultCount ? kFaultNames[fault] : nullptr;
+}
+
+SimFault FaultFromName(const std::string& name)
+{
+    for (uint32_t i = 0; i < kFaultCount; ++i) {
+        if (_stricmp(name.c_str(), kFaultNames[i]) == 0)
+            return static_cast<SimFault>(i);
+    }
+    return kFaultCount;
+}
+
+void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& spec)
+{
+    if (fault >= kFaultCount)
+        return;
+    SharedFault& entry = block.faults[fault];
+    entry = SharedFault{};
+    entry.mode = spec.mode == kFaultFail || spec.mode == kFaultNull ? spec.mode : kFaultOff;
+    entry.hr = spec.hr;
+    entry.skip = spec.skip;
+    entry.count = spec.count;
 }
 
 // ---- Bounded readers ---------------------------------------------------------------------
@@ -325,6 +451,15 @@ void ReadStateLocked(const SharedBlock& block, SimState& state)
         for (int role = 0; role < 3; ++role)
             state.defaults[flow][role] = ReadFixed(block.defaults[flow][role]);
     }
+    for (uint32_t f = 0; f < kFaultCount; ++f) {
+        const SharedFault& entry = block.faults[f];
+        FaultSpec& spec = state.faults[f];
+        spec.mode = entry.mode == kFaultFail || entry.mode == kFaultNull ? static_cast<FaultMode>(entry.mode) : kFaultOff;
+        spec.hr = entry.hr;
+        spec.skip = entry.skip;
+        spec.count = entry.count;
+    }
+    state.serialDelivery = block.serialDelivery != 0;
 }
 
 // ---- Whole state -------------------------------------------------------------------------
@@ -341,7 +476,12 @@ void WriteStateLocked(SharedBlock& block, const SimState& state)
         // A garbled delivery mark would let a waiter believe a change was already delivered.
         if (listener.delivered > block.nextSequence)
             listener.delivered = 0;
+        if (listener.read > block.nextSequence)
+            listener.read = block.nextSequence;
     }
+    for (uint32_t f = 0; f < kFaultCount; ++f)
+        WriteFaultLocked(block, static_cast<SimFault>(f), state.faults[f]);
+    block.serialDelivery = state.serialDelivery ? 1 : 0;
 
     uint32_t count = static_cast<uint32_t>(std::min<size_t>(state.endpoints.size(), kMaxEndpoints));
     block.endpointCount = count;

@@ -13,12 +13,16 @@
 namespace CoreAudioSim {
 
 constexpr uint32_t kSharedMagic = 0x4D495343;  // "CSIM"
-constexpr uint32_t kSharedVersion = 1;
-constexpr uint32_t kEventRing = 256;
+constexpr uint32_t kSharedVersion = 2;
+// Changes not yet read by every watcher; a writer waits for room rather than overwrite one.
+constexpr uint32_t kEventRing = 1024;
+constexpr uint32_t kEventsPerChangeMax = 16;  // the most one change appends (a removal)
 constexpr uint32_t kCallRing = 512;
 constexpr uint32_t kRegistrationRing = 256;
 constexpr uint32_t kRequestRing = 512;
 constexpr uint32_t kMaxListeners = 16;
+constexpr uint32_t kMaxFaults = 64;  // room beyond kFaultCount for later injection points
+static_assert(kFaultCount <= kMaxFaults);
 
 constexpr wchar_t kMappingName[] = L"KestrunCoreAudioSim.State";
 constexpr wchar_t kMutexName[] = L"KestrunCoreAudioSim.Mutex";
@@ -111,6 +115,18 @@ struct SharedListener {
     DWORD processId;
     uint32_t reserved;
     uint64_t delivered;  // every change with a smaller sequence has been delivered
+    uint64_t read;       // every change with a smaller sequence has been taken from the ring
+    uint64_t lost;       // changes overwritten before this watcher read them
+    int32_t live[kLiveKindCount];  // the process's live objects, as last published
+};
+
+struct SharedFault {
+    uint32_t mode;
+    HRESULT hr;
+    uint32_t skip;
+    uint32_t count;
+    uint64_t calls;
+    uint64_t hits;
 };
 
 struct SharedBlock {
@@ -130,6 +146,8 @@ struct SharedBlock {
     uint64_t requestCount;
     SharedRequest requests[kRequestRing];
     SharedListener listeners[kMaxListeners];
+    SharedFault faults[kMaxFaults];
+    uint32_t serialDelivery;
 };
 
 constexpr size_t kPayloadOffset = offsetof(SharedBlock, endpointCount);
@@ -149,9 +167,12 @@ private:
 };
 
 // Holds the named mutex; wakes the watchers of every process when a change was made under it.
+// A lock taken for a change first waits (without the mutex) until every live watcher has
+// read far enough that the change cannot overwrite a change it has not read.
 class CSimLock {
 public:
-    CSimLock();
+    enum Purpose { kRead, kChange };
+    explicit CSimLock(Purpose purpose = kRead);
     ~CSimLock();
     CSimLock(const CSimLock&) = delete;
     CSimLock& operator=(const CSimLock&) = delete;
@@ -203,6 +224,14 @@ HRESULT ControlChangeLocked(SharedBlock& block, int index, uint32_t subunit, con
 
 void LogRegistrationLocked(SharedBlock& block, RegistrationKind kind, bool unregister, const std::wstring& endpointId,
                            uint32_t subunit, const GUID& iid, HRESULT result);
+// The fault table's answer for one call: kFaultOff to go on, else the form to produce (hr then
+// holds the failure code). Counts the call.
+void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& spec);
+FaultMode TakeFaultLocked(SharedBlock& block, SimFault fault, HRESULT& hr);
+// True when some live watcher could lose a change if kEventsPerChangeMax more were appended.
+bool RingFullLocked(const SharedBlock& block);
+bool ProcessAlive(DWORD processId);
+
 void LogSubunitRequestLocked(SharedBlock& block, const std::wstring& endpointId, uint32_t index, HRESULT result);
 
 // Scenario text (UTF-8) to state; false with a message naming the line on error.

@@ -22,9 +22,9 @@ std::wstring AdapterDeviceId(const std::wstring& endpointId)
 
 // Runs check with the endpoint (and, when subunit >= 0, the subunit) under the lock.
 template <class F>
-HRESULT WithEndpoint(const std::wstring& id, int subunit, F&& check)
+HRESULT WithEndpoint(const std::wstring& id, int subunit, F&& check, CSimLock::Purpose purpose = CSimLock::kRead)
 {
-    CSimLock lock;
+    CSimLock lock(purpose);
     if (!lock)
         return E_FAIL;
     int index = FindEndpointById(lock.Block(), id);
@@ -45,7 +45,7 @@ ISubUnit* NewSubunit(const std::wstring& id, uint32_t index);
 // Common part of the four control objects: the subunit they belong to and the setter path.
 class CSimControlBase : public CSimObject {
 public:
-    CSimControlBase(std::wstring id, uint32_t subunit) : m_id(std::move(id)), m_subunit(subunit) {}
+    CSimControlBase(std::wstring id, uint32_t subunit) : CSimObject(kLiveControl), m_id(std::move(id)), m_subunit(subunit) {}
 
 protected:
     template <class F>
@@ -64,113 +64,85 @@ protected:
             if (hr != S_OK)
                 return hr;
             return ControlChangeLocked(block, index, m_subunit, context, false, kCallSetPartControl);
+        }, CSimLock::kChange);
+    }
+    // One field of the subunit's state behind a getter.
+    template <class Out, class Field>
+    HRESULT GetField(Out* out, Field SharedSubunit::*field)
+    {
+        if (!out)
+            return E_POINTER;
+        return ReadSubunit([&](const SharedSubunit& subunit, const SharedEndpoint&) {
+            *out = static_cast<Out>(subunit.*field);
+            return S_OK;
         });
+    }
+    // The same field behind a setter: S_FALSE and no notification when nothing changes.
+    template <class Field>
+    HRESULT SetField(Field SharedSubunit::*field, Field next, LPCGUID context)
+    {
+        return WriteSubunit(context, [&](SharedSubunit& subunit, SharedEndpoint&) { return Store(subunit.*field, next); });
+    }
+    template <class Field>
+    static HRESULT Store(Field& field, Field next)
+    {
+        if (field == next)
+            return S_FALSE;
+        field = next;
+        return S_OK;
     }
 
     std::wstring m_id;
     uint32_t m_subunit;
 };
 
-#define SIM_CONTROL_QI(Interface)                                                                 \
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override                                  \
-    {                                                                                             \
-        return SimQueryInterface(iid, out, static_cast<Interface##Abi*>(this), __uuidof(Interface)); \
-    }
-
-using IAudioMuteAbi = IAudioMute;
-using IAudioInputSelectorAbi = IAudioInputSelector;
-using IAudioVolumeLevelAbi = IAudioVolumeLevel;
-
-class CSimAudioMute : public CSimControlBase, public IAudioMute {
+// Interface as callers see it, and as this object implements it (they differ for AGC only).
+template <class Interface, class Implemented = Interface>
+class CSimControl : public CSimControlBase, public Implemented {
 public:
     using CSimControlBase::CSimControlBase;
     SIM_REFCOUNT_METHODS
-    SIM_CONTROL_QI(IAudioMute)
-    STDMETHODIMP SetMute(BOOL mute, LPCGUID context) override
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        return WriteSubunit(context, [&](SharedSubunit& subunit, SharedEndpoint&) {
-            uint32_t next = mute ? 1 : 0;
-            if (subunit.mute == next)
-                return S_FALSE;
-            subunit.mute = next;
-            return S_OK;
-        });
-    }
-    STDMETHODIMP GetMute(BOOL* mute) override
-    {
-        if (!mute)
-            return E_POINTER;
-        return ReadSubunit([&](const SharedSubunit& subunit, const SharedEndpoint&) {
-            *mute = subunit.mute ? TRUE : FALSE;
-            return S_OK;
-        });
+        return SimQueryInterface(iid, out, static_cast<Implemented*>(this), __uuidof(Interface));
     }
 };
 
-class CSimAutoGain : public CSimControlBase, public IAudioAutoGainControlAbi {
+class CSimAudioMute : public CSimControl<IAudioMute> {
 public:
-    using CSimControlBase::CSimControlBase;
-    SIM_REFCOUNT_METHODS
-    SIM_CONTROL_QI(IAudioAutoGainControl)
-    STDMETHODIMP GetEnabled(BOOL* enabled) override
-    {
-        if (!enabled)
-            return E_POINTER;
-        return ReadSubunit([&](const SharedSubunit& subunit, const SharedEndpoint&) {
-            *enabled = subunit.autoGain ? TRUE : FALSE;
-            return S_OK;
-        });
-    }
+    using CSimControl::CSimControl;
+    STDMETHODIMP SetMute(BOOL mute, LPCGUID context) override { return SetField(&SharedSubunit::mute, mute ? 1u : 0u, context); }
+    STDMETHODIMP GetMute(BOOL* mute) override { return GetField(mute, &SharedSubunit::mute); }
+};
+
+class CSimAutoGain : public CSimControl<IAudioAutoGainControl, IAudioAutoGainControlAbi> {
+public:
+    using CSimControl::CSimControl;
+    STDMETHODIMP GetEnabled(BOOL* enabled) override { return GetField(enabled, &SharedSubunit::autoGain); }
     STDMETHODIMP SetEnabled(BOOL enable, LPCGUID context) override
     {
-        return WriteSubunit(context, [&](SharedSubunit& subunit, SharedEndpoint&) {
-            uint32_t next = enable ? 1 : 0;
-            if (subunit.autoGain == next)
-                return S_FALSE;
-            subunit.autoGain = next;
-            return S_OK;
-        });
+        return SetField(&SharedSubunit::autoGain, enable ? 1u : 0u, context);
     }
 };
 
-class CSimInputSelector : public CSimControlBase, public IAudioInputSelector {
+class CSimInputSelector : public CSimControl<IAudioInputSelector> {
 public:
-    using CSimControlBase::CSimControlBase;
-    SIM_REFCOUNT_METHODS
-    SIM_CONTROL_QI(IAudioInputSelector)
-    STDMETHODIMP GetSelection(UINT* selected) override
-    {
-        if (!selected)
-            return E_POINTER;
-        return ReadSubunit([&](const SharedSubunit& subunit, const SharedEndpoint&) {
-            *selected = subunit.selection;
-            return S_OK;
-        });
-    }
+    using CSimControl::CSimControl;
+    STDMETHODIMP GetSelection(UINT* selected) override { return GetField(selected, &SharedSubunit::selection); }
     STDMETHODIMP SetSelection(UINT select, LPCGUID context) override
     {
-        return WriteSubunit(context, [&](SharedSubunit& subunit, SharedEndpoint&) {
-            if (subunit.selection == select)
-                return S_FALSE;
-            subunit.selection = select;
-            return S_OK;
-        });
+        return SetField(&SharedSubunit::selection, static_cast<uint32_t>(select), context);
     }
 };
 
-class CSimVolumeLevel : public CSimControlBase, public IAudioVolumeLevel {
+class CSimVolumeLevel : public CSimControl<IAudioVolumeLevel> {
 public:
-    using CSimControlBase::CSimControlBase;
-    SIM_REFCOUNT_METHODS
-    SIM_CONTROL_QI(IAudioVolumeLevel)
+    using CSimControl::CSimControl;
     STDMETHODIMP GetChannelCount(UINT* channels) override
     {
         if (!channels)
             return E_POINTER;
-        return ReadSubunit([&](const SharedSubunit&, const SharedEndpoint& endpoint) {
-            *channels = ChannelCount(endpoint);
-            return S_OK;
-        });
+        return ReadSubunit([&](const SharedSubunit&, const SharedEndpoint& endpoint) { return Give(channels, ChannelCount(endpoint)); });
     }
     STDMETHODIMP GetLevelRange(UINT channel, float* minDb, float* maxDb, float* stepping) override
     {
@@ -192,8 +164,7 @@ public:
         return ReadSubunit([&](const SharedSubunit& subunit, const SharedEndpoint& endpoint) {
             if (channel >= ChannelCount(endpoint))
                 return E_INVALIDARG;
-            *levelDb = std::isfinite(subunit.levelDb) ? subunit.levelDb : kMinDb;
-            return S_OK;
+            return Give(levelDb, std::isfinite(subunit.levelDb) ? subunit.levelDb : kMinDb);
         });
     }
     STDMETHODIMP SetLevel(UINT channel, float levelDb, LPCGUID context) override
@@ -201,13 +172,13 @@ public:
         return WriteSubunit(context, [&](SharedSubunit& subunit, SharedEndpoint& endpoint) {
             if (channel >= ChannelCount(endpoint) || !ValidDb(levelDb))
                 return E_INVALIDARG;
-            return Store(subunit, levelDb);
+            return Store(subunit.levelDb, levelDb);
         });
     }
     STDMETHODIMP SetLevelUniform(float levelDb, LPCGUID context) override
     {
         return WriteSubunit(context, [&](SharedSubunit& subunit, SharedEndpoint&) {
-            return ValidDb(levelDb) ? Store(subunit, levelDb) : E_INVALIDARG;
+            return ValidDb(levelDb) ? Store(subunit.levelDb, levelDb) : E_INVALIDARG;
         });
     }
     STDMETHODIMP SetLevelAllChannels(float* levelsDb, ULONG channels, LPCGUID context) override
@@ -218,7 +189,7 @@ public:
             // One level serves every channel of a simulated subunit: the first one given.
             if (channels != ChannelCount(endpoint) || !ValidDb(levelsDb[0]))
                 return E_INVALIDARG;
-            return Store(subunit, levelsDb[0]);
+            return Store(subunit.levelDb, levelsDb[0]);
         });
     }
 
@@ -226,13 +197,6 @@ private:
     static constexpr float kMinDb = -96.0f;
     static constexpr float kMaxDb = 0.0f;
     static bool ValidDb(float db) { return std::isfinite(db) && db >= kMinDb && db <= kMaxDb; }
-    static HRESULT Store(SharedSubunit& subunit, float db)
-    {
-        if (subunit.levelDb == db)
-            return S_FALSE;
-        subunit.levelDb = db;
-        return S_OK;
-    }
 };
 
 // ---- Parts ---------------------------------------------------------------------------------
@@ -240,75 +204,52 @@ private:
 // IPart methods common to connectors and subunits.
 class CSimPartBase : public CSimObject, public IPart {
 public:
-    STDMETHODIMP GetLocalId(UINT* id) override
-    {
-        if (!id)
-            return E_POINTER;
-        *id = LocalId();
-        return S_OK;
-    }
+    STDMETHODIMP GetLocalId(UINT* id) override { return Give(id, LocalId()); }
     STDMETHODIMP GetGlobalId(LPWSTR* id) override
     {
-        if (!id)
-            return E_POINTER;
-        *id = CoTaskStrDup(AdapterDeviceId(m_id) + L"/" + std::to_wstring(LocalId()));
-        return *id ? S_OK : E_OUTOFMEMORY;
+        return GiveText(id, AdapterDeviceId(m_id) + L"/" + std::to_wstring(LocalId()));
     }
-    STDMETHODIMP GetSubType(GUID* subType) override
+    STDMETHODIMP GetSubType(GUID* subType) override { return Give(subType, GUID_NULL); }
+    // Not simulated: callers reach controls through Activate.
+    STDMETHODIMP GetControlInterface(UINT, IControlInterface** control) override { return Refuse(control, E_NOTIMPL); }
+    STDMETHODIMP EnumPartsIncoming(IPartsList** parts) override { return Refuse(parts, kE_NotFound); }
+    STDMETHODIMP EnumPartsOutgoing(IPartsList** parts) override { return Refuse(parts, kE_NotFound); }
+    STDMETHODIMP GetTopologyObjects(IDeviceTopology** topology) override
     {
-        if (!subType)
-            return E_POINTER;
-        *subType = GUID_NULL;
-        return S_OK;
-    }
-    STDMETHODIMP GetControlInterface(UINT, IControlInterface** control) override
-    {
-        if (!control)
-            return E_POINTER;
-        *control = nullptr;
-        return E_NOTIMPL;  // not simulated: callers reach controls through Activate
-    }
-    STDMETHODIMP EnumPartsIncoming(IPartsList** parts) override
-    {
-        if (!parts)
-            return E_POINTER;
-        *parts = nullptr;
-        return kE_NotFound;
-    }
-    STDMETHODIMP EnumPartsOutgoing(IPartsList** parts) override
-    {
-        if (!parts)
-            return E_POINTER;
-        *parts = nullptr;
-        return kE_NotFound;
+        HRESULT hr = S_OK;
+        if (topology && Injected(kFaultGetTopologyObject, topology, hr))
+            return hr;
+        return GiveNew(topology, [&] { return AdapterSide() ? NewAdapterTopology(m_id) : NewEndpointTopology(m_id); });
     }
 
 protected:
-    explicit CSimPartBase(std::wstring id) : m_id(std::move(id)) {}
+    CSimPartBase(LiveKind kind, std::wstring id) : CSimObject(kind), m_id(std::move(id)) {}
     virtual UINT LocalId() const = 0;
+    virtual bool AdapterSide() const = 0;
+    // QueryInterface of a part: its own interface, or IPart unless an injected fault decides.
+    HRESULT QueryPart(REFIID iid, void** out, IUnknown* self, REFIID own, SimFault partFault)
+    {
+        HRESULT hr = S_OK;
+        if (out && iid == __uuidof(IPart) && Injected(partFault, out, hr))
+            return hr;
+        const IID part = __uuidof(IPart);
+        return SimQueryInterface(iid, out, self, own, &part, static_cast<IPart*>(this));
+    }
     std::wstring m_id;
 };
 
 class CSimConnector : public CSimPartBase, public IConnector {
 public:
-    CSimConnector(std::wstring id, bool adapterSide) : CSimPartBase(std::move(id)), m_adapterSide(adapterSide) {}
+    CSimConnector(std::wstring id, bool adapterSide) : CSimPartBase(kLiveConnector, std::move(id)), m_adapterSide(adapterSide) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        const IID second = __uuidof(IPart);
-        return SimQueryInterface(iid, out, static_cast<IConnector*>(this), __uuidof(IConnector), &second,
-                                 static_cast<IPart*>(this));
+        return QueryPart(iid, out, static_cast<IConnector*>(this), __uuidof(IConnector), kFaultConnectorPart);
     }
 
     // IConnector
-    STDMETHODIMP GetType(ConnectorType* type) override
-    {
-        if (!type)
-            return E_POINTER;
-        *type = m_adapterSide ? Physical_External : Software_IO;
-        return S_OK;
-    }
+    STDMETHODIMP GetType(ConnectorType* type) override { return Give(type, m_adapterSide ? Physical_External : Software_IO); }
     STDMETHODIMP GetDataFlow(DataFlow* flow) override
     {
         if (!flow)
@@ -325,78 +266,35 @@ public:
     }
     STDMETHODIMP ConnectTo(IConnector*) override { return E_NOTIMPL; }  // the wiring is fixed
     STDMETHODIMP Disconnect() override { return E_NOTIMPL; }
-    STDMETHODIMP IsConnected(BOOL* connected) override
-    {
-        if (!connected)
-            return E_POINTER;
-        *connected = TRUE;
-        return S_OK;
-    }
+    STDMETHODIMP IsConnected(BOOL* connected) override { return Give(connected, TRUE); }
     STDMETHODIMP GetConnectedTo(IConnector** other) override
     {
         if (!other)
             return E_POINTER;
         *other = nullptr;
-        HRESULT hr = WithEndpoint(m_id, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        HRESULT hr = S_OK;
+        if (Injected(kFaultGetConnectedTo, other, hr))
+            return hr;
+        hr = WithEndpoint(m_id, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             return (endpoint.fail & kFailConnector) ? kE_NotFound : S_OK;
         });
         if (FAILED(hr))
             return hr;
-        *other = NewConnector(m_id, !m_adapterSide);
-        return *other ? S_OK : E_OUTOFMEMORY;
+        return GiveNew(other, [&] { return NewConnector(m_id, !m_adapterSide); });
     }
     STDMETHODIMP GetConnectorIdConnectedTo(LPWSTR* id) override
     {
-        if (!id)
-            return E_POINTER;
         UINT other = m_adapterSide ? kEndpointConnectorId : kAdapterConnectorId;
-        *id = CoTaskStrDup(AdapterDeviceId(m_id) + L"/" + std::to_wstring(other));
-        return *id ? S_OK : E_OUTOFMEMORY;
+        return GiveText(id, AdapterDeviceId(m_id) + L"/" + std::to_wstring(other));
     }
-    STDMETHODIMP GetDeviceIdConnectedTo(LPWSTR* id) override
-    {
-        if (!id)
-            return E_POINTER;
-        *id = CoTaskStrDup(m_adapterSide ? m_id : AdapterDeviceId(m_id));
-        return *id ? S_OK : E_OUTOFMEMORY;
-    }
+    STDMETHODIMP GetDeviceIdConnectedTo(LPWSTR* id) override { return GiveText(id, m_adapterSide ? m_id : AdapterDeviceId(m_id)); }
 
     // IPart
-    STDMETHODIMP GetName(LPWSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = CoTaskStrDup(m_adapterSide ? L"Adapter connector" : L"Endpoint connector");
-        return *name ? S_OK : E_OUTOFMEMORY;
-    }
-    STDMETHODIMP GetPartType(PartType* type) override
-    {
-        if (!type)
-            return E_POINTER;
-        *type = Connector;
-        return S_OK;
-    }
-    STDMETHODIMP GetControlInterfaceCount(UINT* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTopologyObjects(IDeviceTopology** topology) override
-    {
-        if (!topology)
-            return E_POINTER;
-        *topology = m_adapterSide ? NewAdapterTopology(m_id) : NewEndpointTopology(m_id);
-        return *topology ? S_OK : E_OUTOFMEMORY;
-    }
-    STDMETHODIMP Activate(DWORD, REFIID, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        return E_NOINTERFACE;  // connectors carry no controls here
-    }
+    STDMETHODIMP GetName(LPWSTR* name) override { return GiveText(name, m_adapterSide ? L"Adapter connector" : L"Endpoint connector"); }
+    STDMETHODIMP GetPartType(PartType* type) override { return Give(type, Connector); }
+    STDMETHODIMP GetControlInterfaceCount(UINT* count) override { return Give(count, 0u); }
+    // Connectors carry no controls here.
+    STDMETHODIMP Activate(DWORD, REFIID, void** out) override { return Refuse(out, E_NOINTERFACE); }
     STDMETHODIMP RegisterControlChangeCallback(REFGUID, IControlChangeNotify* notify) override
     {
         return notify ? E_NOINTERFACE : E_POINTER;
@@ -408,35 +306,22 @@ public:
 
 private:
     UINT LocalId() const override { return m_adapterSide ? kAdapterConnectorId : kEndpointConnectorId; }
+    bool AdapterSide() const override { return m_adapterSide; }
     bool m_adapterSide;
 };
 
 class CSimSubunit : public CSimPartBase, public ISubUnit {
 public:
-    CSimSubunit(std::wstring id, uint32_t index) : CSimPartBase(std::move(id)), m_index(index) {}
+    CSimSubunit(std::wstring id, uint32_t index) : CSimPartBase(kLiveSubunit, std::move(id)), m_index(index) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        const IID second = __uuidof(IPart);
-        return SimQueryInterface(iid, out, static_cast<ISubUnit*>(this), __uuidof(ISubUnit), &second,
-                                 static_cast<IPart*>(this));
+        return QueryPart(iid, out, static_cast<ISubUnit*>(this), __uuidof(ISubUnit), kFaultSubunitPart);
     }
 
-    STDMETHODIMP GetName(LPWSTR* name) override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = CoTaskStrDup(L"Subunit " + std::to_wstring(m_index));
-        return *name ? S_OK : E_OUTOFMEMORY;
-    }
-    STDMETHODIMP GetPartType(PartType* type) override
-    {
-        if (!type)
-            return E_POINTER;
-        *type = Subunit;
-        return S_OK;
-    }
+    STDMETHODIMP GetName(LPWSTR* name) override { return GiveText(name, L"Subunit " + std::to_wstring(m_index)); }
+    STDMETHODIMP GetPartType(PartType* type) override { return Give(type, Subunit); }
     STDMETHODIMP GetControlInterfaceCount(UINT* count) override
     {
         if (!count)
@@ -446,24 +331,19 @@ public:
             UINT n = 0;
             for (; controls; controls &= controls - 1)
                 ++n;
-            *count = n;
-            return S_OK;
+            return Give(count, n);
         });
-    }
-    STDMETHODIMP GetTopologyObjects(IDeviceTopology** topology) override
-    {
-        if (!topology)
-            return E_POINTER;
-        *topology = NewAdapterTopology(m_id);
-        return *topology ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP Activate(DWORD, REFIID iid, void** out) override
     {
         if (!out)
             return E_POINTER;
         *out = nullptr;
+        HRESULT hr = S_OK;
+        if (Injected(kFaultPartActivate, out, hr))
+            return hr;
         uint32_t bit = ControlBitOf(iid);
-        HRESULT hr = WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        hr = WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             return (bit != 0 && (endpoint.subunits[m_index].controls & bit)) ? S_OK : E_NOINTERFACE;
         });
         if (FAILED(hr))
@@ -484,14 +364,19 @@ public:
         if (!notify)
             return E_POINTER;
         uint32_t bit = ControlBitOf(iid);
-        HRESULT hr = WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
-            const SharedSubunit& subunit = endpoint.subunits[m_index];
-            if (bit == 0 || !(subunit.controls & bit))
-                return E_NOINTERFACE;
-            return (subunit.failRegister & bit) ? E_FAIL : S_OK;
-        });
-        if (SUCCEEDED(hr))
-            hr = CNotifyHub::Instance().AddControl(m_id, m_index, notify);
+        HRESULT hr = S_OK;
+        FaultMode fault = TakeFault(kFaultRegisterControlChangeCallback, hr);
+        if (fault == kFaultNull)
+            hr = S_OK;  // reports success but never calls the callback
+        else if (fault == kFaultOff)
+            hr = WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+                const SharedSubunit& subunit = endpoint.subunits[m_index];
+                if (bit == 0 || !(subunit.controls & bit))
+                    return E_NOINTERFACE;
+                if (subunit.failRegister & bit)
+                    return E_FAIL;
+                return CNotifyHub::Instance().AddControl(m_id, m_index, notify);
+            });
         CSimLock lock;
         if (lock)
             LogRegistrationLocked(lock.Block(), kRegControlChange, false, m_id, m_index, iid, hr);
@@ -510,6 +395,7 @@ public:
 
 private:
     UINT LocalId() const override { return kFirstSubunitId + m_index; }
+    bool AdapterSide() const override { return true; }
     uint32_t m_index;
 };
 
@@ -517,46 +403,51 @@ private:
 
 class CSimTopology : public CSimObject, public IDeviceTopology {
 public:
-    CSimTopology(std::wstring id, bool adapter) : m_id(std::move(id)), m_adapter(adapter) {}
+    CSimTopology(std::wstring id, bool adapter)
+        : CSimObject(adapter ? kLiveAdapterTopology : kLiveEndpointTopology), m_id(std::move(id)), m_adapter(adapter)
+    {
+    }
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         return SimQueryInterface(iid, out, static_cast<IDeviceTopology*>(this), __uuidof(IDeviceTopology));
     }
-    STDMETHODIMP GetConnectorCount(UINT* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
+    STDMETHODIMP GetConnectorCount(UINT* count) override { return Give(count, 1u); }
     STDMETHODIMP GetConnector(UINT index, IConnector** connector) override
     {
         if (!connector)
             return E_POINTER;
         *connector = nullptr;
+        HRESULT hr = S_OK;
+        if (Injected(kFaultGetConnector, connector, hr))
+            return hr;
         if (index != 0)
             return E_INVALIDARG;
-        HRESULT hr = WithEndpoint(m_id, -1, [](SharedBlock&, int, SharedEndpoint&) { return S_OK; });
+        hr = WithEndpoint(m_id, -1, [](SharedBlock&, int, SharedEndpoint&) { return S_OK; });
         if (FAILED(hr))
             return hr;
-        *connector = NewConnector(m_id, m_adapter);
-        return *connector ? S_OK : E_OUTOFMEMORY;
+        return GiveNew(connector, [&] { return NewConnector(m_id, m_adapter); });
     }
     STDMETHODIMP GetSubunitCount(UINT* count) override
     {
         if (!count)
             return E_POINTER;
-        if (!m_adapter) {
-            *count = 0;
-            return S_OK;
+        HRESULT hr = S_OK;
+        switch (TakeFault(kFaultGetSubunitCount, hr)) {
+        case kFaultFail:
+            return hr;
+        case kFaultNull:
+            return Give(count, 0u);  // an empty result: no subunits
+        default:
+            break;
         }
+        if (!m_adapter)
+            return Give(count, 0u);
         return WithEndpoint(m_id, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             if (endpoint.fail & kFailSubunitCount)
                 return E_FAIL;
-            *count = SubunitCount(endpoint);
-            return S_OK;
+            return Give(count, SubunitCount(endpoint));
         });
     }
     STDMETHODIMP GetSubunit(UINT index, ISubUnit** subunit) override
@@ -569,15 +460,19 @@ public:
             return E_FAIL;
         int endpoint = FindEndpointById(lock.Block(), m_id);
         HRESULT hr = S_OK;
-        if (endpoint < 0)
+        FaultMode fault = TakeFaultLocked(lock.Block(), kFaultGetSubunit, hr);
+        if (fault == kFaultNull)
+            hr = S_OK;
+        else if (fault == kFaultFail)
+            ;  // hr holds the injected failure
+        else if (endpoint < 0)
             hr = AUDCLNT_E_DEVICE_INVALIDATED;
         else if (!m_adapter || index >= SubunitCount(lock.Block().endpoints[endpoint]))
             hr = E_INVALIDARG;
         LogSubunitRequestLocked(lock.Block(), m_id, index, hr);
-        if (FAILED(hr))
+        if (FAILED(hr) || fault == kFaultNull)
             return hr;
-        *subunit = NewSubunit(m_id, index);
-        return *subunit ? S_OK : E_OUTOFMEMORY;
+        return GiveNew(subunit, [&] { return NewSubunit(m_id, index); });
     }
     STDMETHODIMP GetPartById(UINT id, IPart** part) override
     {
@@ -599,20 +494,8 @@ public:
         *part = static_cast<IPart*>(out);
         return hr;
     }
-    STDMETHODIMP GetDeviceId(LPWSTR* id) override
-    {
-        if (!id)
-            return E_POINTER;
-        *id = CoTaskStrDup(m_adapter ? AdapterDeviceId(m_id) : m_id);
-        return *id ? S_OK : E_OUTOFMEMORY;
-    }
-    STDMETHODIMP GetSignalPath(IPart*, IPart*, BOOL, IPartsList** parts) override
-    {
-        if (!parts)
-            return E_POINTER;
-        *parts = nullptr;
-        return E_NOTIMPL;  // not simulated
-    }
+    STDMETHODIMP GetDeviceId(LPWSTR* id) override { return GiveText(id, m_adapter ? AdapterDeviceId(m_id) : m_id); }
+    STDMETHODIMP GetSignalPath(IPart*, IPart*, BOOL, IPartsList** parts) override { return Refuse(parts, E_NOTIMPL); }
 
 private:
     std::wstring m_id;

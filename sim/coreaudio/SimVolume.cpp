@@ -31,7 +31,7 @@ float DbToScalar(float db)
 
 class CSimEndpointVolume : public CSimObject, public IAudioEndpointVolume {
 public:
-    explicit CSimEndpointVolume(std::wstring id) : m_id(std::move(id)) {}
+    explicit CSimEndpointVolume(std::wstring id) : CSimObject(kLiveEndpointVolume), m_id(std::move(id)) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -43,7 +43,12 @@ public:
     {
         if (!notify)
             return E_POINTER;
-        HRESULT hr = CNotifyHub::Instance().AddVolume(m_id, notify);
+        HRESULT hr = S_OK;
+        FaultMode fault = TakeFault(kFaultRegisterControlChangeNotify, hr);
+        if (fault == kFaultNull)
+            hr = S_OK;  // reports success but never calls the callback
+        else if (fault == kFaultOff)
+            hr = Read([&](const SharedEndpoint&) { return CNotifyHub::Instance().AddVolume(m_id, notify); }, false);
         CSimLock lock;
         if (lock)
             LogRegistrationLocked(lock.Block(), kRegEndpointVolume, false, m_id, 0, GUID_NULL, hr);
@@ -95,6 +100,9 @@ public:
     }
     STDMETHODIMP SetChannelVolumeLevelScalar(UINT channel, float level, LPCGUID context) override
     {
+        HRESULT hr = S_OK;
+        if (FaultMode fault = TakeFault(kFaultSetChannelVolumeLevelScalar, hr))
+            return fault == kFaultNull ? S_OK : hr;  // null: reports success, changes nothing
         return Write([&](SharedBlock& block, int index) {
             return SetChannelLevelLocked(block, index, channel, level, context, false);
         });
@@ -114,6 +122,9 @@ public:
     {
         if (!level)
             return E_POINTER;
+        HRESULT hr = S_OK;
+        if (FaultMode fault = TakeFault(kFaultGetChannelVolumeLevelScalar, hr))
+            return fault == kFaultNull ? S_OK : hr;  // null: reports success, writes nothing
         return Read([&](const SharedEndpoint& endpoint) {
             if (channel >= ChannelCount(endpoint))
                 return E_INVALIDARG;
@@ -123,12 +134,18 @@ public:
     }
     STDMETHODIMP SetMute(BOOL mute, LPCGUID context) override
     {
+        HRESULT hr = S_OK;
+        if (FaultMode fault = TakeFault(kFaultSetMute, hr))
+            return fault == kFaultNull ? S_OK : hr;
         return Write([&](SharedBlock& block, int index) { return SetMuteLocked(block, index, mute != FALSE, context, false); });
     }
     STDMETHODIMP GetMute(BOOL* mute) override
     {
         if (!mute)
             return E_POINTER;
+        HRESULT hr = S_OK;
+        if (FaultMode fault = TakeFault(kFaultGetMute, hr))
+            return fault == kFaultNull ? S_OK : hr;
         return Read([&](const SharedEndpoint& endpoint) { *mute = endpoint.mute ? TRUE : FALSE; return S_OK; });
     }
     STDMETHODIMP GetVolumeStepInfo(UINT* step, UINT* stepCount) override
@@ -145,10 +162,7 @@ public:
     STDMETHODIMP VolumeStepDown(LPCGUID context) override { return Step(-1, context); }
     STDMETHODIMP QueryHardwareSupport(DWORD* mask) override
     {
-        if (!mask)
-            return E_POINTER;
-        *mask = ENDPOINT_HARDWARE_SUPPORT_VOLUME | ENDPOINT_HARDWARE_SUPPORT_MUTE;
-        return S_OK;
+        return Give(mask, ENDPOINT_HARDWARE_SUPPORT_VOLUME | ENDPOINT_HARDWARE_SUPPORT_MUTE);
     }
     STDMETHODIMP GetVolumeRange(float* minDb, float* maxDb, float* incrementDb) override
     {
@@ -161,8 +175,9 @@ public:
     }
 
 private:
+    // Every call on an endpoint that is gone reports AUDCLNT_E_DEVICE_INVALIDATED, as Windows does.
     template <class F>
-    HRESULT Read(F&& read)
+    HRESULT Read(F&& read, bool getter = true)
     {
         CSimLock lock;
         if (!lock)
@@ -171,14 +186,14 @@ private:
         if (index < 0)
             return AUDCLNT_E_DEVICE_INVALIDATED;
         const SharedEndpoint& endpoint = lock.Block().endpoints[index];
-        if (endpoint.fail & kFailGetLevel)
+        if (getter && (endpoint.fail & kFailGetLevel))
             return E_FAIL;
         return read(endpoint);
     }
     template <class F>
     HRESULT Write(F&& write)
     {
-        CSimLock lock;
+        CSimLock lock(CSimLock::kChange);
         if (!lock)
             return E_FAIL;
         int index = FindEndpointById(lock.Block(), m_id);

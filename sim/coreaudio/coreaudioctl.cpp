@@ -188,6 +188,10 @@ int Usage()
                 "       coreaudioctl rename <ep> <name...>\n"
                 "       coreaudioctl hw-change <ep> <subunit> [--context GUID]\n"
                 "       coreaudioctl load <scenario file>\n"
+                "       coreaudioctl faults | clear-faults\n"
+                "       coreaudioctl inject <call> fail|null|off [hr=<code>] [skip=<n>] [count=<n>]\n"
+                "       coreaudioctl delivery serial|concurrent\n"
+                "       coreaudioctl objects [pid]\n"
                 "       coreaudioctl hold [seconds]\n");
     return 2;
 }
@@ -317,6 +321,63 @@ int Run(const std::vector<std::wstring>& args)
         for (const SubunitRequest& request : ReadSubunitRequests()) {
             std::printf("subunit-request ep=%s index=%u hr=0x%08lX\n", Narrow(request.endpointId).c_str(), request.index,
                         static_cast<unsigned long>(request.result));
+        }
+        return 0;
+    }
+    if (command == L"faults") {
+        static const char* kModes[] = {"off", "fail", "null"};
+        for (const FaultStatus& status : ReadFaults()) {
+            std::printf("fault %s mode=%s hr=0x%08lX skip=%u count=%u calls=%llu hits=%llu\n", FaultName(status.fault),
+                        kModes[status.spec.mode <= kFaultNull ? static_cast<uint32_t>(status.spec.mode) : 0u], static_cast<unsigned long>(status.spec.hr),
+                        status.spec.skip, status.spec.count, static_cast<unsigned long long>(status.calls),
+                        static_cast<unsigned long long>(status.hits));
+        }
+        return 0;
+    }
+    if (command == L"clear-faults") {
+        ClearFaults();
+        return Report(S_OK, "clear-faults");
+    }
+    if (command == L"inject") {
+        if (p.size() < 2)
+            return Usage();
+        SimFault fault = FaultFromName(Narrow(p[0]));
+        if (fault == kFaultCount) {
+            std::printf("error inject unknown call %s (see coreaudioctl faults)\n", Narrow(p[0]).c_str());
+            return 2;
+        }
+        FaultSpec spec;
+        spec.mode = p[1] == L"fail" ? kFaultFail : p[1] == L"null" ? kFaultNull : kFaultOff;
+        if (spec.mode == kFaultOff && p[1] != L"off")
+            return Usage();
+        std::vector<std::string> words;
+        for (const std::wstring& word : p)
+            words.push_back(Narrow(word));
+        std::string why;
+        if (!ParseFaultOptions(words, 2, spec, &why)) {
+            std::printf("error inject %s\n", why.c_str());
+            return 2;
+        }
+        return Report(InjectFault(fault, spec) ? S_OK : E_FAIL, "inject");
+    }
+    if (command == L"delivery") {
+        if (p.size() != 1 || (p[0] != L"serial" && p[0] != L"concurrent"))
+            return Usage();
+        return Report(SetSerialDelivery(p[0] == L"serial") ? S_OK : E_FAIL, "delivery");
+    }
+    if (command == L"objects") {
+        uint32_t only = 0;
+        if (p.size() > 1 || (p.size() == 1 && !ParseUnsigned(p[0], only)))
+            return Usage();
+        for (const ListenerInfo& listener : ReadListeners()) {
+            LiveObjects live;
+            if ((only != 0 && listener.processId != only) || !ReadLiveObjects(listener.processId, live))
+                continue;
+            std::printf("objects pid=%lu delivered=%llu lost=%llu", static_cast<unsigned long>(listener.processId),
+                        static_cast<unsigned long long>(listener.delivered), static_cast<unsigned long long>(listener.lost));
+            for (uint32_t k = 0; k < kLiveKindCount; ++k)
+                std::printf(" %s=%ld", LiveKindName(static_cast<LiveKind>(k)), live.count[k]);
+            std::printf("\n");
         }
         return 0;
     }

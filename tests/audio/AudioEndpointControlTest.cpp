@@ -144,6 +144,43 @@ TEST_F(AudioEndpointControlTest, LevelsAreReadAndWrittenOnTheCurrentDefault)
     EXPECT_EQ(0.5f, level);
 }
 
+// Three defaults, one per role, each a different endpoint with its own name, levels and mute:
+// the query and the level operations must follow the multimedia one only.
+const char kDistinctRoles[] =
+    "endpoint {console} render active 2 Master Out (Lumirel USB Audio Device)\n"
+    "level all 0.1\n"
+    "endpoint {multimedia} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
+    "level all 0.5\n"
+    "mute 1\n"
+    "endpoint {communications} render active 2 Headset master\n"
+    "level all 0.9\n"
+    "default render console {console}\n"
+    "default render multimedia {multimedia}\n"
+    "default render communications {communications}\n";
+
+TEST_F(AudioEndpointControlTest, QueryAndLevelsUseTheMultimediaDefaultOnly)
+{
+    LoadScenario(kDistinctRoles);
+    EXPECT_EQ(OUTPUT_SPDIF, m_audio.QueryDefaultOutput());  // "master" would say Speaker
+    EXPECT_EQ(L"{multimedia}", m_audio.SpdifEndpointId());
+    EXPECT_EQ(L"", m_audio.SpeakerEndpointId());
+
+    float level = -1.0f;
+    m_audio.GetChannelLevel(1, &level);
+    EXPECT_EQ(0.5f, level);
+    BOOL mute = FALSE;
+    m_audio.GetEndpointMute(&mute);
+    EXPECT_TRUE(mute);
+
+    CoreAudioSim::ClearLogs();
+    m_audio.SetChannelLevel(0, 0.3f);
+    m_audio.SetEndpointMute(FALSE);
+    const auto log = CoreAudioSim::ReadCallLog();
+    ASSERT_EQ(2u, log.size());
+    for (const auto& record : log)
+        EXPECT_EQ(L"{multimedia}", record.endpointId);
+}
+
 TEST_F(AudioEndpointControlTest, EveryChangeCarriesThePanelContext)
 {
     LoadScenario(kStereoAndMono);

@@ -2,6 +2,8 @@
 
 #include "framework/afxwin.h"
 #include "audio/AudioMessages.h"
+#include "audio/DeviceTopologyCompat.h"
+#include "audio/VolumeRefresh.h"
 #include "sim/coreaudio/SimControl.h"
 
 #include <endpointvolume.h>
@@ -46,20 +48,6 @@ private:
     CWnd m_wnd;
 };
 
-#if defined(__MINGW32__)
-using SubunitInterface = ISubUnit;
-HRESULT PartTopology(IPart* part, IDeviceTopology** topology)
-{
-    return part->GetTopologyObjects(topology);
-}
-#else
-using SubunitInterface = ISubunit;
-HRESULT PartTopology(IPart* part, IDeviceTopology** topology)
-{
-    return part->GetTopologyObject(topology);
-}
-#endif
-
 void UnregisterFromTopology(IMMDevice* device, IControlChangeNotify* sink)
 {
     ComPtr<IDeviceTopology> endpointTopology;
@@ -72,7 +60,7 @@ void UnregisterFromTopology(IMMDevice* device, IControlChangeNotify* sink)
         FAILED(endpointTopology->GetConnector(0, connector.GetAddressOf())) ||
         FAILED(connector->GetConnectedTo(adapterConnector.GetAddressOf())) ||
         FAILED(adapterConnector.As(&adapterPart)) ||
-        FAILED(PartTopology(adapterPart.Get(), adapter.GetAddressOf())) ||
+        FAILED(GetPartTopology(adapterPart.Get(), adapter.GetAddressOf())) ||
         FAILED(adapter->GetSubunitCount(&count)))
         return;
     for (UINT i = 0; i < count; ++i) {
@@ -120,6 +108,8 @@ std::vector<PostedMessage> CollectPosted(DWORD settleMs)
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_VOLUME_REFRESH || msg.message == WM_OUTPUT_CHANGED)
                 posted.push_back({msg.message, msg.wParam, msg.lParam});
+            if (msg.message == WM_VOLUME_REFRESH)
+                ClearVolumeRefreshPending(msg.wParam);  // taken, as the panel's handler does
             else
                 DispatchMessageA(&msg);
             quietSince = GetTickCount();

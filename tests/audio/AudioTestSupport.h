@@ -21,7 +21,7 @@ std::vector<WPARAM> VolumeRefreshes(const std::vector<PostedMessage>& posted);
 
 // Waits until the simulator has delivered every change made so far to this process, then
 // collects the panel messages posted to the test's main window until none has arrived for
-// settleMs.
+// settleMs. Each WM_VOLUME_REFRESH taken clears its pending mark, as the panel's handler does.
 std::vector<PostedMessage> CollectPosted(DWORD settleMs = 150);
 
 // Replaces the simulator's state; fails the current test on a parse error.

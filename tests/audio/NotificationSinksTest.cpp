@@ -1,6 +1,7 @@
 #include "audio/NotificationSinks.h"
 
 #include "audio/PanelEventContext.h"
+#include "audio/SinkStartup.h"
 #include "audio/AudioMessages.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -80,18 +82,19 @@ TEST_F(SinkPostingTest, VolumeSinkIgnoresOnlyThePanelsOwnContext)
     EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
     EXPECT_TRUE(CollectPosted().empty());
 
-    // One differing byte is a foreign change.
+    // One differing byte is a foreign change. While its refresh waits, further changes add
+    // nothing; once the panel has taken it, the next change posts again.
     data.guidEventContext.Data4[7] ^= 1;
     EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
     data.guidEventContext = kMixerContext;
     EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
-    const auto posted = CollectPosted();
-    ASSERT_EQ(2u, posted.size());
-    for (const PostedMessage& m : posted) {
-        EXPECT_EQ(static_cast<UINT>(WM_VOLUME_REFRESH), m.message);
-        EXPECT_EQ(0u, m.wParam);
-        EXPECT_EQ(0, m.lParam);
-    }
+    auto posted = CollectPosted();
+    ASSERT_EQ(1u, posted.size());
+    EXPECT_EQ(static_cast<UINT>(WM_VOLUME_REFRESH), posted[0].message);
+    EXPECT_EQ(0u, posted[0].wParam);
+    EXPECT_EQ(0, posted[0].lParam);
+    EXPECT_EQ(S_OK, holder.sink->OnNotify(&data));
+    EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
 }
 
 TEST_F(SinkPostingTest, ControlChangeSinkTreatsANullContextAsForeign)
@@ -102,10 +105,11 @@ TEST_F(SinkPostingTest, ControlChangeSinkTreatsANullContextAsForeign)
     EXPECT_TRUE(CollectPosted().empty());
 
     EXPECT_EQ(S_OK, holder.sink->OnNotify(1234, nullptr));
+    EXPECT_EQ((std::vector<WPARAM>{1}), VolumeRefreshes(CollectPosted()));
     EXPECT_EQ(S_OK, holder.sink->OnNotify(GetCurrentProcessId(), &kMixerContext));
     const auto posted = CollectPosted();
-    EXPECT_EQ((std::vector<WPARAM>{1, 1}), VolumeRefreshes(posted));
-    EXPECT_EQ(2u, posted.size());
+    EXPECT_EQ((std::vector<WPARAM>{1}), VolumeRefreshes(posted));
+    EXPECT_EQ(1u, posted.size());
 }
 
 struct ChangeCase {
@@ -262,6 +266,55 @@ TEST_F(DeliveredNotificationTest, PanelChangeIsNotEchoedButTheMixersIs)
     // A change on a capture endpoint refreshes the panel too.
     ASSERT_EQ(S_OK, CoreAudioSim::SetMute(L"{mic}", true, kMixerContext));
     EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
+}
+
+// Holds up this process's delivery for a moment, so that the changes made meanwhile arrive
+// in one batch and their callbacks run at the same time.
+struct CStallingVolumeSink : IAudioEndpointVolumeCallback {
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        *out = (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolumeCallback)) ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA) override
+    {
+        Sleep(150);
+        return S_OK;
+    }
+};
+
+// Two default changes delivered together reach one device sink on two simulator threads at
+// once; each call must post the output of its own endpoint.
+TEST_F(DeliveredNotificationTest, DefaultChangesDeliveredTogetherEachPostTheirOwnOutput)
+{
+    LoadScenario(kNamedEndpoints);
+    auto* sink = Keep(new CMMNotificationClient());
+    ASSERT_EQ(S_OK, RegisterDeviceNotify(sink));
+    CStallingVolumeSink stall;
+    ComPtr<IMMDeviceEnumerator> enumerator;
+    ASSERT_EQ(S_OK, CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
+                                     IID_PPV_ARGS(enumerator.GetAddressOf())));
+    ComPtr<IMMDevice> device;
+    ASSERT_EQ(S_OK, enumerator->GetDevice(L"{spdif}", device.GetAddressOf()));
+    ComPtr<IAudioEndpointVolume> volume;
+    ASSERT_EQ(S_OK, device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                     reinterpret_cast<void**>(volume.GetAddressOf())));
+    ASSERT_EQ(S_OK, volume->RegisterControlChangeNotify(&stall));
+
+    constexpr int kRounds = 8;
+    std::vector<LPARAM> outputs;
+    for (int i = 0; i < kRounds; ++i) {
+        ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"{spdif}", 0, (i % 2) ? 0.3f : 0.6f, kMixerContext));
+        Sleep(20);  // the watcher is now inside the stalling callback
+        ASSERT_EQ(S_OK, CoreAudioSim::SetDefault(L"{spdif}", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleConsole));
+        ASSERT_EQ(S_OK, CoreAudioSim::SetDefault(L"{lower}", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleMultimedia));
+        std::vector<LPARAM> round = OutputChanges(CollectPosted());
+        std::sort(round.begin(), round.end());
+        EXPECT_EQ((std::vector<LPARAM>{0, 1}), round) << "round " << i;
+    }
+    EXPECT_EQ(S_OK, volume->UnregisterControlChangeNotify(&stall));
 }
 
 }  // namespace

@@ -193,6 +193,42 @@ TEST_F(TopologyWalkTest, FailuresBeforeTheLoopEndTheWalk)
     }
 }
 
+struct LoopFaultCase {
+    CoreAudioSim::SimFault fault;
+    CoreAudioSim::FaultMode mode;
+    HRESULT result;
+};
+
+// A step inside the subunit loop that fails, or succeeds with nothing, ends the walk with that
+// step's code; the subunit registered before it stays registered and held, the rest are
+// never requested.
+TEST_F(TopologyWalkTest, AFailureInsideTheSubunitLoopEndsTheWalkAndKeepsEarlierRegistrations)
+{
+    const HRESULT injected = static_cast<HRESULT>(0x80071234L);
+    const LoopFaultCase cases[] = {
+        {CoreAudioSim::kFaultGetSubunit, CoreAudioSim::kFaultFail, injected},
+        {CoreAudioSim::kFaultGetSubunit, CoreAudioSim::kFaultNull, E_POINTER},
+        {CoreAudioSim::kFaultSubunitPart, CoreAudioSim::kFaultFail, injected},
+        {CoreAudioSim::kFaultSubunitPart, CoreAudioSim::kFaultNull, E_POINTER},
+    };
+    for (const LoopFaultCase& c : cases) {
+        SCOPED_TRACE(std::string(CoreAudioSim::FaultName(c.fault)) + (c.mode == CoreAudioSim::kFaultNull ? " null" : " fail"));
+        LoadScenario(std::string(kEndpointLine) + "subunits 3 volume\n");
+        CoreAudioSim::FaultSpec spec;
+        spec.mode = c.mode;
+        spec.hr = injected;
+        spec.skip = 1;  // subunit 0 goes through
+        ASSERT_TRUE(CoreAudioSim::InjectFault(c.fault, spec));
+        const size_t kept = KeptObjectCount();
+        EXPECT_EQ(c.result, RegisterHardwareControlNotify(m_sink, kEndpoint, g_panelEventContext));
+        CoreAudioSim::ClearFaults();
+        EXPECT_EQ((std::set<uint32_t>{0}), Registered());
+        EXPECT_EQ((std::vector<uint32_t>{0, 1}), RequestedSubunits());
+        EXPECT_EQ(kept + 2, KeptObjectCount());  // subunit 0's part and the adapter topology
+        UnregisterEverywhere(m_sink);
+    }
+}
+
 TEST_F(TopologyWalkTest, VanishedEndpointFailsAtOnce)
 {
     LoadScenario(std::string(kEndpointLine) + "subunit volume\n");

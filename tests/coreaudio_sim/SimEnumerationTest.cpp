@@ -169,6 +169,55 @@ TEST_F(SimEnumerationTest, InterfaceRulesAndReferenceCounts)
     EXPECT_EQ(held - 1, raw->Release());
 }
 
+TEST_F(SimEnumerationTest, LiveObjectsAreCountedByKindUntilTheirLastRelease)
+{
+    using namespace CoreAudioSim;
+    LiveObjects before;
+    ASSERT_TRUE(ReadLiveObjects(before));
+    auto grown = [&](LiveKind kind) {
+        LiveObjects now;
+        EXPECT_TRUE(ReadLiveObjects(now));
+        return now.count[kind] - before.count[kind];
+    };
+    {
+        ComPtr<IMMDeviceEnumerator> enumerator = Enumerator();
+        ComPtr<IMMDeviceCollection> collection;
+        ASSERT_EQ(S_OK, enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &collection));
+        ComPtr<IMMDevice> device, same;
+        ASSERT_EQ(S_OK, collection->Item(0, &device));
+        ASSERT_EQ(S_OK, device.As(&same));  // a second reference, not a second object
+        ComPtr<IAudioEndpointVolume> volume;
+        ASSERT_EQ(S_OK, device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, &volume));
+        ComPtr<IDeviceTopology> topology;
+        ComPtr<IConnector> connector;
+        ASSERT_EQ(S_OK, device->Activate(__uuidof(IDeviceTopology), CLSCTX_ALL, nullptr, &topology));
+        ASSERT_EQ(S_OK, topology->GetConnector(0, &connector));
+        ASSERT_EQ(S_OK, volume->RegisterControlChangeNotify(m_recorder.Get()));
+        EXPECT_EQ(1, grown(kLiveEnumerator));
+        EXPECT_EQ(1, grown(kLiveCollection));
+        EXPECT_EQ(1, grown(kLiveDevice));
+        EXPECT_EQ(1, grown(kLiveEndpointVolume));
+        EXPECT_EQ(1, grown(kLiveEndpointTopology));
+        EXPECT_EQ(1, grown(kLiveConnector));
+        EXPECT_EQ(1, grown(kLiveVolumeCallbacks));
+        LiveObjects now;
+        ASSERT_TRUE(ReadLiveObjects(now));
+        EXPECT_EQ(6, now.Objects() - before.Objects());
+
+        // Another process reads this count once the watcher has published it.
+        ASSERT_EQ(S_OK, SetChannelLevel(L"0", 0, 0.3f, kMixer));
+        ASSERT_TRUE(WaitForDelivery());
+        std::string output;
+        ASSERT_EQ(0, RunControlTool(L"objects " + std::to_wstring(GetCurrentProcessId()), &output));
+        EXPECT_NE(std::string::npos, output.find("endpoint-volume=" + std::to_string(now.count[kLiveEndpointVolume]))) << output;
+        ASSERT_EQ(S_OK, volume->UnregisterControlChangeNotify(m_recorder.Get()));
+    }
+    LiveObjects after;
+    ASSERT_TRUE(ReadLiveObjects(after));
+    for (uint32_t k = 0; k < kLiveKindCount; ++k)
+        EXPECT_EQ(before.count[k], after.count[k]) << LiveKindName(static_cast<LiveKind>(k));
+}
+
 TEST_F(SimEnumerationTest, FriendlyNameIsACoTaskMemString)
 {
     Load("endpoint N render active 2 Name With Spaces (Lumirel)\n"

@@ -2,6 +2,7 @@
 // another process through coreaudioctl.exe, and survival of a garbled shared block.
 #include "tests/coreaudio_sim/SimTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace CoreAudioSimTest {
@@ -12,6 +13,9 @@ protected:
     void SetUp() override
     {
         SimTest::SetUp();
+        // These tests read the callbacks in the order of the changes, which only serial
+        // delivery promises; ConcurrentDelivery below covers the default.
+        ASSERT_TRUE(CoreAudioSim::SetSerialDelivery(true));
         CoreAudioSim::SimState state;
         ASSERT_TRUE(CoreAudioSim::ReadState(state));
         ASSERT_EQ(2u, state.endpoints.size());
@@ -117,6 +121,93 @@ TEST_F(SimNotificationTest, DefaultChangeIsReportedOncePerRole)
     EXPECT_EQ(m_speakers, IdOf(device.Get()));
 
     EXPECT_EQ(E_INVALIDARG, CoreAudioSim::SetDefault(L"1", CoreAudioSim::kFlowCapture, CoreAudioSim::kRoleConsole));
+}
+
+// Records how many of its callbacks run at the same moment, and on which threads.
+class COverlapClient : public IMMNotificationClient {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        *out = (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) ? this : nullptr;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refCount; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_refCount; }  // lives on the test's stack
+    STDMETHODIMP OnDefaultDeviceChanged(EDataFlow, ERole, LPCWSTR) override
+    {
+        int now = ++m_inside;
+        int seen = m_most.load();
+        while (now > seen && !m_most.compare_exchange_weak(seen, now)) {
+        }
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_threads.push_back(GetCurrentThreadId());
+        }
+        Sleep(50);
+        --m_inside;
+        return S_OK;
+    }
+    STDMETHODIMP OnDeviceStateChanged(LPCWSTR, DWORD) override { return S_OK; }
+    STDMETHODIMP OnDeviceAdded(LPCWSTR) override { return S_OK; }
+    STDMETHODIMP OnDeviceRemoved(LPCWSTR) override { return S_OK; }
+    STDMETHODIMP OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+
+    std::atomic<ULONG> m_refCount{1};
+    std::atomic<int> m_inside{0};
+    std::atomic<int> m_most{0};
+    std::mutex m_mutex;
+    std::vector<DWORD> m_threads;
+};
+
+TEST_F(SimNotificationTest, CallbacksOfOneClientRunConcurrentlyOnSeveralThreads)
+{
+    ASSERT_TRUE(CoreAudioSim::SetSerialDelivery(false));  // the default, as Windows delivers
+    COverlapClient client;
+    ASSERT_EQ(S_OK, m_enumerator->RegisterEndpointNotificationCallback(&client));
+    ASSERT_EQ(S_OK, CoreAudioSim::SetDefault(L"1", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleAll));
+    Deliver();
+    EXPECT_EQ(S_OK, m_enumerator->UnregisterEndpointNotificationCallback(&client));
+    EXPECT_EQ(3u, client.m_threads.size());
+    EXPECT_GE(client.m_most.load(), 2);
+    std::sort(client.m_threads.begin(), client.m_threads.end());
+    EXPECT_GE(std::unique(client.m_threads.begin(), client.m_threads.end()) - client.m_threads.begin(), 2);
+    EXPECT_EQ(std::count(client.m_threads.begin(), client.m_threads.end(), GetCurrentThreadId()), 0);
+}
+
+TEST_F(SimNotificationTest, EveryChangeReachesAWatcherThatFallsFarBehind)
+{
+    // The first callback stalls this process's delivery while the changes pile up.
+    std::atomic<int> calls{0};
+    struct CSlowSink : IAudioEndpointVolumeCallback {
+        std::atomic<int>* calls;
+        STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+        {
+            *out = (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolumeCallback)) ? this : nullptr;
+            return *out ? S_OK : E_NOINTERFACE;
+        }
+        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+        STDMETHODIMP_(ULONG) Release() override { return 1; }
+        STDMETHODIMP OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA) override
+        {
+            if ((*calls)++ == 0)
+                Sleep(300);
+            return S_OK;
+        }
+    } slow;
+    slow.calls = &calls;
+    ASSERT_EQ(S_OK, m_volume->RegisterControlChangeNotify(&slow));
+    const int kChanges = 3000;  // several times what the shared log holds at once
+    for (int i = 0; i < kChanges; ++i)
+        ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"0", 0, (i % 2) ? 0.25f : 0.75f, kMixer));
+    Deliver();
+    EXPECT_EQ(S_OK, m_volume->UnregisterControlChangeNotify(&slow));
+    EXPECT_EQ(kChanges, calls.load());
+    EXPECT_EQ(static_cast<size_t>(kChanges), m_recorder->Volume().size());
+    for (const CoreAudioSim::ListenerInfo& listener : CoreAudioSim::ReadListeners()) {
+        if (listener.processId == GetCurrentProcessId()) {
+            EXPECT_EQ(0u, listener.lost);
+        }
+    }
 }
 
 TEST_F(SimNotificationTest, UnpluggingTheDefaultMovesItAndTheLastOneLeavesNone)

@@ -223,7 +223,12 @@ TEST_F(SimTopologyTest, ObjectsOfARemovedEndpointFailCleanly)
     ComPtr<IPart> part = Subunit(hardware.Get(), 1);
     ComPtr<IAudioMute> mute;
     ASSERT_EQ(S_OK, part->Activate(CLSCTX_ALL, __uuidof(IAudioMute), &mute));
+    ComPtr<IAudioEndpointVolume> volume = Volume(L"T");
     ASSERT_EQ(S_OK, CoreAudioSim::Remove(L"T"));
+    float level = 0.0f;
+    EXPECT_EQ(kDeviceInvalidated, volume->GetChannelVolumeLevelScalar(0, &level));
+    EXPECT_EQ(kDeviceInvalidated, volume->SetMute(TRUE, &kMixer));
+    EXPECT_EQ(kDeviceInvalidated, volume->RegisterControlChangeNotify(m_recorder.Get()));
     UINT count = 0;
     EXPECT_EQ(kDeviceInvalidated, hardware->GetSubunitCount(&count));
     BOOL muted = FALSE;

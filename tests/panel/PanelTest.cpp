@@ -260,7 +260,7 @@ TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
         EXPECT_EQ(dlg.m_sliderRight.GetPos(), 75);
         EXPECT_TRUE(dlg.m_muteIndicator.m_state);
-        EXPECT_GE(h.CountPosted(WM_VOLUME_REFRESH), 3u);
+        EXPECT_GE(h.CountPosted(WM_VOLUME_REFRESH), 1u);  // refreshes of one kind coalesce while one waits
 
         // A change that carries the panel's own context is not the panel's business.
         size_t before = h.CountPosted(WM_VOLUME_REFRESH);
@@ -557,4 +557,107 @@ TEST(PanelTray, LeftClicksToggleByWhatTheLastClickDidNotByVisibility)
     });
 }
 
+// The simulated Core Audio objects alive in this process, less those alive before the panel ran.
+CoreAudioSim::LiveObjects LiveSince(const CoreAudioSim::LiveObjects& before)
+{
+    CoreAudioSim::LiveObjects now;
+    CoreAudioSim::ReadLiveObjects(now);
+    for (uint32_t k = 0; k < CoreAudioSim::kLiveKindCount; ++k)
+        now.count[k] -= before.count[k];
+    return now;
+}
+
+void ExpectLive(const CoreAudioSim::LiveObjects& live, const CoreAudioSim::LiveObjects& expected, const char* after)
+{
+    for (uint32_t k = 0; k < CoreAudioSim::kLiveKindCount; ++k)
+        EXPECT_EQ(expected.count[k], live.count[k]) << CoreAudioSim::LiveKindName(static_cast<CoreAudioSim::LiveKind>(k))
+                                                    << " after " << after;
+}
+
+// After each operation the panel holds only what it keeps for the process's life: the endpoint
+// volumes carrying the volume sink (one per endpoint), the registered subunits with their
+// adapter topology, the sinks' registrations, and each device sink's enumerator from its first
+// name look-up on.
+TEST(PanelLifetime, EachOperationReleasesEverythingItDoesNotKeepForTheProcesssLife)
+{
+    using namespace CoreAudioSim;
+    LiveObjects before;
+    ReadLiveObjects(before);  // all zero unless the simulator is loaded already
+    LiveObjects kept;
+    kept.count[kLiveEndpointVolume] = 3;
+    kept.count[kLiveAdapterTopology] = 1;
+    kept.count[kLiveSubunit] = 2;
+    kept.count[kLiveVolumeCallbacks] = 3;
+    kept.count[kLiveControlCallbacks] = 2;
+    kept.count[kLiveClients] = 2;
+    PanelHarness h({"", kTwoOutputs});
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        h.SettleAudio();
+        ExpectLive(LiveSince(before), kept, "start-up");
+        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
+        h.SettleAudio();
+        ExpectLive(LiveSince(before), kept, "a drag");
+        GUID mixer{};
+        GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+        SetChannelLevel(kSpdifEndpoint, 1, 0.4f, mixer);
+        HardwareChange(kSpdifEndpoint, 1, mixer);
+        h.SettleAudio();
+        ExpectLive(LiveSince(before), kept, "refreshes");
+        ClickPanelAt(panel, IDC_MUTE_INDICATOR);
+        h.SettleAudio();
+        ExpectLive(LiveSince(before), kept, "a mute click");
+        SetDefault(L"Lumirel USB Audio Device speaker", kFlowRender, kRoleAll);
+        h.SettleAudio();
+        EXPECT_TRUE(IsPushed(panel, IDC_OUTPUT_SPEAKER));
+        kept.count[kLiveEnumerator] = 2;
+        ExpectLive(LiveSince(before), kept, "an output switch");
+    });
+    ExpectLive(LiveSince(before), kept, "exit");
+}
+
+// Endpoints that vanish under the running panel: writes follow the default that remains, and
+// with none left, drags and refreshes fail silently and the sliders stay in range.
+TEST(PanelLifetime, RemovedEndpointsLeaveThePanelRunning)
+{
+    PanelHarness h;
+    INT_PTR result = h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        const wchar_t kSpeakers[] = L"Speakers (Lumirel USB Audio Device)";
+        std::wstring speakersId;
+        CoreAudioSim::SimState state;
+        ASSERT_TRUE(CoreAudioSim::ReadState(state));
+        for (const auto& endpoint : state.endpoints)
+            if (endpoint.name == kSpeakers)
+                speakersId = endpoint.id;
+        ASSERT_EQ(CoreAudioSim::Remove(kSpdifEndpoint), S_OK);  // the default: Speakers takes over
+        h.SettleAudio();
+        CoreAudioSim::ClearLogs();
+        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {104});
+        auto writes = PanelLevelWrites();
+        ASSERT_EQ(writes.size(), 2u);
+        for (const auto& write : writes)
+            EXPECT_EQ(write.endpointId, speakersId);
+
+        ASSERT_EQ(CoreAudioSim::Remove(kSpeakers), S_OK);
+        h.SettleAudio();
+        CoreAudioSim::ClearLogs();
+        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_RIGHT), {62});
+        EXPECT_TRUE(PanelLevelWrites().empty());
+        // Nothing to read: the sliders keep what they show.
+        const int left = dlg.m_sliderLeft.GetPos();
+        const int right = dlg.m_sliderRight.GetPos();
+        EXPECT_GE(left, 0);
+        EXPECT_LE(right, 100);
+        ::PostMessageA(panel, WM_VOLUME_REFRESH, 0, 0);
+        ::PostMessageA(panel, WM_VOLUME_REFRESH, 1, 0);
+        h.Flush();
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), left);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), right);
+        ClickPanelAt(panel, IDC_MUTE_INDICATOR);
+        DWORD_PTR ignored = 0;
+        EXPECT_NE(::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
+    });
+    EXPECT_EQ(result, IDOK);
+}
+
 }  // namespace
+
