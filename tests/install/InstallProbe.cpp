@@ -9,9 +9,12 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "tests/support/PanelProcess.h"
+
 namespace {
 
-const char kPanelTitle[] = "Vexmora USB Audio Driver";
+using paneltest::PanelWindows;
+
 const WPARAM kMenuExit = 32772;
 const int kPanelVersionLabel = 1011;
 
@@ -19,30 +22,6 @@ struct Handle {
     HANDLE h = nullptr;
     ~Handle() { if (h) ::CloseHandle(h); }
 };
-
-struct FindData {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectPanels(HWND hWnd, LPARAM lParam)
-{
-    auto* data = reinterpret_cast<FindData*>(lParam);
-    char title[64] = "";
-    ::GetWindowTextA(hWnd, title, sizeof(title));
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    if (strcmp(title, kPanelTitle) == 0 && (data->pid == 0 || pid == data->pid))
-        data->found.push_back(hWnd);
-    return TRUE;
-}
-
-std::vector<HWND> PanelWindows(DWORD pid = 0)
-{
-    FindData data{pid, {}};
-    ::EnumWindows(CollectPanels, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
 
 int KestrunProcesses()
 {
