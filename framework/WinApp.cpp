@@ -86,9 +86,25 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType)
         if (char* dot = strrchr(title, '.'))
             *dot = '\0';
     }
+    // Owned by the main window's last active pop-up, as the framework does: a box the main
+    // window has open (the about box) is the one to disable, and the dialog manager enables
+    // the message box's owner when it ends, so owning it by the main window would give the
+    // main window back while its own modal box still runs.
     CWnd* pMain = AfxGetMainWnd();
-    HWND owner = pMain != nullptr ? pMain->m_hWnd : nullptr;
-    return ::MessageBoxA(owner, lpszText, title, nType);
+    HWND top = pMain != nullptr ? pMain->m_hWnd : nullptr;
+    HWND owner = top;
+    if (top != nullptr) {
+        HWND popup = ::GetLastActivePopup(top);
+        if (popup != nullptr && ::IsWindowVisible(popup) && ::IsWindowEnabled(popup))
+            owner = popup;
+    }
+    const bool disableTop = owner != top && ::IsWindowEnabled(top);
+    if (disableTop)
+        ::EnableWindow(top, FALSE);
+    int result = ::MessageBoxA(owner, lpszText, title, nType);
+    if (disableTop)
+        ::EnableWindow(top, TRUE);
+    return result;
 }
 
 // Start-up calls it by name; the program hosts no ActiveX controls.
