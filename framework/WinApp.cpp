@@ -98,6 +98,14 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType)
         if (popup != nullptr && ::IsWindowVisible(popup) && ::IsWindowEnabled(popup))
             owner = popup;
     }
+    // A box without an icon of its own gets the one the framework gives it, as users know it.
+    if ((nType & MB_ICONMASK) == 0) {
+        const UINT buttons = nType & MB_TYPEMASK;
+        if (buttons == MB_OK || buttons == MB_OKCANCEL)
+            nType |= MB_ICONEXCLAMATION;
+        else if (buttons == MB_YESNO || buttons == MB_YESNOCANCEL)
+            nType |= MB_ICONQUESTION;
+    }
     const bool disableTop = owner != top && ::IsWindowEnabled(top);
     if (disableTop)
         ::EnableWindow(top, FALSE);
