@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/support/PanelProcess.h"
+#include "tests/support/Pointer.h"
 
 namespace {
 
@@ -168,12 +169,7 @@ TEST(Driver, ARateClickReachesTheDriverAndItsEventComesBack)
 // Real mouse input through the system's input queue.
 void MouseTo(POINT screen)
 {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = ::MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = ::MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(1, &in, sizeof(in));
+    SendPointerMove(screen);
     ::Sleep(60);
 }
 
@@ -190,7 +186,7 @@ RECT DragFrom(HWND panel, POINT client, int dx, int dy)
 {
     POINT start = client;
     ::ClientToScreen(panel, &start);
-    MouseTo(start);
+    EXPECT_TRUE(PlacePointer(start));
     MouseButton(true);
     for (int step = 1; step <= 5; ++step)
         MouseTo(POINT{start.x + dx * step / 5, start.y + dy * step / 5});
@@ -230,15 +226,6 @@ void Wheel(int delta)
     in.mi.mouseData = static_cast<DWORD>(delta);
     ::SendInput(1, &in, sizeof(in));
     ::Sleep(60);
-}
-
-// A real move there, then pinned: under Xvfb a late pointer event can put Wine's cursor back
-// where it was, and the wheel goes to the window at the cursor.
-void PointerTo(POINT screen)
-{
-    MouseTo(screen);
-    ::SetCursorPos(screen.x, screen.y);
-    ::Sleep(300);
 }
 
 POINT CentreOf(HWND panel, int controlId)
@@ -327,7 +314,7 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         if (step.unlinkFirst) {
-            PointerTo(CentreOf(h, IDC_LINK_INDICATOR));
+            ASSERT_TRUE(PlacePointer(CentreOf(h, IDC_LINK_INDICATOR)));
             MouseButton(true);
             MouseButton(false);
             for (int i = 0; i < 100 && settings.Linked() != "0"; ++i)
@@ -343,7 +330,7 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
         } else {
             at = CentreOf(h, step.where == kLeft ? IDC_SLIDER_LEFT : step.where == kRight ? IDC_SLIDER_RIGHT : IDC_RATE_96K);
         }
-        PointerTo(at);
+        ASSERT_TRUE(PlacePointer(at));
         CoreAudioSim::ClearLogs();
         for (int delta : step.deltas) {
             if (step.toFocusWindow)

@@ -154,7 +154,8 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
             ::Sleep(10);
         if (ended)
             return;  // the panel ended during its initialisation
-        HWND hWnd = ::FindWindowA(nullptr, "Vexmora USB Audio Driver");
+        // Its own window: a title search could find another program's panel still ending.
+        HWND hWnd = dlg.m_hWnd;
         {
             std::lock_guard<std::mutex> guard(g_hookLock);
             g_hookedPanel = hWnd;

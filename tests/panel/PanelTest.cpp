@@ -12,6 +12,7 @@
 #include "res/MakerInfo.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/Pointer.h"
 
 namespace {
 
@@ -49,9 +50,15 @@ void SendClick(HWND panel, int id)
 }
 
 // Mouse input reaches the slider through the queue, behind what the slider posted before,
-// so each step is handled before the next arrives.
+// so each step is handled before the next arrives. While the slider holds the capture, a
+// move the system makes up from the real pointer (Wine does when the pointer's window
+// changes or it re-reads the X server's) reaches it too: the pointer waits where the drag
+// ends, so that such a move is a step the drag makes anyway.
 void Drag(PanelHarness& h, HWND slider, std::initializer_list<int> ys)
 {
+    POINT end{25, *(ys.end() - 1)};
+    ::ClientToScreen(slider, &end);
+    EXPECT_TRUE(paneltest::PlacePointer(end));
     auto it = ys.begin();
     ::SendMessageA(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, *it));
     h.Flush();

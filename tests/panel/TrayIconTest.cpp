@@ -2,6 +2,7 @@
 // top-level window standing in for the panel.
 #include "panel/TrayIcon.h"
 #include "res/resource.h"
+#include "tests/support/Pointer.h"
 
 #include <gtest/gtest.h>
 
@@ -200,7 +201,7 @@ TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
 {
     ::SetForegroundWindow(m_hWnd);  // before the pointer moves: see KestrunDlgTrayTest
     Pump();
-    ASSERT_TRUE(::SetCursorPos(200, 150));
+    ASSERT_TRUE(paneltest::PlacePointer(POINT{200, 150}));
     POINT cursor{};
     ::GetCursorPos(&cursor);
     g_menu = MenuSeen{};
