@@ -79,8 +79,8 @@ public:
         std::string cmd = "\"" + exe + "\"";
         std::string dir = exe.substr(0, exe.find_last_of('\\'));
         // Under load Wine's CreateProcess now and then fails with ERROR_INTERNAL_ERROR while it
-        // is still setting the new process up, before the program runs: that says nothing of
-        // the panel, so such a start is tried again. Any other failure stands.
+        // is still setting the new process up; the panel never got to show anything, so such a
+        // start is tried again. Any other failure stands.
         for (int attempt = 0; attempt < 3; ++attempt) {
             started_ = ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != FALSE;
             startError_ = started_ ? 0 : ::GetLastError();
