@@ -1,8 +1,9 @@
 // The fault campaign: the real Kestrun.exe, once per row of FaultCases.cpp, with a failure
 // injected through a simulator, the machine or CPL.ini. Every row is driven the same way
-// (start, format clicks, a driver event, the mixer, one click on the link indicator, the tray
-// menu's Exit) and must leave an answering panel, at most one message box at a time, a clean
-// exit and a settings file that lost no byte but the link value.
+// (start, format clicks, a driver event, the mixer, a wheel step on a slider, a mute click,
+// one click on the link indicator, the tray menu's Exit) and must leave an answering panel,
+// at most one message box at a time, a clean exit, a settings file that lost no byte but the
+// link value, and no more Core Audio objects than start-up kept.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -628,10 +629,10 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             PeekCoreAudio(panel.Pid(), afterStart);
             for (int id : {IDC_RATE_96K, IDC_DEPTH_24, IDC_OUTPUT_SPDIF}) {
                 drive.Click(id);
-                answered = drive.Settle(100) && answered;
+                answered = drive.Settle(50) && answered;
             }
             drive.DriverEvent();
-            answered = drive.Settle(150) && answered;
+            answered = drive.Settle(80) && answered;
             PeekCoreAudio(panel.Pid(), later);
             afterStart.listening = afterStart.listening || later.listening;
             for (uint32_t k = 0; k < CoreAudioSim::kLiveKindCount; ++k)
@@ -642,13 +643,13 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
                     out.problem = "coreaudioctl " + command + " did not run";
                 else if (code != 0 && command.rfind("inject ", 0) == 0)
                     out.problem = "coreaudioctl " + command + " failed";
-                answered = drive.Settle(100) && answered;
+                answered = drive.Settle(50) && answered;
             }
             // A drag step and a mute click: the panel's own writes, after the mixer's changes.
             drive.Wheel(IDC_SLIDER_LEFT, -WHEEL_DELTA);
-            answered = drive.Settle(100) && answered;
+            answered = drive.Settle(50) && answered;
             drive.ClickThrough(IDC_MUTE_INDICATOR);
-            answered = drive.Settle(300) && answered;
+            answered = drive.Settle(150) && answered;
             out.linkToggled = drive.ClickThrough(IDC_LINK_INDICATOR);
             clicked = true;
             answered = drive.Settle(150) && answered;
@@ -706,12 +707,14 @@ TEST(FaultCampaign, EveryFaultLeavesAnAnsweringPanelOneBoxAtATimeACleanExitAndTh
     const char* only = std::getenv("KESTRUN_CAMPAIGN_ONLY");
     const auto started = std::chrono::steady_clock::now();
     int run = 0, failed = 0;
+    std::map<std::string, int> perGroup;            // the name's part before ':'
     std::map<std::string, long long> hitsPerFault;  // over the cases that injected it
     for (const Case& c : Cases(catalogue)) {
         if (only != nullptr && *only != '\0' && c.name.find(only) == std::string::npos)
             continue;
         SCOPED_TRACE(c.name);
         ++run;
+        ++perGroup[c.name.substr(0, c.name.find(':'))];
         const Outcome out = RunCase(c, folders);
         const bool boxesOk = out.maxBoxes <= 1 && (c.boxes == Boxes::kSome ? out.boxes >= 1 : out.boxes == 0);
         const bool endedOk = c.endsAtStart ? out.ended : !out.ended;
@@ -759,7 +762,11 @@ TEST(FaultCampaign, EveryFaultLeavesAnAnsweringPanelOneBoxAtATimeACleanExitAndTh
             EXPECT_EQ(hits == 0, otherRoles.count(fault) > 0) << fault << ": " << hits << " hits";
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("[campaign] %d cases, %d passed, %d failed, run time %.0f s\n", run, run - failed, failed, seconds);
+    std::string groups;
+    for (const auto& [group, count] : perGroup)
+        groups += (groups.empty() ? "" : ", ") + group + " " + std::to_string(count);
+    std::printf("[campaign] %d cases (%s), %d passed, %d failed, run time %.0f s\n", run, groups.c_str(), run - failed,
+                failed, seconds);
     EXPECT_GT(run, 0);
 }
 

@@ -215,7 +215,7 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
         {.name = "driver: no events after sets", .conflib = "events off"},
         // A slow driver whose thread calls back in the middle of requests and of the shut-down.
         {.name = "driver: slow, events during requests and shut-down",
-         .conflib = "delay 20\nevent-during DevSampleRateControl 1 128 4\nevent-during GetSupportFeature 8 128 2\n"
+         .conflib = "delay 10\nevent-during DevSampleRateControl 1 128 4\nevent-during GetSupportFeature 8 128 2\n"
                     "event-during IsSupportFormat 1 256 6\nuninit-event 8 128"},
 
         // ---- Core Audio ---------------------------------------------------------------
