@@ -1,5 +1,7 @@
-// The campaign's rows. A new injectable failure of either simulator is one more row in the
-// section of its simulator; scenario formats: sim/conflib/README.md, sim/coreaudio/README.md.
+// The campaign's rows. The simulators' injections come from their own tables (the driver
+// library's catalogue, the Core Audio fault names), so a new one is a new row by itself; the
+// rows written here are the settings file, the machine and scenarios beyond single faults.
+// Scenario formats: sim/conflib/README.md, sim/coreaudio/README.md.
 #include "tests/campaign/FaultCase.h"
 
 #include <set>
