@@ -60,6 +60,7 @@ struct Scenario {
     std::map<uint32_t, std::set<uint32_t>> supportedRates;   // channel count -> rates
     std::map<uint32_t, std::string> supportReply;            // rate -> IsSupportFormat text
     std::set<std::string> failGet, failSet;                  // "Property" or "Property@type"
+    std::set<std::string> failCalls;                         // "GetDeviceCount[ list]", "GetDeviceById[ list[ index]]"
     std::map<std::string, std::vector<uint8_t>> replies;     // fixed get replies, raw bytes
     std::wstring features = L"1,0,1,1,0,0,1";
     bool eventsOnSet = true;
@@ -288,6 +289,17 @@ bool ParseLine(Scenario& s, const std::string& rawLine)
     }
     if (key == "fail" && t.size() == 3 && (t[1] == "get" || t[1] == "set")) {
         (t[1] == "get" ? s.failGet : s.failSet).insert(t[2]);
+        return true;
+    }
+    if (key == "fail" && ((t.size() >= 2 && t.size() <= 3 && t[1] == "GetDeviceCount") ||
+                          (t.size() >= 2 && t.size() <= 4 && t[1] == "GetDeviceById"))) {
+        uint32_t list = 0, index = 0;
+        if ((t.size() >= 3 && (!ParseUnsigned(t[2], list) || list > 1)) || (t.size() == 4 && !ParseUnsigned(t[3], index)))
+            return false;
+        std::string call = t[1];
+        for (size_t i = 2; i < t.size(); ++i)
+            call += " " + t[i];
+        s.failCalls.insert(call);
         return true;
     }
     if (key == "reply" && t.size() >= 3) {
@@ -558,6 +570,14 @@ bool Listed(const std::set<std::string>& keys, const std::string& name, int32_t 
     return keys.count(name + "@" + std::to_string(type)) > 0 || keys.count(name) > 0;
 }
 
+// A `fail GetDeviceCount|GetDeviceById` line naming this call: bare, by list, or by list and index.
+bool CallFails(const Scenario& s, const std::string& call, int32_t list, int32_t index = -1)
+{
+    const std::string byList = call + " " + std::to_string(list);
+    return s.failCalls.count(call) > 0 || s.failCalls.count(byList) > 0 ||
+           (index >= 0 && s.failCalls.count(byList + " " + std::to_string(index)) > 0);
+}
+
 // The reply never runs past the panel's buffer: a longer one is cut off without terminator.
 void WriteReply(unsigned char* buffer, size_t bufferBytes, const std::vector<uint8_t>& bytes)
 {
@@ -715,13 +735,16 @@ CONFLIB_API int32_t GetDeviceCount(int32_t list, uint32_t* count)
     } else if (!st.initialised) {
         *count = 0;
         result = kNotInitialised;
+    } else if (CallFails(st.scenario, "GetDeviceCount", list)) {
+        result = kRefused;   // and nothing written
     } else {
         const Scenario& s = st.scenario;
         if (st.listsCreated)
             n = s.countGiven[list] ? s.count[list] : static_cast<uint32_t>(s.lists[list].size());
         *count = n;
     }
-    AddLog(st, "GetDeviceCount " + std::to_string(list) + " -> " + std::to_string(n) +
+    AddLog(st, "GetDeviceCount " + std::to_string(list) + " -> " +
+                   (result == kRefused ? std::string("error 1") : std::to_string(n)) +
                    (st.initialised ? "" : kNotInitialisedMark));
     return result;
 }
@@ -733,8 +756,10 @@ CONFLIB_API int32_t GetDeviceById(int32_t list, int32_t index, SimDeviceRecord* 
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
     int32_t result = kBadArgument;
-    if (list >= 0 && list <= 1 && record != nullptr && st.listsCreated && index >= 0 &&
-        static_cast<size_t>(index) < st.scenario.lists[list].size()) {
+    if (list >= 0 && list <= 1 && record != nullptr && CallFails(st.scenario, "GetDeviceById", list, index)) {
+        result = kRefused;   // and nothing written
+    } else if (list >= 0 && list <= 1 && record != nullptr && st.listsCreated && index >= 0 &&
+               static_cast<size_t>(index) < st.scenario.lists[list].size()) {
         *record = st.scenario.lists[list][static_cast<size_t>(index)];
         result = kOk;
     }

@@ -1,8 +1,9 @@
 // The fault campaign: the real Kestrun.exe, once per row of FaultCases.cpp, with a failure
 // injected through a simulator, the machine or CPL.ini. Every row is driven the same way
-// (start, format clicks, a driver event, the mixer, one click on the link indicator, the tray
-// menu's Exit) and must leave an answering panel, at most one message box at a time, a clean
-// exit and a settings file that lost no byte but the link value.
+// (start, format clicks, a driver event, the mixer, a wheel step on a slider, a mute click,
+// one click on the link indicator, the tray menu's Exit) and must leave an answering panel,
+// at most one message box at a time, a clean exit, a settings file that lost no byte but the
+// link value, and no more Core Audio objects than start-up kept.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +12,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -285,6 +288,9 @@ struct Outcome {
     bool iniIntact = false;
     std::string iniProblem;
     std::string problem;  // the case could not be run as described
+    bool liveChecked = false;
+    std::string liveGrowth;  // the live objects that outgrew what start-up kept
+    long long faultHits = -1;  // for a case that injects a Core Audio fault
     double seconds = 0;
 };
 
@@ -340,6 +346,16 @@ public:
         }, 30000) && Answers();
     }
 
+    // A notch of the wheel over a slider, as the user turns it there: the panel writes the level.
+    void Wheel(int id, int delta)
+    {
+        HWND control = ::GetDlgItem(Panel(), id);
+        RECT rc;
+        ::GetWindowRect(control, &rc);
+        ::PostMessageA(control, WM_MOUSEWHEEL, MAKEWPARAM(0, delta),
+                       MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+    }
+
     void Click(int id)
     {
         HWND h = Panel();
@@ -388,9 +404,9 @@ public:
         }
     }
 
-    // coreaudioctl as another program or the user in the Windows mixer. True when it ran; its
-    // own result does not matter (an endpoint a scenario lacks is refused).
-    bool Mixer(const std::string& args)
+    // coreaudioctl as another program or the user in the Windows mixer: its exit code, or -1
+    // when it did not run to its end.
+    int Mixer(const std::string& args)
     {
         SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
         HANDLE nul = ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
@@ -404,15 +420,17 @@ public:
         std::string cmd = "\"" + exe + "\" " + args;
         const bool started =
             ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi) != FALSE;
-        bool ended = false;
+        DWORD code = static_cast<DWORD>(-1);
         if (started) {
-            ended = Pump([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
+            if (!Pump([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 20000) ||
+                !::GetExitCodeProcess(pi.hProcess, &code))
+                code = static_cast<DWORD>(-1);
             ::CloseHandle(pi.hThread);
             ::CloseHandle(pi.hProcess);
         }
         if (nul != INVALID_HANDLE_VALUE)
             ::CloseHandle(nul);
-        return ended;
+        return static_cast<int>(code);
     }
 
 private:
@@ -420,16 +438,77 @@ private:
     BoxWatch& boxes_;
 };
 
+// What the Core Audio simulator's shared state tells about the panel: its live objects as its
+// watcher last published them (at most ~200 ms old) and the fault table's hits. Read straight
+// from the named mapping and let go at once, because the state lives while any process holds
+// it and each case needs a fresh one (the control library would hold it for good).
+struct CoreAudioPeek {
+    bool listening = false;  // the panel's process has the simulator loaded
+    long live[CoreAudioSim::kLiveKindCount] = {};
+    uint64_t hits[CoreAudioSim::kFaultCount] = {};
+};
+
+bool PeekCoreAudio(DWORD pid, CoreAudioPeek& peek)
+{
+    using namespace CoreAudioSim;
+    peek = CoreAudioPeek{};
+    HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, kMappingName);
+    if (mapping == nullptr)
+        return false;
+    HANDLE mutex = ::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName);
+    const auto* block = static_cast<const SharedBlock*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(SharedBlock)));
+    bool ok = false;
+    if (block != nullptr && mutex != nullptr) {
+        const DWORD wait = ::WaitForSingleObject(mutex, 5000);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+            ok = true;
+            for (const SharedListener& listener : block->listeners) {
+                if (listener.processId != pid)
+                    continue;
+                peek.listening = true;
+                for (uint32_t k = 0; k < kLiveKindCount; ++k)
+                    peek.live[k] = listener.live[k];
+            }
+            for (uint32_t f = 0; f < kFaultCount; ++f)
+                peek.hits[f] = block->faults[f].hits;
+            ::ReleaseMutex(mutex);
+        }
+    }
+    if (block != nullptr)
+        ::UnmapViewOfFile(block);
+    if (mutex != nullptr)
+        ::CloseHandle(mutex);
+    ::CloseHandle(mapping);
+    return ok;
+}
+
 // The Core Audio state lives while a process holds it; a scenario only applies to a fresh one.
 bool CoreAudioStateGone()
 {
-    for (int i = 0; i < 100; ++i, ::Sleep(100)) {
+    for (int i = 0; i < 400; ++i, ::Sleep(25)) {
         HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, CoreAudioSim::kMappingName);
         if (mapping == nullptr)
             return true;
         ::CloseHandle(mapping);
     }
     return false;
+}
+
+// Once started, the panel keeps Core Audio objects only for the process's life, and gains at
+// most one enumerator per device sink (two), kept from its first name look-up on. So what it
+// holds once the case's operations have settled is no more than what it held after start-up
+// plus those; anything beyond was taken on some path and never let go.
+std::string LiveGrowth(const CoreAudioPeek& afterStart, const CoreAudioPeek& atEnd)
+{
+    using namespace CoreAudioSim;
+    std::string grown;
+    for (uint32_t k = 0; k < kLiveKindCount; ++k) {
+        const long allowed = afterStart.live[k] + (k == kLiveEnumerator ? 2 : 0);
+        if (atEnd.live[k] > allowed)
+            grown += std::string(grown.empty() ? "" : ", ") + LiveKindName(static_cast<LiveKind>(k)) + " " +
+                     std::to_string(afterStart.live[k]) + " -> " + std::to_string(atEnd.live[k]);
+    }
+    return grown;
 }
 
 std::string FirstDifference(const std::string& actual, const std::string& expected)
@@ -544,20 +623,54 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             out.cleanExit = out.ended && panel.ExitCode() == 0;
         } else if (drive.WaitReady()) {
             bool answered = true;
+            // What start-up kept: the later of two looks, so that one taken before the watcher
+            // published the start-up's objects cannot make the bound too low.
+            CoreAudioPeek afterStart, later;
+            PeekCoreAudio(panel.Pid(), afterStart);
             for (int id : {IDC_RATE_96K, IDC_DEPTH_24, IDC_OUTPUT_SPDIF}) {
                 drive.Click(id);
-                answered = drive.Settle(100) && answered;
+                answered = drive.Settle(50) && answered;
             }
             drive.DriverEvent();
-            answered = drive.Settle(150) && answered;
+            answered = drive.Settle(80) && answered;
+            PeekCoreAudio(panel.Pid(), later);
+            afterStart.listening = afterStart.listening || later.listening;
+            for (uint32_t k = 0; k < CoreAudioSim::kLiveKindCount; ++k)
+                afterStart.live[k] = std::max(afterStart.live[k], later.live[k]);
             for (const std::string& command : c.mixer) {
-                if (!drive.Mixer(command))
+                const int code = drive.Mixer(command);
+                if (code < 0)
                     out.problem = "coreaudioctl " + command + " did not run";
-                answered = drive.Settle(command == c.mixer.back() ? 400 : 100) && answered;
+                else if (code != 0 && command.rfind("inject ", 0) == 0)
+                    out.problem = "coreaudioctl " + command + " failed";
+                answered = drive.Settle(50) && answered;
             }
+            // A drag step and a mute click: the panel's own writes, after the mixer's changes.
+            drive.Wheel(IDC_SLIDER_LEFT, -WHEEL_DELTA);
+            answered = drive.Settle(50) && answered;
+            drive.ClickThrough(IDC_MUTE_INDICATOR);
+            answered = drive.Settle(150) && answered;
             out.linkToggled = drive.ClickThrough(IDC_LINK_INDICATOR);
             clicked = true;
             answered = drive.Settle(150) && answered;
+            // The last Core Audio call was at least two of the watcher's rounds ago; should a
+            // look still catch something in passing, a second one a round later decides.
+            CoreAudioPeek atEnd;
+            if (afterStart.listening && PeekCoreAudio(panel.Pid(), atEnd) && atEnd.listening) {
+                out.liveChecked = true;
+                out.liveGrowth = LiveGrowth(afterStart, atEnd);
+                if (!out.liveGrowth.empty()) {
+                    drive.Pump([] { return false; }, 450);
+                    PeekCoreAudio(panel.Pid(), atEnd);
+                    out.liveGrowth = LiveGrowth(afterStart, atEnd);
+                }
+            } else {
+                PeekCoreAudio(panel.Pid(), atEnd);
+            }
+            if (!c.coreAudioFault.empty()) {
+                const CoreAudioSim::SimFault fault = CoreAudioSim::FaultFromName(c.coreAudioFault);
+                out.faultHits = fault < CoreAudioSim::kFaultCount ? static_cast<long long>(atEnd.hits[fault]) : -1;
+            }
             out.answered = answered && drive.Answers();
             out.ended = panel.Ended(0);
             panel.Exit();
@@ -588,24 +701,34 @@ TEST(FaultCampaign, EveryFaultLeavesAnAnsweringPanelOneBoxAtATimeACleanExitAndTh
 {
     ProgramFolders folders;
     ASSERT_TRUE(folders.Ok());
+    const std::string catalogue = ReadFile(BinDir() + "conflib-injections.txt");
+    ASSERT_FALSE(catalogue.empty()) << "the driver library simulator's injection catalogue";
     // KESTRUN_CAMPAIGN_ONLY=text runs the cases whose names contain it.
     const char* only = std::getenv("KESTRUN_CAMPAIGN_ONLY");
     const auto started = std::chrono::steady_clock::now();
     int run = 0, failed = 0;
-    for (const Case& c : Cases()) {
-        if (only != nullptr && *only != '\0' && std::string(c.name).find(only) == std::string::npos)
+    std::map<std::string, int> perGroup;            // the name's part before ':'
+    std::map<std::string, long long> hitsPerFault;  // over the cases that injected it
+    for (const Case& c : Cases(catalogue)) {
+        if (only != nullptr && *only != '\0' && c.name.find(only) == std::string::npos)
             continue;
         SCOPED_TRACE(c.name);
         ++run;
+        ++perGroup[c.name.substr(0, c.name.find(':'))];
         const Outcome out = RunCase(c, folders);
         const bool boxesOk = out.maxBoxes <= 1 && (c.boxes == Boxes::kSome ? out.boxes >= 1 : out.boxes == 0);
         const bool endedOk = c.endsAtStart ? out.ended : !out.ended;
         const bool ok = out.problem.empty() && out.answered && endedOk && boxesOk && out.cleanExit && out.iniIntact &&
-                        (c.endsAtStart || out.linkToggled);
+                        (c.endsAtStart || out.linkToggled) && out.liveGrowth.empty();
         failed += ok ? 0 : 1;
-        std::printf("[campaign] %-50s answered=%-3s max-boxes=%d boxes=%d clean-exit=%-3s ini=%-6s %5.1fs%s\n", c.name,
-                    c.endsAtStart ? "n/a" : YesNo(out.answered), out.maxBoxes, out.boxes, YesNo(out.cleanExit),
-                    out.iniIntact ? "intact" : "LOST", out.seconds, ok ? "" : "  FAILED");
+        if (!c.coreAudioFault.empty())
+            hitsPerFault[c.coreAudioFault] += std::max(out.faultHits, 0LL);
+        const std::string hits = c.coreAudioFault.empty() ? "" : " hits=" + std::to_string(out.faultHits);
+        std::printf("[campaign] %-68s answered=%-3s max-boxes=%d boxes=%d clean-exit=%-3s ini=%-6s objects=%-4s %5.1fs%s%s\n",
+                    c.name.c_str(), c.endsAtStart ? "n/a" : YesNo(out.answered), out.maxBoxes, out.boxes,
+                    YesNo(out.cleanExit), out.iniIntact ? "intact" : "LOST",
+                    !out.liveChecked ? "n/a" : out.liveGrowth.empty() ? "kept" : "GREW", out.seconds, hits.c_str(),
+                    ok ? "" : "  FAILED");
         std::fflush(stdout);
 
         EXPECT_EQ(out.problem, "");
@@ -622,9 +745,28 @@ TEST(FaultCampaign, EveryFaultLeavesAnAnsweringPanelOneBoxAtATimeACleanExitAndTh
         }
         EXPECT_TRUE(out.cleanExit) << "no exit code 0 after the tray menu's Exit";
         EXPECT_TRUE(out.iniIntact) << out.iniProblem;
+        EXPECT_EQ(out.liveGrowth, "") << "Core Audio objects taken and never let go";
+    }
+    std::string neverStruck;
+    for (const auto& [fault, hits] : hitsPerFault)
+        if (hits == 0)
+            neverStruck += (neverStruck.empty() ? "" : ", ") + fault;
+    if (!hitsPerFault.empty())
+        std::printf("[campaign] Core Audio calls the panel never made: %s\n", neverStruck.empty() ? "none" : neverStruck.c_str());
+    // With every case run, each injected call must have struck the panel somewhere, or the
+    // campaign does not reach it; but the panel asks for the multimedia default only, so a
+    // hit on another role is a role slip.
+    if (only == nullptr || *only == '\0') {
+        const std::set<std::string> otherRoles = {"GetDefaultAudioEndpoint.console", "GetDefaultAudioEndpoint.communications"};
+        for (const auto& [fault, hits] : hitsPerFault)
+            EXPECT_EQ(hits == 0, otherRoles.count(fault) > 0) << fault << ": " << hits << " hits";
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("[campaign] %d cases, %d passed, %d failed, run time %.0f s\n", run, run - failed, failed, seconds);
+    std::string groups;
+    for (const auto& [group, count] : perGroup)
+        groups += (groups.empty() ? "" : ", ") + group + " " + std::to_string(count);
+    std::printf("[campaign] %d cases (%s), %d passed, %d failed, run time %.0f s\n", run, groups.c_str(), run - failed,
+                failed, seconds);
     EXPECT_GT(run, 0);
 }
 

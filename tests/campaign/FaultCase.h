@@ -37,7 +37,7 @@ enum class Boxes {
 std::vector<std::string> DefaultMixer();
 
 struct Case {
-    const char* name;
+    std::string name;
     std::string conflib;                   // driver library scenario lines; empty: its default device
     std::optional<std::string> coreaudio;  // Core Audio scenario; none: the simulator's built-in demo
     Machine machine = Machine::kAsInstalled;
@@ -46,8 +46,12 @@ struct Case {
     Boxes boxes = Boxes::kNone;
     bool endsAtStart = false;  // the described behaviour is to end right after initialisation
     std::vector<std::string> mixer = DefaultMixer();
+    std::string coreAudioFault = {};  // the injected Core Audio call whose hits the case reports
 };
 
-std::vector<Case> Cases();
+// The hand-written rows, then one per case of the driver library simulator's injection
+// catalogue (its text given), then every Core Audio injection in both forms, met from
+// start-up and met only by the running panel.
+std::vector<Case> Cases(const std::string& conflibCatalogue);
 
 }  // namespace campaign

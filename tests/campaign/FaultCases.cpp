@@ -1,6 +1,13 @@
-// The campaign's rows. A new injectable failure of either simulator is one more row in the
-// section of its simulator; scenario formats: sim/conflib/README.md, sim/coreaudio/README.md.
+// The campaign's rows. The simulators' injections come from their own tables (the driver
+// library's catalogue, the Core Audio fault names), so a new one is a new row by itself; the
+// rows written here are the settings file, the machine and scenarios beyond single faults.
+// Scenario formats: sim/conflib/README.md, sim/coreaudio/README.md.
 #include "tests/campaign/FaultCase.h"
+
+#include <set>
+#include <sstream>
+
+#include "sim/coreaudio/SimControl.h"
 
 namespace campaign {
 
@@ -69,18 +76,69 @@ std::string BothFail(const std::string& what)
     return Lumirel(line, line);
 }
 
+// The catalogue's cases, in its order: [name] then the scenario lines.
+std::vector<std::pair<std::string, std::string>> CatalogueCases(const std::string& catalogue)
+{
+    std::vector<std::pair<std::string, std::string>> cases;
+    std::istringstream in(catalogue);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']')
+            cases.emplace_back(line.substr(1, line.size() - 2), "");
+        else if (!cases.empty())
+            cases.back().second += line + "\n";
+    }
+    return cases;
+}
+
+// Catalogue cases whose feature list is too short, so that an output switch warns. Any other
+// case that shows a box fails until it is named here (or the box is mended).
+const std::set<std::string> kWarningCatalogueCases = {
+    "short-features", "empty-features", "unterminated-features", "delimiters-only-features"};
+
+void AddCatalogueCases(const std::string& catalogue, std::vector<Case>& cases)
+{
+    for (const auto& [name, scenario] : CatalogueCases(catalogue)) {
+        cases.push_back({.name = "driver catalogue: " + name, .conflib = scenario,
+                         .boxes = kWarningCatalogueCases.count(name) > 0 ? Boxes::kSome : Boxes::kNone});
+    }
+}
+
+// Every Core Audio call the simulator can fail, in both forms. From start-up: the scenario
+// injects it for every call, so the panel meets it while starting and again at each drag,
+// refresh and output switch. While running: the panel starts clean (every sink registered)
+// and the mixer injects it first, so only the calls of the running panel meet it.
+void AddCoreAudioFaultCases(std::vector<Case>& cases)
+{
+    for (uint32_t f = 0; f < CoreAudioSim::kFaultCount; ++f) {
+        const std::string fault = CoreAudioSim::FaultName(static_cast<CoreAudioSim::SimFault>(f));
+        for (const char* mode : {"fail", "null"}) {
+            const std::string inject = "inject " + fault + " " + mode;
+            cases.push_back({.name = "audio fault: " + fault + " " + mode + " from start-up",
+                             .coreaudio = Lumirel("", "", inject + "\n"), .coreAudioFault = fault});
+            std::vector<std::string> mixer = {inject};
+            for (const std::string& step : DefaultMixer())
+                mixer.push_back(step);
+            cases.push_back({.name = "audio fault: " + fault + " " + mode + " while running", .mixer = mixer,
+                             .coreAudioFault = fault});
+        }
+    }
+}
+
 }  // namespace
 
 IniFile StandardIni() { return Ini(kIniLinked, kIniUnlinked); }
 
 std::vector<std::string> DefaultMixer() { return {"set-level 0 master 0.3", "set-default 1", "set-default 0"}; }
 
-std::vector<Case> Cases()
+std::vector<Case> Cases(const std::string& conflibCatalogue)
 {
     const std::string garbage = Garbage(4096);
     const std::string utf16Linked = Utf16Le(kIniLinked);
     const std::string utf16Unlinked = Utf16Le(kIniUnlinked);
-    return {
+    std::vector<Case> cases = {
         // ---- CPL.ini ------------------------------------------------------------------
         {.name = "ini: binary garbage", .ini = Ini(garbage, garbage + "\r\n[CPL]\r\nlrchannel_linked=0\r\n")},
         {.name = "ini: UTF-16LE with BOM", .ini = Ini(utf16Linked, utf16Unlinked)},
@@ -157,6 +215,10 @@ std::vector<Case> Cases()
         {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384"},
         {.name = "driver: sets answered by device events", .conflib = "format-event 8 0"},
         {.name = "driver: no events after sets", .conflib = "events off"},
+        // A slow driver whose thread calls back in the middle of requests and of the shut-down.
+        {.name = "driver: slow, events during requests and shut-down",
+         .conflib = "delay 10\nevent-during DevSampleRateControl 1 128 4\nevent-during GetSupportFeature 8 128 2\n"
+                    "event-during IsSupportFormat 1 256 6\nuninit-event 8 128"},
 
         // ---- Core Audio ---------------------------------------------------------------
         {.name = "audio: no endpoints", .coreaudio = "# nothing plugged in\n"},
@@ -219,6 +281,9 @@ std::vector<Case> Cases()
          .mixer = {"add {new.1} render 2 SPDIF Interface 2 (Lumirel USB Audio Device)", "set-default {new.1}"}},
         {.name = "audio: hardware controls and mute change", .mixer = {"hw-change 0 0", "hw-change 0 1", "set-mute 0 1"}},
     };
+    AddCatalogueCases(conflibCatalogue, cases);
+    AddCoreAudioFaultCases(cases);
+    return cases;
 }
 
 }  // namespace campaign

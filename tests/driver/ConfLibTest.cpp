@@ -147,6 +147,35 @@ TEST_F(ConfLibTest, EmptyDeviceListEndsStartupBeforeTheCallbackAndDefaults)
     EXPECT_EQ(expected, m_sim.Log());
 }
 
+// A library that refuses to count or to hand out a record: the panel reads no device or an
+// all-zero record.
+TEST_F(ConfLibTest, RefusedCountsAndRecordsReadAsNone)
+{
+    struct Case {
+        const char* scenario;
+        uint32_t counts[2];
+        int32_t speakerId, spdifId;  // list 0, index 0 and 1
+    } cases[] = {
+        {"", {2, 1}, 1, 2},
+        {"fail GetDeviceCount", {0, 0}, 1, 2},
+        {"fail GetDeviceCount 1", {2, 0}, 1, 2},
+        {"fail GetDeviceById", {2, 1}, 0, 0},
+        {"fail GetDeviceById 0 1", {2, 1}, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        Start(c.scenario);
+        EXPECT_EQ(c.counts[0], DriverDeviceCount(0));
+        EXPECT_EQ(c.counts[1], DriverDeviceCount(1));
+        DeviceRecord speaker{}, spdif{};
+        DriverDeviceById(0, 0, speaker);
+        DriverDeviceById(0, 1, spdif);
+        EXPECT_EQ(c.speakerId, speaker.id);
+        EXPECT_EQ(c.spdifId, spdif.id);
+        ShutdownDriverLibrary();
+    }
+}
+
 // The catalogue a fault campaign runs: every case must be a scenario the simulator reads whole.
 TEST_F(ConfLibTest, EveryCatalogueInjectionIsAReadableScenario)
 {
