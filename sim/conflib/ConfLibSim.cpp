@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -199,6 +200,243 @@ std::string Narrow(const wchar_t* wide)
     return text;
 }
 
+// One scenario line: its tokens, and the line itself for the texts that run to its end.
+struct Line {
+    const std::vector<std::string>& t;
+    const std::string& text;
+};
+
+void DropDefaultLists(Scenario& s)
+{
+    s.lists[0].clear();
+    s.lists[1].clear();
+    s.recordsGiven = true;
+}
+
+bool ParseList(const std::string& text, uint32_t& list)
+{
+    return ParseUnsigned(text, list) && list <= 1;
+}
+
+// Calls `use` with every number from token `first` on; false at the first that is not one.
+template <typename Use>
+bool EachNumber(const Line& l, size_t first, Use use)
+{
+    for (size_t i = first; i < l.t.size(); ++i) {
+        uint32_t value = 0;
+        if (!ParseUnsigned(l.t[i], value))
+            return false;
+        use(value);
+    }
+    return true;
+}
+
+bool ReadNoDevice(Scenario& s, const Line&)
+{
+    DropDefaultLists(s);
+    return true;
+}
+
+bool ReadRecord(Scenario& s, const Line& l)
+{
+    uint32_t list = 0;
+    SimDeviceRecord record = {};
+    if (!ParseList(l.t[1], list))
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (!ParseSigned(l.t[2 + i], record.field[i]))
+            return false;
+    if (!s.recordsGiven)
+        DropDefaultLists(s);
+    s.lists[list].push_back(record);
+    return true;
+}
+
+bool ReadCount(Scenario& s, const Line& l)
+{
+    uint32_t list = 0;
+    if (!ParseList(l.t[1], list) || !ParseUnsigned(l.t[2], s.count[list]))
+        return false;
+    s.countGiven[list] = true;
+    return true;
+}
+
+template <uint32_t Scenario::*Field>
+bool ReadNumber(Scenario& s, const Line& l)
+{
+    return ParseUnsigned(l.t[1], s.*Field);
+}
+
+template <uint32_t (Scenario::*Event)[2]>
+bool ReadEvent(Scenario& s, const Line& l)
+{
+    return ParseUnsigned(l.t[1], (s.*Event)[0]) && ParseUnsigned(l.t[2], (s.*Event)[1]);
+}
+
+bool ReadAcceptDepth(Scenario& s, const Line& l)
+{
+    s.acceptedDepths.clear();
+    return EachNumber(l, 1, [&](uint32_t depth) { s.acceptedDepths.insert(depth); });
+}
+
+bool ReadRejectDepth(Scenario& s, const Line& l)
+{
+    return EachNumber(l, 1, [&](uint32_t depth) { s.acceptedDepths.erase(depth); });
+}
+
+bool ReadSupported(Scenario& s, const Line& l)
+{
+    uint32_t channels = 0;
+    if (!ParseUnsigned(l.t[1], channels))
+        return false;
+    std::set<uint32_t>& rates = s.supportedRates[channels];
+    rates.clear();
+    return EachNumber(l, 2, [&](uint32_t rate) { rates.insert(rate); });
+}
+
+bool ReadUnsupportedRate(Scenario& s, const Line& l)
+{
+    return EachNumber(l, 1, [&](uint32_t rate) {
+        for (auto& entry : s.supportedRates)
+            entry.second.erase(rate);
+    });
+}
+
+bool ReadSupportReply(Scenario& s, const Line& l)
+{
+    uint32_t rate = 0;
+    if (!ParseUnsigned(l.t[1], rate))
+        return false;
+    s.supportReply[rate] = RestOfLine(l.text, 2);
+    return true;
+}
+
+// fail get|set PROPERTY, fail GetDeviceCount [LIST], fail GetDeviceById [LIST [INDEX]].
+bool ReadFail(Scenario& s, const Line& l)
+{
+    const std::vector<std::string>& t = l.t;
+    if (t.size() == 3 && (t[1] == "get" || t[1] == "set")) {
+        (t[1] == "get" ? s.failGet : s.failSet).insert(t[2]);
+        return true;
+    }
+    const bool countCall = t[1] == "GetDeviceCount" && t.size() <= 3;
+    const bool recordCall = t[1] == "GetDeviceById";
+    if (!countCall && !recordCall)
+        return false;
+    uint32_t list = 0, index = 0;
+    if ((t.size() >= 3 && !ParseList(t[2], list)) || (t.size() == 4 && !ParseUnsigned(t[3], index)))
+        return false;
+    std::string call = t[1];
+    for (size_t i = 2; i < t.size(); ++i)
+        call += " " + t[i];
+    s.failCalls.insert(call);
+    return true;
+}
+
+// The bytes of `reply PROPERTY utf16|ansi TEXT` or `reply PROPERTY fill|fill16 HEX N`.
+bool ReplyBytes(const Line& l, std::vector<uint8_t>& bytes)
+{
+    const std::vector<std::string>& t = l.t;
+    if (t[2] == "utf16") {
+        bytes = Utf16Bytes(Widen(RestOfLine(l.text, 3)), true);
+        return true;
+    }
+    if (t[2] == "ansi") {
+        const std::string text = RestOfLine(l.text, 3);
+        bytes.assign(text.begin(), text.end());
+        bytes.push_back(0);
+        return true;
+    }
+    if ((t[2] != "fill" && t[2] != "fill16") || t.size() != 5)
+        return false;
+    uint32_t unit = 0, count = 0;
+    if (!ParseUnsigned("0x" + t[3], unit) || !ParseUnsigned(t[4], count) || count > 1u << 20)
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+        if (t[2] == "fill16")
+            bytes.push_back(static_cast<uint8_t>((unit >> 8) & 0xFF));
+    }
+    return true;
+}
+
+bool ReadReply(Scenario& s, const Line& l)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReplyBytes(l, bytes))
+        return false;
+    s.replies[l.t[1]] = bytes;
+    return true;
+}
+
+bool ReadFeatures(Scenario& s, const Line& l)
+{
+    s.features = Widen(RestOfLine(l.text, 1));
+    return true;
+}
+
+bool ReadEvents(Scenario& s, const Line& l)
+{
+    if (l.t[1] != "on" && l.t[1] != "off")
+        return false;
+    s.eventsOnSet = l.t[1] == "on";
+    return true;
+}
+
+bool ReadEventDuring(Scenario& s, const Line& l)
+{
+    const std::vector<std::string>& t = l.t;
+    RequestEvent event{t[1], 0, 0, 1};
+    if (!ParseUnsigned(t[2], event.type) || !ParseUnsigned(t[3], event.code) ||
+        (t.size() == 5 && !ParseUnsigned(t[4], event.remaining)))
+        return false;
+    s.requestEvents.push_back(event);
+    return true;
+}
+
+bool ReadUninitEvent(Scenario& s, const Line& l)
+{
+    s.uninitEventGiven = true;
+    return ReadEvent<&Scenario::uninitEvent>(s, l);
+}
+
+bool ReadDelay(Scenario& s, const Line& l)
+{
+    return ParseUnsigned(l.t[1], s.delayMs) && s.delayMs <= 60000;
+}
+
+const size_t kAnyCount = SIZE_MAX;
+
+struct Keyword {
+    const char* word;
+    size_t minTokens, maxTokens;   // the keyword included
+    bool (*read)(Scenario&, const Line&);
+};
+
+// Every scenario line; README.md's table gives each one's arguments and effect.
+const Keyword kKeywords[] = {
+    {"no-device", 1, 1, ReadNoDevice},                     // no-device
+    {"record", 6, 6, ReadRecord},                          // record LIST ID TYPE RESERVED OUTPUT
+    {"count", 3, 3, ReadCount},                            // count LIST N
+    {"rate", 2, 2, ReadNumber<&Scenario::rate>},           // rate HZ
+    {"depth", 2, 2, ReadNumber<&Scenario::depth>},         // depth BITS
+    {"channels", 2, 2, ReadNumber<&Scenario::channels>},   // channels N
+    {"accept-depth", 2, kAnyCount, ReadAcceptDepth},       // accept-depth BITS...
+    {"reject-depth", 2, kAnyCount, ReadRejectDepth},       // reject-depth BITS...
+    {"supported", 2, kAnyCount, ReadSupported},            // supported CHANNELS HZ...
+    {"unsupported-rate", 2, kAnyCount, ReadUnsupportedRate},   // unsupported-rate HZ...
+    {"support-reply", 2, kAnyCount, ReadSupportReply},     // support-reply HZ TEXT
+    {"fail", 2, 4, ReadFail},                              // fail get|set|GetDeviceCount|GetDeviceById ...
+    {"reply", 3, kAnyCount, ReadReply},                    // reply PROPERTY[@TYPE] utf16|ansi|fill|fill16 ...
+    {"features", 1, kAnyCount, ReadFeatures},              // features TEXT
+    {"events", 2, 2, ReadEvents},                          // events on|off
+    {"format-event", 3, 3, ReadEvent<&Scenario::formatEvent>},   // format-event TYPE CODE
+    {"demand-event", 3, 3, ReadEvent<&Scenario::demandEvent>},   // demand-event TYPE CODE
+    {"event-during", 4, 5, ReadEventDuring},               // event-during PROPERTY[@TYPE] TYPE CODE [N]
+    {"uninit-event", 3, 3, ReadUninitEvent},               // uninit-event TYPE CODE
+    {"delay", 2, 2, ReadDelay},                            // delay MS
+};
+
 bool ParseLine(Scenario& s, const std::string& rawLine)
 {
     std::string line = rawLine;
@@ -207,149 +445,9 @@ bool ParseLine(Scenario& s, const std::string& rawLine)
     const std::vector<std::string> t = Tokens(line);
     if (t.empty() || t[0][0] == '#')
         return true;
-    const std::string& key = t[0];
-
-    if (key == "no-device" && t.size() == 1) {
-        s.lists[0].clear();
-        s.lists[1].clear();
-        s.recordsGiven = true;
-        return true;
-    }
-    if (key == "record" && t.size() == 6) {
-        uint32_t list = 0;
-        SimDeviceRecord record = {};
-        if (!ParseUnsigned(t[1], list) || list > 1)
-            return false;
-        for (int i = 0; i < 4; ++i)
-            if (!ParseSigned(t[2 + i], record.field[i]))
-                return false;
-        if (!s.recordsGiven) {
-            s.lists[0].clear();
-            s.lists[1].clear();
-            s.recordsGiven = true;
-        }
-        s.lists[list].push_back(record);
-        return true;
-    }
-    if (key == "count" && t.size() == 3) {
-        uint32_t list = 0;
-        if (!ParseUnsigned(t[1], list) || list > 1 || !ParseUnsigned(t[2], s.count[list]))
-            return false;
-        s.countGiven[list] = true;
-        return true;
-    }
-    if ((key == "rate" || key == "depth" || key == "channels") && t.size() == 2) {
-        uint32_t& target = key == "rate" ? s.rate : key == "depth" ? s.depth : s.channels;
-        return ParseUnsigned(t[1], target);
-    }
-    if ((key == "accept-depth" || key == "reject-depth") && t.size() >= 2) {
-        if (key == "accept-depth")
-            s.acceptedDepths.clear();
-        for (size_t i = 1; i < t.size(); ++i) {
-            uint32_t depth = 0;
-            if (!ParseUnsigned(t[i], depth))
-                return false;
-            if (key == "accept-depth")
-                s.acceptedDepths.insert(depth);
-            else
-                s.acceptedDepths.erase(depth);
-        }
-        return true;
-    }
-    if (key == "supported" && t.size() >= 2) {
-        uint32_t channels = 0;
-        if (!ParseUnsigned(t[1], channels))
-            return false;
-        std::set<uint32_t>& rates = s.supportedRates[channels];
-        rates.clear();
-        for (size_t i = 2; i < t.size(); ++i) {
-            uint32_t rate = 0;
-            if (!ParseUnsigned(t[i], rate))
-                return false;
-            rates.insert(rate);
-        }
-        return true;
-    }
-    if (key == "unsupported-rate" && t.size() >= 2) {
-        for (size_t i = 1; i < t.size(); ++i) {
-            uint32_t rate = 0;
-            if (!ParseUnsigned(t[i], rate))
-                return false;
-            for (auto& entry : s.supportedRates)
-                entry.second.erase(rate);
-        }
-        return true;
-    }
-    if (key == "support-reply" && t.size() >= 2) {
-        uint32_t rate = 0;
-        if (!ParseUnsigned(t[1], rate))
-            return false;
-        s.supportReply[rate] = RestOfLine(line, 2);
-        return true;
-    }
-    if (key == "fail" && t.size() == 3 && (t[1] == "get" || t[1] == "set")) {
-        (t[1] == "get" ? s.failGet : s.failSet).insert(t[2]);
-        return true;
-    }
-    if (key == "fail" && ((t.size() >= 2 && t.size() <= 3 && t[1] == "GetDeviceCount") ||
-                          (t.size() >= 2 && t.size() <= 4 && t[1] == "GetDeviceById"))) {
-        uint32_t list = 0, index = 0;
-        if ((t.size() >= 3 && (!ParseUnsigned(t[2], list) || list > 1)) || (t.size() == 4 && !ParseUnsigned(t[3], index)))
-            return false;
-        std::string call = t[1];
-        for (size_t i = 2; i < t.size(); ++i)
-            call += " " + t[i];
-        s.failCalls.insert(call);
-        return true;
-    }
-    if (key == "reply" && t.size() >= 3) {
-        std::vector<uint8_t> bytes;
-        if (t[2] == "utf16") {
-            bytes = Utf16Bytes(Widen(RestOfLine(line, 3)), true);
-        } else if (t[2] == "ansi") {
-            const std::string text = RestOfLine(line, 3);
-            bytes.assign(text.begin(), text.end());
-            bytes.push_back(0);
-        } else if ((t[2] == "fill" || t[2] == "fill16") && t.size() == 5) {
-            uint32_t unit = 0, count = 0;
-            if (!ParseUnsigned("0x" + t[3], unit) || !ParseUnsigned(t[4], count) || count > 1u << 20)
-                return false;
-            for (uint32_t i = 0; i < count; ++i) {
-                bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
-                if (t[2] == "fill16")
-                    bytes.push_back(static_cast<uint8_t>((unit >> 8) & 0xFF));
-            }
-        } else {
-            return false;
-        }
-        s.replies[t[1]] = bytes;
-        return true;
-    }
-    if (key == "features") {
-        s.features = Widen(RestOfLine(line, 1));
-        return true;
-    }
-    if (key == "events" && t.size() == 2 && (t[1] == "on" || t[1] == "off")) {
-        s.eventsOnSet = t[1] == "on";
-        return true;
-    }
-    if (key == "event-during" && (t.size() == 4 || t.size() == 5)) {
-        RequestEvent event{t[1], 0, 0, 1};
-        if (!ParseUnsigned(t[2], event.type) || !ParseUnsigned(t[3], event.code) ||
-            (t.size() == 5 && !ParseUnsigned(t[4], event.remaining)))
-            return false;
-        s.requestEvents.push_back(event);
-        return true;
-    }
-    if (key == "uninit-event" && t.size() == 3) {
-        s.uninitEventGiven = true;
-        return ParseUnsigned(t[1], s.uninitEvent[0]) && ParseUnsigned(t[2], s.uninitEvent[1]);
-    }
-    if (key == "delay" && t.size() == 2)
-        return ParseUnsigned(t[1], s.delayMs) && s.delayMs <= 60000;
-    if ((key == "format-event" || key == "demand-event") && t.size() == 3) {
-        uint32_t* target = key == "format-event" ? s.formatEvent : s.demandEvent;
-        return ParseUnsigned(t[1], target[0]) && ParseUnsigned(t[2], target[1]);
+    for (const Keyword& keyword : kKeywords) {
+        if (t[0] == keyword.word)
+            return t.size() >= keyword.minTokens && t.size() <= keyword.maxTokens && keyword.read(s, Line{t, line});
     }
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace CoreAudioSim {
@@ -163,158 +164,248 @@ std::string RestAfter(const std::string& line, int words)
     return line.substr(pos, end - pos + 1);
 }
 
-}  // namespace
+// One statement being read: its words, the line (comment removed) for the texts that run to
+// its end, and the state built so far. A handler returns the reason when it rejects the line.
+struct Statement {
+    const std::vector<std::string>& w;
+    const std::string& line;
+    SimState& state;
+    bool (&defaultGiven)[2];
 
-bool ParseScenario(const std::string& text, SimState& result, std::string* error)
+    // The endpoint declared last, for the statements about it.
+    EndpointInfo& endpoint() { return state.endpoints.back(); }
+};
+
+using Verdict = std::optional<std::string>;
+const Verdict kAccepted;
+
+bool ParseFlow(const std::string& text, SimFlow& flow)
 {
-    SimState state;
-    bool defaultGiven[2] = {false, false};
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    auto fail = [&](const std::string& why) {
-        if (error)
-            *error = "line " + std::to_string(number) + ": " + why;
+    std::string name = Lower(text);
+    if (name != "render" && name != "capture")
         return false;
-    };
-    while (std::getline(lines, line)) {
-        ++number;
-        size_t hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
-        std::istringstream words(line);
-        std::vector<std::string> w;
-        for (std::string word; words >> word;)
-            w.push_back(word);
-        if (w.empty())
-            continue;
-        const std::string keyword = Lower(w[0]);
-        EndpointInfo* last = state.endpoints.empty() ? nullptr : &state.endpoints.back();
-        if (keyword == "endpoint") {
-            if (w.size() < 6)
-                return fail("endpoint needs <ID> <flow> <state> <channels> <name>");
-            if (state.endpoints.size() >= kMaxEndpoints)
-                return fail("more than " + std::to_string(kMaxEndpoints) + " endpoints");
-            EndpointInfo info;
-            info.id = Utf8ToWide(w[1]);
-            if (info.id.size() >= kMaxIdChars)
-                return fail("endpoint ID too long");
-            if (FindInState(state, info.id) >= 0)
-                return fail("duplicate endpoint ID");
-            std::string flow = Lower(w[2]);
-            if (flow != "render" && flow != "capture")
-                return fail("flow must be render or capture");
-            info.flow = flow == "render" ? kFlowRender : kFlowCapture;
-            if (!ParseState(w[3], info.state))
-                return fail("unknown state '" + w[3] + "'");
-            double channels = 0;
-            if (!ParseNumber(w[4], channels) || channels < 1 || channels > kMaxChannels || channels != static_cast<int>(channels))
-                return fail("channels must be 1.." + std::to_string(kMaxChannels));
-            info.channels = static_cast<uint32_t>(channels);
-            info.levels.assign(info.channels, 1.0f);
-            info.name = Utf8ToWide(RestAfter(line, 5));
-            if (info.name.size() >= kMaxNameChars)
-                return fail("name too long");
-            state.endpoints.push_back(info);
-        } else if (keyword == "level" || keyword == "mute" || keyword == "subunit" || keyword == "subunits" || keyword == "fail") {
-            if (!last)
-                return fail(keyword + " before any endpoint");
-            if (keyword == "level") {
-                double value = 0;
-                if (w.size() != 3 || !ParseNumber(w[2], value) || !(value >= 0.0 && value <= 1.0))
-                    return fail("level <channel|all> <0..1>");
-                double channel = 0;
-                if (Lower(w[1]) == "all") {
-                    last->levels.assign(last->channels, static_cast<float>(value));
-                } else if (ParseNumber(w[1], channel) && channel >= 0 && channel < last->channels && channel == static_cast<int>(channel)) {
-                    last->levels[static_cast<size_t>(channel)] = static_cast<float>(value);
-                } else {
-                    return fail("no such channel '" + w[1] + "'");
-                }
-            } else if (keyword == "mute") {
-                if (w.size() != 2 || (w[1] != "0" && w[1] != "1"))
-                    return fail("mute 0|1");
-                last->mute = w[1] == "1";
-            } else if (keyword == "fail") {
-                if (w.size() != 2 || !ParseFailures(w[1], last->fail))
-                    return fail("unknown failure in '" + RestAfter(line, 1) + "'");
-            } else {
-                size_t at = 1;
-                double count = 1;
-                if (keyword == "subunits") {
-                    if (w.size() < 3 || !ParseNumber(w[1], count) || count < 0 || count != static_cast<int>(count))
-                        return fail("subunits <count> <controls> [fail=<controls>]");
-                    at = 2;
-                }
-                if (w.size() <= at)
-                    return fail("subunit needs its controls");
-                SubunitInfo subunit;
-                if (!ParseControls(w[at], subunit.controls))
-                    return fail("unknown control in '" + w[at] + "'");
-                for (size_t i = at + 1; i < w.size(); ++i) {
-                    if (Lower(w[i]).rfind("fail=", 0) != 0 || !ParseControls(w[i].substr(5), subunit.failRegister))
-                        return fail("expected fail=<controls>, got '" + w[i] + "'");
-                }
-                if (last->subunits.size() + static_cast<size_t>(count) > kMaxSubunits)
-                    return fail("more than " + std::to_string(kMaxSubunits) + " subunits");
-                last->subunits.insert(last->subunits.end(), static_cast<size_t>(count), subunit);
-            }
-        } else if (keyword == "default") {
-            if (w.size() < 4)
-                return fail("default <flow> <role> <endpoint|none>");
-            std::string flowName = Lower(w[1]);
-            if (flowName != "render" && flowName != "capture")
-                return fail("flow must be render or capture");
-            int flow = flowName == "render" ? 0 : 1;
-            std::string role = Lower(w[2]);
-            int first = 0, lastRole = 2;
-            if (role == "console")
-                first = lastRole = 0;
-            else if (role == "multimedia")
-                first = lastRole = 1;
-            else if (role == "communications")
-                first = lastRole = 2;
-            else if (role != "all")
-                return fail("unknown role '" + w[2] + "'");
-            std::string target = RestAfter(line, 3);
-            std::wstring id;
-            if (Lower(target) != "none") {
-                int index = FindInState(state, Utf8ToWide(target));
-                if (index < 0)
-                    return fail("no endpoint '" + target + "'");
-                if (static_cast<int>(state.endpoints[index].flow) != flow)
-                    return fail("endpoint '" + target + "' has the other flow");
-                id = state.endpoints[index].id;
-            }
-            for (int r = first; r <= lastRole; ++r)
-                state.defaults[flow][r] = id;
-            defaultGiven[flow] = true;
-        } else if (keyword == "inject") {
-            if (w.size() < 3)
-                return fail("inject <call> <fail|null> [hr=<code>] [skip=<n>] [count=<n>]");
-            SimFault fault = FaultFromName(w[1]);
-            if (fault == kFaultCount)
-                return fail("unknown call '" + w[1] + "' (coreaudioctl faults lists them)");
-            FaultSpec spec;
-            std::string mode = Lower(w[2]);
-            if (mode == "fail")
-                spec.mode = kFaultFail;
-            else if (mode == "null")
-                spec.mode = kFaultNull;
-            else
-                return fail("inject needs fail or null, got '" + w[2] + "'");
-            std::string why;
-            if (!ParseFaultOptions(w, 3, spec, &why))
-                return fail(why);
-            state.faults[fault] = spec;
-        } else if (keyword == "delivery") {
-            if (w.size() != 2 || (Lower(w[1]) != "serial" && Lower(w[1]) != "concurrent"))
-                return fail("delivery serial|concurrent");
-            state.serialDelivery = Lower(w[1]) == "serial";
-        } else {
-            return fail("unknown statement '" + w[0] + "'");
-        }
+    flow = name == "render" ? kFlowRender : kFlowCapture;
+    return true;
+}
+
+bool IsCount(double value)
+{
+    return value == static_cast<int>(value);
+}
+
+Verdict ReadEndpoint(Statement& s)
+{
+    const std::vector<std::string>& w = s.w;
+    if (w.size() < 6)
+        return "endpoint needs <ID> <flow> <state> <channels> <name>";
+    if (s.state.endpoints.size() >= kMaxEndpoints)
+        return "more than " + std::to_string(kMaxEndpoints) + " endpoints";
+    EndpointInfo info;
+    info.id = Utf8ToWide(w[1]);
+    if (info.id.size() >= kMaxIdChars)
+        return "endpoint ID too long";
+    if (FindInState(s.state, info.id) >= 0)
+        return "duplicate endpoint ID";
+    if (!ParseFlow(w[2], info.flow))
+        return "flow must be render or capture";
+    if (!ParseState(w[3], info.state))
+        return "unknown state '" + w[3] + "'";
+    double channels = 0;
+    if (!ParseNumber(w[4], channels) || channels < 1 || channels > kMaxChannels || !IsCount(channels))
+        return "channels must be 1.." + std::to_string(kMaxChannels);
+    info.channels = static_cast<uint32_t>(channels);
+    info.levels.assign(info.channels, 1.0f);
+    info.name = Utf8ToWide(RestAfter(s.line, 5));
+    if (info.name.size() >= kMaxNameChars)
+        return "name too long";
+    s.state.endpoints.push_back(info);
+    return kAccepted;
+}
+
+Verdict ReadLevel(Statement& s)
+{
+    EndpointInfo& endpoint = s.endpoint();
+    const std::vector<std::string>& w = s.w;
+    double value = 0;
+    if (w.size() != 3 || !ParseNumber(w[2], value) || !(value >= 0.0 && value <= 1.0))
+        return "level <channel|all> <0..1>";
+    double channel = 0;
+    if (Lower(w[1]) == "all")
+        endpoint.levels.assign(endpoint.channels, static_cast<float>(value));
+    else if (ParseNumber(w[1], channel) && channel >= 0 && channel < endpoint.channels && IsCount(channel))
+        endpoint.levels[static_cast<size_t>(channel)] = static_cast<float>(value);
+    else
+        return "no such channel '" + w[1] + "'";
+    return kAccepted;
+}
+
+Verdict ReadMute(Statement& s)
+{
+    EndpointInfo& endpoint = s.endpoint();
+    if (s.w.size() != 2 || (s.w[1] != "0" && s.w[1] != "1"))
+        return "mute 0|1";
+    endpoint.mute = s.w[1] == "1";
+    return kAccepted;
+}
+
+Verdict ReadFail(Statement& s)
+{
+    EndpointInfo& endpoint = s.endpoint();
+    if (s.w.size() != 2 || !ParseFailures(s.w[1], endpoint.fail))
+        return "unknown failure in '" + RestAfter(s.line, 1) + "'";
+    return kAccepted;
+}
+
+// `count` subunits whose controls are the word at `at`, then optional fail=<controls> words.
+Verdict AppendSubunits(Statement& s, size_t at, double count)
+{
+    EndpointInfo& endpoint = s.endpoint();
+    const std::vector<std::string>& w = s.w;
+    if (w.size() <= at)
+        return "subunit needs its controls";
+    SubunitInfo subunit;
+    if (!ParseControls(w[at], subunit.controls))
+        return "unknown control in '" + w[at] + "'";
+    for (size_t i = at + 1; i < w.size(); ++i) {
+        if (Lower(w[i]).rfind("fail=", 0) != 0 || !ParseControls(w[i].substr(5), subunit.failRegister))
+            return "expected fail=<controls>, got '" + w[i] + "'";
     }
+    if (endpoint.subunits.size() + static_cast<size_t>(count) > kMaxSubunits)
+        return "more than " + std::to_string(kMaxSubunits) + " subunits";
+    endpoint.subunits.insert(endpoint.subunits.end(), static_cast<size_t>(count), subunit);
+    return kAccepted;
+}
+
+Verdict ReadSubunit(Statement& s)
+{
+    return AppendSubunits(s, 1, 1);
+}
+
+Verdict ReadSubunits(Statement& s)
+{
+    double count = 1;
+    if (s.w.size() < 3 || !ParseNumber(s.w[1], count) || count < 0 || !IsCount(count))
+        return "subunits <count> <controls> [fail=<controls>]";
+    return AppendSubunits(s, 2, count);
+}
+
+Verdict ReadDefault(Statement& s)
+{
+    const std::vector<std::string>& w = s.w;
+    if (w.size() < 4)
+        return "default <flow> <role> <endpoint|none>";
+    SimFlow flowValue = kFlowRender;
+    if (!ParseFlow(w[1], flowValue))
+        return "flow must be render or capture";
+    int flow = static_cast<int>(flowValue);
+    std::string role = Lower(w[2]);
+    int first = 0, lastRole = 2;
+    if (role == "console")
+        first = lastRole = 0;
+    else if (role == "multimedia")
+        first = lastRole = 1;
+    else if (role == "communications")
+        first = lastRole = 2;
+    else if (role != "all")
+        return "unknown role '" + w[2] + "'";
+    std::string target = RestAfter(s.line, 3);
+    std::wstring id;
+    if (Lower(target) != "none") {
+        int index = FindInState(s.state, Utf8ToWide(target));
+        if (index < 0)
+            return "no endpoint '" + target + "'";
+        if (static_cast<int>(s.state.endpoints[index].flow) != flow)
+            return "endpoint '" + target + "' has the other flow";
+        id = s.state.endpoints[index].id;
+    }
+    for (int r = first; r <= lastRole; ++r)
+        s.state.defaults[flow][r] = id;
+    s.defaultGiven[flow] = true;
+    return kAccepted;
+}
+
+Verdict ReadInject(Statement& s)
+{
+    const std::vector<std::string>& w = s.w;
+    if (w.size() < 3)
+        return "inject <call> <fail|null> [hr=<code>] [skip=<n>] [count=<n>]";
+    SimFault fault = FaultFromName(w[1]);
+    if (fault == kFaultCount)
+        return "unknown call '" + w[1] + "' (coreaudioctl faults lists them)";
+    FaultSpec spec;
+    std::string mode = Lower(w[2]);
+    if (mode == "fail")
+        spec.mode = kFaultFail;
+    else if (mode == "null")
+        spec.mode = kFaultNull;
+    else
+        return "inject needs fail or null, got '" + w[2] + "'";
+    std::string why;
+    if (!ParseFaultOptions(w, 3, spec, &why))
+        return why;
+    s.state.faults[fault] = spec;
+    return kAccepted;
+}
+
+Verdict ReadDelivery(Statement& s)
+{
+    if (s.w.size() != 2 || (Lower(s.w[1]) != "serial" && Lower(s.w[1]) != "concurrent"))
+        return "delivery serial|concurrent";
+    s.state.serialDelivery = Lower(s.w[1]) == "serial";
+    return kAccepted;
+}
+
+struct StatementRow {
+    const char* keyword;
+    bool aboutEndpoint;   // applies to the endpoint declared last, so none may come before one
+    Verdict (*read)(Statement&);
+};
+
+// Every statement of the format, in README.md's order; the comments give their arguments.
+const StatementRow kStatements[] = {
+    {"endpoint", false, ReadEndpoint},   // <ID> <render|capture> <state> <channels> <friendly name...>
+    {"level", true, ReadLevel},          // <channel|all> <scalar 0..1>
+    {"mute", true, ReadMute},            // <0|1>
+    {"subunit", true, ReadSubunit},      // <controls> [fail=<controls>]
+    {"subunits", true, ReadSubunits},    // <count> <controls> [fail=<controls>]
+    {"fail", true, ReadFail},            // <what>[,<what>...]
+    {"default", false, ReadDefault},     // <render|capture> <console|multimedia|communications|all> <endpoint|none>
+    {"inject", false, ReadInject},       // <call> <fail|null> [hr=<code>] [skip=<n>] [count=<n>]
+    {"delivery", false, ReadDelivery},   // <serial|concurrent>
+};
+
+Verdict ReadStatement(Statement& s)
+{
+    const std::string keyword = Lower(s.w[0]);
+    for (const StatementRow& row : kStatements) {
+        if (keyword != row.keyword)
+            continue;
+        if (row.aboutEndpoint && s.state.endpoints.empty())
+            return keyword + " before any endpoint";
+        return row.read(s);
+    }
+    return "unknown statement '" + s.w[0] + "'";
+}
+
+void DropComment(std::string& line)
+{
+    size_t hash = line.find('#');
+    if (hash != std::string::npos)
+        line.erase(hash);
+}
+
+std::vector<std::string> Words(const std::string& line)
+{
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;)
+        w.push_back(word);
+    return w;
+}
+
+// A flow with no `default` statement gets its first active endpoint for every role.
+void DefaultToFirstActive(SimState& state, const bool (&defaultGiven)[2])
+{
     for (int flow = 0; flow < 2; ++flow) {
         if (defaultGiven[flow])
             continue;
@@ -326,6 +417,29 @@ bool ParseScenario(const std::string& text, SimState& result, std::string* error
             }
         }
     }
+}
+
+}  // namespace
+
+bool ParseScenario(const std::string& text, SimState& result, std::string* error)
+{
+    SimState state;
+    bool defaultGiven[2] = {false, false};
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        DropComment(line);
+        const std::vector<std::string> w = Words(line);
+        if (w.empty())
+            continue;
+        Statement statement{w, line, state, defaultGiven};
+        if (Verdict why = ReadStatement(statement)) {
+            if (error)
+                *error = "line " + std::to_string(number) + ": " + *why;
+            return false;
+        }
+    }
+    DefaultToFirstActive(state, defaultGiven);
     result = state;
     return true;
 }

@@ -175,24 +175,304 @@ const char* CallName(CallKind kind)
     }
 }
 
+// What a handler gets: the command word, its positional arguments and the options.
+struct Call {
+    std::string command;
+    const std::vector<std::wstring>& p;
+    const Options& options;
+};
+
+int Usage();
+
+GUID ContextOr(const Options& options, const GUID& fallback)
+{
+    return options.hasContext ? options.context : fallback;
+}
+
+// The words from `first` on, joined by single spaces.
+std::wstring JoinFrom(const std::vector<std::wstring>& words, size_t first)
+{
+    std::wstring joined = words[first];
+    for (size_t i = first + 1; i < words.size(); ++i)
+        joined += L" " + words[i];
+    return joined;
+}
+
+// An optional single unsigned argument; false when there is more or it is not a number.
+bool OptionalUnsigned(const std::vector<std::wstring>& p, uint32_t& value)
+{
+    return p.size() <= 1 && (p.empty() || ParseUnsigned(p[0], value));
+}
+
+int CmdState(const Call&)
+{
+    return PrintState();
+}
+
+int CmdReset(const Call&)
+{
+    return Reset() ? Report(S_OK, "reset") : Report(E_FAIL, "reset");
+}
+
+int CmdLoad(const Call& c)
+{
+    if (c.p.size() != 1)
+        return Usage();
+    std::string error;
+    if (!LoadScenarioFile(c.p[0], &error)) {
+        std::printf("error load %s\n", error.c_str());
+        return 1;
+    }
+    return Report(S_OK, "load");
+}
+
+int CmdSetLevel(const Call& c)
+{
+    float level = 0.0f;
+    uint32_t channel = 0;
+    if (c.p.size() != 3 || !ParseFloat(c.p[2], level))
+        return Usage();
+    GUID context = ContextOr(c.options, kMixerContext);
+    if (c.p[1] == L"master")
+        return Report(SetMasterLevel(c.p[0], level, context), "set-level");
+    if (!ParseUnsigned(c.p[1], channel))
+        return Usage();
+    return Report(SetChannelLevel(c.p[0], channel, level, context), "set-level");
+}
+
+int CmdSetMute(const Call& c)
+{
+    if (c.p.size() != 2 || (c.p[1] != L"0" && c.p[1] != L"1"))
+        return Usage();
+    return Report(SetMute(c.p[0], c.p[1] == L"1", ContextOr(c.options, kMixerContext)), "set-mute");
+}
+
+int CmdSetDefault(const Call& c)
+{
+    if (c.p.size() != 1)
+        return Usage();
+    SimFlow flow = c.options.flow;
+    if (!c.options.hasFlow) {
+        SimState state;
+        int index = FindEndpoint(c.p[0]);
+        if (index >= 0 && ReadState(state) && static_cast<size_t>(index) < state.endpoints.size())
+            flow = state.endpoints[index].flow;
+    }
+    return Report(SetDefault(c.p[0], flow, c.options.role), "set-default");
+}
+
+int CmdClearDefault(const Call& c)
+{
+    return c.p.empty() ? Report(ClearDefault(c.options.flow, c.options.role), "clear-default") : Usage();
+}
+
+template <HRESULT (*Change)(const std::wstring&)>
+int CmdEndpointChange(const Call& c)
+{
+    if (c.p.size() != 1)
+        return Usage();
+    return Report(Change(c.p[0]), c.command.c_str());
+}
+
+int CmdSetState(const Call& c)
+{
+    if (c.p.size() != 2)
+        return Usage();
+    DWORD state = c.p[1] == L"active"       ? DEVICE_STATE_ACTIVE
+                  : c.p[1] == L"disabled"   ? DEVICE_STATE_DISABLED
+                  : c.p[1] == L"notpresent" ? DEVICE_STATE_NOTPRESENT
+                  : c.p[1] == L"unplugged"  ? DEVICE_STATE_UNPLUGGED
+                                            : 0;
+    if (state == 0)
+        return Usage();
+    return Report(SetDeviceState(c.p[0], state), "set-state");
+}
+
+int CmdAdd(const Call& c)
+{
+    uint32_t channels = 0;
+    if (c.p.size() < 4 || (c.p[1] != L"render" && c.p[1] != L"capture") || !ParseUnsigned(c.p[2], channels) ||
+        channels == 0 || channels > kMaxChannels)
+        return Usage();
+    EndpointInfo endpoint;
+    endpoint.id = c.p[0];
+    endpoint.flow = c.p[1] == L"capture" ? kFlowCapture : kFlowRender;
+    endpoint.channels = channels;
+    endpoint.levels.assign(channels, 1.0f);
+    endpoint.name = JoinFrom(c.p, 3);
+    return Report(AddEndpoint(endpoint), "add");
+}
+
+int CmdRename(const Call& c)
+{
+    if (c.p.size() < 2)
+        return Usage();
+    return Report(Rename(c.p[0], JoinFrom(c.p, 1)), "rename");
+}
+
+int CmdHardwareChange(const Call& c)
+{
+    uint32_t subunit = 0;
+    if (c.p.size() != 2 || !ParseUnsigned(c.p[1], subunit))
+        return Usage();
+    return Report(HardwareChange(c.p[0], subunit, ContextOr(c.options, GUID_NULL)), "hw-change");
+}
+
+int CmdLog(const Call&)
+{
+    for (const CallRecord& call : ReadCallLog()) {
+        std::printf("call %llu %s via=%s pid=%lu ep=%s channel=%u subunit=%u value=%.6g context=%s hr=0x%08lX\n",
+                    static_cast<unsigned long long>(call.sequence), CallName(call.kind), call.viaControl ? "control" : "com",
+                    static_cast<unsigned long>(call.processId), Narrow(call.endpointId).c_str(), call.channel, call.subunit,
+                    call.value, Narrow(GuidToString(call.context)).c_str(), static_cast<unsigned long>(call.result));
+    }
+    return 0;
+}
+
+int CmdRegistrations(const Call&)
+{
+    static const char* kKinds[] = {"?", "endpoint-volume", "control-change", "notification-client"};
+    for (const RegistrationRecord& entry : ReadRegistrations()) {
+        uint32_t kind = static_cast<uint32_t>(entry.kind) <= 3 ? static_cast<uint32_t>(entry.kind) : 0u;
+        std::printf("registration %s %s pid=%lu ep=%s subunit=%u iid=%s hr=0x%08lX\n", kKinds[kind],
+                    entry.unregister ? "unregister" : "register", static_cast<unsigned long>(entry.processId),
+                    Narrow(entry.endpointId).c_str(), entry.subunit, Narrow(GuidToString(entry.iid)).c_str(),
+                    static_cast<unsigned long>(entry.result));
+    }
+    return 0;
+}
+
+int CmdSubunits(const Call&)
+{
+    for (const SubunitRequest& request : ReadSubunitRequests()) {
+        std::printf("subunit-request ep=%s index=%u hr=0x%08lX\n", Narrow(request.endpointId).c_str(), request.index,
+                    static_cast<unsigned long>(request.result));
+    }
+    return 0;
+}
+
+int CmdFaults(const Call&)
+{
+    static const char* kModes[] = {"off", "fail", "null"};
+    for (const FaultStatus& status : ReadFaults()) {
+        uint32_t mode = status.spec.mode <= kFaultNull ? static_cast<uint32_t>(status.spec.mode) : 0u;
+        std::printf("fault %s mode=%s hr=0x%08lX skip=%u count=%u calls=%llu hits=%llu\n", FaultName(status.fault),
+                    kModes[mode], static_cast<unsigned long>(status.spec.hr), status.spec.skip, status.spec.count,
+                    static_cast<unsigned long long>(status.calls), static_cast<unsigned long long>(status.hits));
+    }
+    return 0;
+}
+
+int CmdClearFaults(const Call&)
+{
+    ClearFaults();
+    return Report(S_OK, "clear-faults");
+}
+
+int CmdInject(const Call& c)
+{
+    if (c.p.size() < 2)
+        return Usage();
+    SimFault fault = FaultFromName(Narrow(c.p[0]));
+    if (fault == kFaultCount) {
+        std::printf("error inject unknown call %s (see coreaudioctl faults)\n", Narrow(c.p[0]).c_str());
+        return 2;
+    }
+    FaultSpec spec;
+    spec.mode = c.p[1] == L"fail" ? kFaultFail : c.p[1] == L"null" ? kFaultNull : kFaultOff;
+    if (spec.mode == kFaultOff && c.p[1] != L"off")
+        return Usage();
+    std::vector<std::string> words;
+    for (const std::wstring& word : c.p)
+        words.push_back(Narrow(word));
+    std::string why;
+    if (!ParseFaultOptions(words, 2, spec, &why)) {
+        std::printf("error inject %s\n", why.c_str());
+        return 2;
+    }
+    return Report(InjectFault(fault, spec) ? S_OK : E_FAIL, "inject");
+}
+
+int CmdDelivery(const Call& c)
+{
+    if (c.p.size() != 1 || (c.p[0] != L"serial" && c.p[0] != L"concurrent"))
+        return Usage();
+    return Report(SetSerialDelivery(c.p[0] == L"serial") ? S_OK : E_FAIL, "delivery");
+}
+
+int CmdObjects(const Call& c)
+{
+    uint32_t only = 0;
+    if (!OptionalUnsigned(c.p, only))
+        return Usage();
+    for (const ListenerInfo& listener : ReadListeners()) {
+        LiveObjects live;
+        if ((only != 0 && listener.processId != only) || !ReadLiveObjects(listener.processId, live))
+            continue;
+        std::printf("objects pid=%lu delivered=%llu lost=%llu", static_cast<unsigned long>(listener.processId),
+                    static_cast<unsigned long long>(listener.delivered), static_cast<unsigned long long>(listener.lost));
+        for (uint32_t k = 0; k < kLiveKindCount; ++k)
+            std::printf(" %s=%ld", LiveKindName(static_cast<LiveKind>(k)), live.count[k]);
+        std::printf("\n");
+    }
+    return 0;
+}
+
+int CmdHold(const Call& c)
+{
+    uint32_t seconds = 0;
+    if (!OptionalUnsigned(c.p, seconds))
+        return Usage();
+    SimState state;
+    if (!ReadState(state))
+        return Report(E_FAIL, "hold");
+    std::printf("holding\n");
+    std::fflush(stdout);
+    Sleep(seconds ? seconds * 1000 : INFINITE);
+    return 0;
+}
+
+struct Command {
+    const char* word;
+    const char* arguments;   // the form shown by the usage text and README.md's table
+    int (*handler)(const Call&);
+};
+
+// Every command of the tool; README.md's table lists the same rows.
+const Command kCommands[] = {
+    {"list", "", CmdState},
+    {"state", "", CmdState},
+    {"set-level", "<ep> <channel|master> <level> [--context GUID]", CmdSetLevel},
+    {"set-mute", "<ep> 0|1 [--context GUID]", CmdSetMute},
+    {"set-default", "<ep> [--flow render|capture] [--role console|multimedia|communications|all]", CmdSetDefault},
+    {"clear-default", "[--flow render|capture] [--role console|multimedia|communications|all]", CmdClearDefault},
+    {"unplug", "<ep>", CmdEndpointChange<Unplug>},
+    {"plug", "<ep>", CmdEndpointChange<Plug>},
+    {"remove", "<ep>", CmdEndpointChange<Remove>},
+    {"set-state", "<ep> active|disabled|notpresent|unplugged", CmdSetState},
+    {"add", "<ID> render|capture <channels> <name...>", CmdAdd},
+    {"rename", "<ep> <name...>", CmdRename},
+    {"hw-change", "<ep> <subunit> [--context GUID]", CmdHardwareChange},
+    {"load", "<scenario file>", CmdLoad},
+    {"reset", "", CmdReset},
+    {"log", "", CmdLog},
+    {"registrations", "", CmdRegistrations},
+    {"subunits", "", CmdSubunits},
+    {"hold", "[seconds]", CmdHold},
+    {"faults", "", CmdFaults},
+    {"clear-faults", "", CmdClearFaults},
+    {"inject", "<call> fail|null|off [hr=<code>] [skip=<n>] [count=<n>]", CmdInject},
+    {"delivery", "serial|concurrent", CmdDelivery},
+    {"objects", "[pid]", CmdObjects},
+};
+
 int Usage()
 {
-    std::printf("usage: coreaudioctl list|state|reset|log|registrations|subunits\n"
-                "       coreaudioctl set-level <ep> <channel|master> <level> [--context GUID]\n"
-                "       coreaudioctl set-mute <ep> 0|1 [--context GUID]\n"
-                "       coreaudioctl set-default <ep> [--flow render|capture] [--role console|multimedia|communications|all]\n"
-                "       coreaudioctl clear-default [--flow render|capture] [--role ...]\n"
-                "       coreaudioctl unplug|plug|remove <ep>\n"
-                "       coreaudioctl set-state <ep> active|disabled|notpresent|unplugged\n"
-                "       coreaudioctl add <ID> render|capture <channels> <name...>\n"
-                "       coreaudioctl rename <ep> <name...>\n"
-                "       coreaudioctl hw-change <ep> <subunit> [--context GUID]\n"
-                "       coreaudioctl load <scenario file>\n"
-                "       coreaudioctl faults | clear-faults\n"
-                "       coreaudioctl inject <call> fail|null|off [hr=<code>] [skip=<n>] [count=<n>]\n"
-                "       coreaudioctl delivery serial|concurrent\n"
-                "       coreaudioctl objects [pid]\n"
-                "       coreaudioctl hold [seconds]\n");
+    const char* lead = "usage:";
+    for (const Command& command : kCommands) {
+        std::printf("%-6s coreaudioctl %s%s%s\n", lead, command.word, *command.arguments ? " " : "", command.arguments);
+        lead = "";
+    }
     return 2;
 }
 
@@ -200,198 +480,13 @@ int Run(const std::vector<std::wstring>& args)
 {
     if (args.empty())
         return Usage();
-    const std::wstring command = args[0];
+    const std::string command = Narrow(args[0]);
     Options options = ParseOptions(std::vector<std::wstring>(args.begin() + 1, args.end()));
-    const std::vector<std::wstring>& p = options.positional;
     if (options.bad)
         return Usage();
-
-    if (command == L"list" || command == L"state")
-        return PrintState();
-    if (command == L"reset")
-        return Reset() ? Report(S_OK, "reset") : Report(E_FAIL, "reset");
-    if (command == L"load") {
-        if (p.size() != 1)
-            return Usage();
-        std::string error;
-        if (!LoadScenarioFile(p[0], &error)) {
-            std::printf("error load %s\n", error.c_str());
-            return 1;
-        }
-        return Report(S_OK, "load");
-    }
-    if (command == L"set-level") {
-        float level = 0.0f;
-        uint32_t channel = 0;
-        if (p.size() != 3 || !ParseFloat(p[2], level))
-            return Usage();
-        GUID context = options.hasContext ? options.context : kMixerContext;
-        if (p[1] == L"master")
-            return Report(SetMasterLevel(p[0], level, context), "set-level");
-        if (!ParseUnsigned(p[1], channel))
-            return Usage();
-        return Report(SetChannelLevel(p[0], channel, level, context), "set-level");
-    }
-    if (command == L"set-mute") {
-        if (p.size() != 2 || (p[1] != L"0" && p[1] != L"1"))
-            return Usage();
-        return Report(SetMute(p[0], p[1] == L"1", options.hasContext ? options.context : kMixerContext), "set-mute");
-    }
-    if (command == L"set-default") {
-        if (p.size() != 1)
-            return Usage();
-        SimFlow flow = options.flow;
-        if (!options.hasFlow) {
-            SimState state;
-            int index = FindEndpoint(p[0]);
-            if (index >= 0 && ReadState(state) && static_cast<size_t>(index) < state.endpoints.size())
-                flow = state.endpoints[index].flow;
-        }
-        return Report(SetDefault(p[0], flow, options.role), "set-default");
-    }
-    if (command == L"clear-default")
-        return p.empty() ? Report(ClearDefault(options.flow, options.role), "clear-default") : Usage();
-    if (command == L"unplug" || command == L"plug" || command == L"remove") {
-        if (p.size() != 1)
-            return Usage();
-        HRESULT hr = command == L"unplug" ? Unplug(p[0]) : command == L"plug" ? Plug(p[0]) : Remove(p[0]);
-        return Report(hr, Narrow(command).c_str());
-    }
-    if (command == L"set-state") {
-        if (p.size() != 2)
-            return Usage();
-        DWORD state = p[1] == L"active"       ? DEVICE_STATE_ACTIVE
-                      : p[1] == L"disabled"   ? DEVICE_STATE_DISABLED
-                      : p[1] == L"notpresent" ? DEVICE_STATE_NOTPRESENT
-                      : p[1] == L"unplugged"  ? DEVICE_STATE_UNPLUGGED
-                                              : 0;
-        if (state == 0)
-            return Usage();
-        return Report(SetDeviceState(p[0], state), "set-state");
-    }
-    if (command == L"add") {
-        uint32_t channels = 0;
-        if (p.size() < 4 || (p[1] != L"render" && p[1] != L"capture") || !ParseUnsigned(p[2], channels) || channels == 0 ||
-            channels > kMaxChannels)
-            return Usage();
-        EndpointInfo endpoint;
-        endpoint.id = p[0];
-        endpoint.flow = p[1] == L"capture" ? kFlowCapture : kFlowRender;
-        endpoint.channels = channels;
-        endpoint.levels.assign(channels, 1.0f);
-        endpoint.name = p[3];
-        for (size_t i = 4; i < p.size(); ++i)
-            endpoint.name += L" " + p[i];
-        return Report(AddEndpoint(endpoint), "add");
-    }
-    if (command == L"rename") {
-        if (p.size() < 2)
-            return Usage();
-        std::wstring name = p[1];
-        for (size_t i = 2; i < p.size(); ++i)
-            name += L" " + p[i];
-        return Report(Rename(p[0], name), "rename");
-    }
-    if (command == L"hw-change") {
-        uint32_t subunit = 0;
-        if (p.size() != 2 || !ParseUnsigned(p[1], subunit))
-            return Usage();
-        return Report(HardwareChange(p[0], subunit, options.hasContext ? options.context : GUID_NULL), "hw-change");
-    }
-    if (command == L"log") {
-        for (const CallRecord& call : ReadCallLog()) {
-            std::printf("call %llu %s via=%s pid=%lu ep=%s channel=%u subunit=%u value=%.6g context=%s hr=0x%08lX\n",
-                        static_cast<unsigned long long>(call.sequence), CallName(call.kind), call.viaControl ? "control" : "com",
-                        static_cast<unsigned long>(call.processId), Narrow(call.endpointId).c_str(), call.channel, call.subunit,
-                        call.value, Narrow(GuidToString(call.context)).c_str(), static_cast<unsigned long>(call.result));
-        }
-        return 0;
-    }
-    if (command == L"registrations") {
-        static const char* kKinds[] = {"?", "endpoint-volume", "control-change", "notification-client"};
-        for (const RegistrationRecord& entry : ReadRegistrations()) {
-            std::printf("registration %s %s pid=%lu ep=%s subunit=%u iid=%s hr=0x%08lX\n", kKinds[static_cast<uint32_t>(entry.kind) <= 3 ? static_cast<uint32_t>(entry.kind) : 0u],
-                        entry.unregister ? "unregister" : "register", static_cast<unsigned long>(entry.processId),
-                        Narrow(entry.endpointId).c_str(), entry.subunit, Narrow(GuidToString(entry.iid)).c_str(),
-                        static_cast<unsigned long>(entry.result));
-        }
-        return 0;
-    }
-    if (command == L"subunits") {
-        for (const SubunitRequest& request : ReadSubunitRequests()) {
-            std::printf("subunit-request ep=%s index=%u hr=0x%08lX\n", Narrow(request.endpointId).c_str(), request.index,
-                        static_cast<unsigned long>(request.result));
-        }
-        return 0;
-    }
-    if (command == L"faults") {
-        static const char* kModes[] = {"off", "fail", "null"};
-        for (const FaultStatus& status : ReadFaults()) {
-            std::printf("fault %s mode=%s hr=0x%08lX skip=%u count=%u calls=%llu hits=%llu\n", FaultName(status.fault),
-                        kModes[status.spec.mode <= kFaultNull ? static_cast<uint32_t>(status.spec.mode) : 0u], static_cast<unsigned long>(status.spec.hr),
-                        status.spec.skip, status.spec.count, static_cast<unsigned long long>(status.calls),
-                        static_cast<unsigned long long>(status.hits));
-        }
-        return 0;
-    }
-    if (command == L"clear-faults") {
-        ClearFaults();
-        return Report(S_OK, "clear-faults");
-    }
-    if (command == L"inject") {
-        if (p.size() < 2)
-            return Usage();
-        SimFault fault = FaultFromName(Narrow(p[0]));
-        if (fault == kFaultCount) {
-            std::printf("error inject unknown call %s (see coreaudioctl faults)\n", Narrow(p[0]).c_str());
-            return 2;
-        }
-        FaultSpec spec;
-        spec.mode = p[1] == L"fail" ? kFaultFail : p[1] == L"null" ? kFaultNull : kFaultOff;
-        if (spec.mode == kFaultOff && p[1] != L"off")
-            return Usage();
-        std::vector<std::string> words;
-        for (const std::wstring& word : p)
-            words.push_back(Narrow(word));
-        std::string why;
-        if (!ParseFaultOptions(words, 2, spec, &why)) {
-            std::printf("error inject %s\n", why.c_str());
-            return 2;
-        }
-        return Report(InjectFault(fault, spec) ? S_OK : E_FAIL, "inject");
-    }
-    if (command == L"delivery") {
-        if (p.size() != 1 || (p[0] != L"serial" && p[0] != L"concurrent"))
-            return Usage();
-        return Report(SetSerialDelivery(p[0] == L"serial") ? S_OK : E_FAIL, "delivery");
-    }
-    if (command == L"objects") {
-        uint32_t only = 0;
-        if (p.size() > 1 || (p.size() == 1 && !ParseUnsigned(p[0], only)))
-            return Usage();
-        for (const ListenerInfo& listener : ReadListeners()) {
-            LiveObjects live;
-            if ((only != 0 && listener.processId != only) || !ReadLiveObjects(listener.processId, live))
-                continue;
-            std::printf("objects pid=%lu delivered=%llu lost=%llu", static_cast<unsigned long>(listener.processId),
-                        static_cast<unsigned long long>(listener.delivered), static_cast<unsigned long long>(listener.lost));
-            for (uint32_t k = 0; k < kLiveKindCount; ++k)
-                std::printf(" %s=%ld", LiveKindName(static_cast<LiveKind>(k)), live.count[k]);
-            std::printf("\n");
-        }
-        return 0;
-    }
-    if (command == L"hold") {
-        uint32_t seconds = 0;
-        if (p.size() > 1 || (p.size() == 1 && !ParseUnsigned(p[0], seconds)))
-            return Usage();
-        SimState state;
-        if (!ReadState(state))
-            return Report(E_FAIL, "hold");
-        std::printf("holding\n");
-        std::fflush(stdout);
-        Sleep(seconds ? seconds * 1000 : INFINITE);
-        return 0;
+    for (const Command& entry : kCommands) {
+        if (command == entry.word)
+            return entry.handler(Call{command, options.positional, options});
     }
     return Usage();
 }
