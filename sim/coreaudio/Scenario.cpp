@@ -96,7 +96,7 @@ bool ParseNumber(const std::string& text, double& value)
 
 }  // namespace
 
-bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& spec, std::string* why)
+bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& setting, std::string* why)
 {
     for (size_t i = first; i < words.size(); ++i) {
         std::string word = Lower(words[i]);
@@ -111,18 +111,18 @@ bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, Faul
             return false;
         }
         if (key == "hr")
-            spec.hr = static_cast<HRESULT>(static_cast<uint32_t>(number));
+            setting.hr = static_cast<HRESULT>(static_cast<uint32_t>(number));
         else if (key == "skip")
-            spec.skip = static_cast<uint32_t>(number);
+            setting.skip = static_cast<uint32_t>(number);
         else if (key == "count")
-            spec.count = static_cast<uint32_t>(number);
+            setting.count = static_cast<uint32_t>(number);
         else {
             if (why)
                 *why = "unknown option '" + words[i] + "'";
             return false;
         }
     }
-    if (spec.mode == kFaultFail && SUCCEEDED(spec.hr)) {
+    if (setting.mode == kFaultFail && SUCCEEDED(setting.hr)) {
         if (why)
             *why = "hr= must be a failure code";
         return false;
@@ -332,18 +332,18 @@ Verdict ReadInject(Statement& s)
     SimFault fault = FaultFromName(w[1]);
     if (fault == kFaultCount)
         return "unknown call '" + w[1] + "' (coreaudioctl faults lists them)";
-    FaultSpec spec;
+    FaultSpec setting;
     std::string mode = Lower(w[2]);
     if (mode == "fail")
-        spec.mode = kFaultFail;
+        setting.mode = kFaultFail;
     else if (mode == "null")
-        spec.mode = kFaultNull;
+        setting.mode = kFaultNull;
     else
         return "inject needs fail or null, got '" + w[2] + "'";
     std::string why;
-    if (!ParseFaultOptions(w, 3, spec, &why))
+    if (!ParseFaultOptions(w, 3, setting, &why))
         return why;
-    s.state.faults[fault] = spec;
+    s.state.faults[fault] = setting;
     return kAccepted;
 }
 

@@ -271,14 +271,14 @@ bool WaitForDelivery(DWORD timeoutMs)
     }
 }
 
-bool InjectFault(SimFault fault, const FaultSpec& spec)
+bool InjectFault(SimFault fault, const FaultSpec& setting)
 {
     if (fault >= kFaultCount)
         return false;
     CSimLock lock;
     if (!lock)
         return false;
-    WriteFaultLocked(lock.Block(), fault, spec);
+    WriteFaultLocked(lock.Block(), fault, setting);
     return true;
 }
 
@@ -302,7 +302,7 @@ std::vector<FaultStatus> ReadFaults()
     for (uint32_t f = 0; f < kFaultCount; ++f) {
         FaultStatus status;
         status.fault = static_cast<SimFault>(f);
-        status.spec = state.faults[f];
+        status.setting = state.faults[f];
         status.calls = lock.Block().faults[f].calls;
         status.hits = lock.Block().faults[f].hits;
         faults.push_back(status);

@@ -97,7 +97,7 @@ struct FaultSpec {
 
 struct FaultStatus {
     SimFault fault = kFaultCreateEnumerator;
-    FaultSpec spec;     // what is left of it (skip and count go down as calls arrive)
+    FaultSpec setting;     // what is left of it (skip and count go down as calls arrive)
     uint64_t calls = 0; // calls of this kind seen since the fault table was last set
     uint64_t hits = 0;  // calls the fault struck
 };
@@ -231,9 +231,9 @@ std::vector<SubunitRequest> ReadSubunitRequests();
 void ClearLogs();
 
 // Reads the options after "inject <call> <mode>": hr=<code>, skip=<n>, count=<n>.
-bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& spec, std::string* why);
-// Sets (spec.mode kFaultOff: clears) one fault; its call and hit counts restart.
-bool InjectFault(SimFault fault, const FaultSpec& spec);
+bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& setting, std::string* why);
+// Sets (setting.mode kFaultOff: clears) one fault; its call and hit counts restart.
+bool InjectFault(SimFault fault, const FaultSpec& setting);
 void ClearFaults();
 std::vector<FaultStatus> ReadFaults();
 bool SetSerialDelivery(bool serial);

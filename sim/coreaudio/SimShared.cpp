@@ -296,16 +296,16 @@ SimFault FaultFromName(const std::string& name)
     return kFaultCount;
 }
 
-void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& spec)
+void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& setting)
 {
     if (fault >= kFaultCount)
         return;
     SharedFault& entry = block.faults[fault];
     entry = SharedFault{};
-    entry.mode = spec.mode == kFaultFail || spec.mode == kFaultNull ? spec.mode : kFaultOff;
-    entry.hr = spec.hr;
-    entry.skip = spec.skip;
-    entry.count = spec.count;
+    entry.mode = setting.mode == kFaultFail || setting.mode == kFaultNull ? setting.mode : kFaultOff;
+    entry.hr = setting.hr;
+    entry.skip = setting.skip;
+    entry.count = setting.count;
 }
 
 // ---- Bounded readers ---------------------------------------------------------------------
@@ -453,11 +453,11 @@ void ReadStateLocked(const SharedBlock& block, SimState& state)
     }
     for (uint32_t f = 0; f < kFaultCount; ++f) {
         const SharedFault& entry = block.faults[f];
-        FaultSpec& spec = state.faults[f];
-        spec.mode = entry.mode == kFaultFail || entry.mode == kFaultNull ? static_cast<FaultMode>(entry.mode) : kFaultOff;
-        spec.hr = entry.hr;
-        spec.skip = entry.skip;
-        spec.count = entry.count;
+        FaultSpec& setting = state.faults[f];
+        setting.mode = entry.mode == kFaultFail || entry.mode == kFaultNull ? static_cast<FaultMode>(entry.mode) : kFaultOff;
+        setting.hr = entry.hr;
+        setting.skip = entry.skip;
+        setting.count = entry.count;
     }
     state.serialDelivery = block.serialDelivery != 0;
 }

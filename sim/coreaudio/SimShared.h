@@ -226,7 +226,7 @@ void LogRegistrationLocked(SharedBlock& block, RegistrationKind kind, bool unreg
                            uint32_t subunit, const GUID& iid, HRESULT result);
 // The fault table's answer for one call: kFaultOff to go on, else the form to produce (hr then
 // holds the failure code). Counts the call.
-void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& spec);
+void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& setting);
 FaultMode TakeFaultLocked(SharedBlock& block, SimFault fault, HRESULT& hr);
 // True when some live watcher could lose a change if kEventsPerChangeMax more were appended.
 bool RingFullLocked(const SharedBlock& block);

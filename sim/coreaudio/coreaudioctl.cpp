@@ -355,9 +355,9 @@ int CmdFaults(const Call&)
 {
     static const char* kModes[] = {"off", "fail", "null"};
     for (const FaultStatus& status : ReadFaults()) {
-        uint32_t mode = status.spec.mode <= kFaultNull ? static_cast<uint32_t>(status.spec.mode) : 0u;
+        uint32_t mode = status.setting.mode <= kFaultNull ? static_cast<uint32_t>(status.setting.mode) : 0u;
         std::printf("fault %s mode=%s hr=0x%08lX skip=%u count=%u calls=%llu hits=%llu\n", FaultName(status.fault),
-                    kModes[mode], static_cast<unsigned long>(status.spec.hr), status.spec.skip, status.spec.count,
+                    kModes[mode], static_cast<unsigned long>(status.setting.hr), status.setting.skip, status.setting.count,
                     static_cast<unsigned long long>(status.calls), static_cast<unsigned long long>(status.hits));
     }
     return 0;
@@ -378,19 +378,19 @@ int CmdInject(const Call& c)
         std::printf("error inject unknown call %s (see coreaudioctl faults)\n", Narrow(c.p[0]).c_str());
         return 2;
     }
-    FaultSpec spec;
-    spec.mode = c.p[1] == L"fail" ? kFaultFail : c.p[1] == L"null" ? kFaultNull : kFaultOff;
-    if (spec.mode == kFaultOff && c.p[1] != L"off")
+    FaultSpec setting;
+    setting.mode = c.p[1] == L"fail" ? kFaultFail : c.p[1] == L"null" ? kFaultNull : kFaultOff;
+    if (setting.mode == kFaultOff && c.p[1] != L"off")
         return Usage();
     std::vector<std::string> words;
     for (const std::wstring& word : c.p)
         words.push_back(Narrow(word));
     std::string why;
-    if (!ParseFaultOptions(words, 2, spec, &why)) {
+    if (!ParseFaultOptions(words, 2, setting, &why)) {
         std::printf("error inject %s\n", why.c_str());
         return 2;
     }
-    return Report(InjectFault(fault, spec) ? S_OK : E_FAIL, "inject");
+    return Report(InjectFault(fault, setting) ? S_OK : E_FAIL, "inject");
 }
 
 int CmdDelivery(const Call& c)

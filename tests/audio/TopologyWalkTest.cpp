@@ -214,11 +214,11 @@ TEST_F(TopologyWalkTest, AFailureInsideTheSubunitLoopEndsTheWalkAndKeepsEarlierR
     for (const LoopFaultCase& c : cases) {
         SCOPED_TRACE(std::string(CoreAudioSim::FaultName(c.fault)) + (c.mode == CoreAudioSim::kFaultNull ? " null" : " fail"));
         LoadScenario(std::string(kEndpointLine) + "subunits 3 volume\n");
-        CoreAudioSim::FaultSpec spec;
-        spec.mode = c.mode;
-        spec.hr = injected;
-        spec.skip = 1;  // subunit 0 goes through
-        ASSERT_TRUE(CoreAudioSim::InjectFault(c.fault, spec));
+        CoreAudioSim::FaultSpec setting;
+        setting.mode = c.mode;
+        setting.hr = injected;
+        setting.skip = 1;  // subunit 0 goes through
+        ASSERT_TRUE(CoreAudioSim::InjectFault(c.fault, setting));
         const size_t kept = KeptObjectCount();
         EXPECT_EQ(c.result, RegisterHardwareControlNotify(m_sink, kEndpoint, g_panelEventContext));
         CoreAudioSim::ClearFaults();

@@ -322,16 +322,16 @@ TEST_F(SimFaultTest, EveryInjectableCallFailsOrSucceedsWithNothing)
         EXPECT_EQ(fault, CoreAudioSim::FaultFromName(name));
         for (CoreAudioSim::FaultMode mode : {CoreAudioSim::kFaultFail, CoreAudioSim::kFaultNull}) {
             SCOPED_TRACE(std::string(name) + (mode == CoreAudioSim::kFaultFail ? " fail" : " null"));
-            CoreAudioSim::FaultSpec spec;
-            spec.mode = mode;
-            spec.hr = kInjected;
-            spec.count = 1;
-            Outcome outcome = call([&] { ASSERT_TRUE(CoreAudioSim::InjectFault(fault, spec)); });
+            CoreAudioSim::FaultSpec setting;
+            setting.mode = mode;
+            setting.hr = kInjected;
+            setting.count = 1;
+            Outcome outcome = call([&] { ASSERT_TRUE(CoreAudioSim::InjectFault(fault, setting)); });
             EXPECT_EQ(mode == CoreAudioSim::kFaultFail ? kInjected : S_OK, outcome.hr);
             EXPECT_TRUE(outcome.nothing);
             CoreAudioSim::FaultStatus status = CoreAudioSim::ReadFaults().at(fault);
             EXPECT_EQ(1u, status.hits);
-            EXPECT_EQ(CoreAudioSim::kFaultOff, status.spec.mode);  // spent after its one call
+            EXPECT_EQ(CoreAudioSim::kFaultOff, status.setting.mode);  // spent after its one call
 
             // Without the fault the same call hands back something again.
             Outcome normal = call([] {});
@@ -345,11 +345,11 @@ TEST_F(SimFaultTest, EveryInjectableCallFailsOrSucceedsWithNothing)
 
 TEST_F(SimFaultTest, AFaultSkipsThenStrikesItsCountOfCallsOfItsOwnRoleOnly)
 {
-    CoreAudioSim::FaultSpec spec;
-    spec.mode = CoreAudioSim::kFaultFail;
-    spec.skip = 1;
-    spec.count = 2;
-    ASSERT_TRUE(CoreAudioSim::InjectFault(CoreAudioSim::kFaultGetDefaultMultimedia, spec));
+    CoreAudioSim::FaultSpec setting;
+    setting.mode = CoreAudioSim::kFaultFail;
+    setting.skip = 1;
+    setting.count = 2;
+    ASSERT_TRUE(CoreAudioSim::InjectFault(CoreAudioSim::kFaultGetDefaultMultimedia, setting));
     auto enumerator = Enumerator();
     std::vector<HRESULT> results;
     for (int i = 0; i < 4; ++i) {
@@ -367,9 +367,9 @@ TEST_F(SimFaultTest, ScenarioAndControlToolSetFaultsByName)
 {
     Load(std::string(kScenario) + "inject GetSubunit fail hr=0x80004005 skip=3\ninject GetId null\n");
     auto faults = CoreAudioSim::ReadFaults();
-    EXPECT_EQ(CoreAudioSim::kFaultFail, faults[CoreAudioSim::kFaultGetSubunit].spec.mode);
-    EXPECT_EQ(3u, faults[CoreAudioSim::kFaultGetSubunit].spec.skip);
-    EXPECT_EQ(CoreAudioSim::kFaultNull, faults[CoreAudioSim::kFaultGetId].spec.mode);
+    EXPECT_EQ(CoreAudioSim::kFaultFail, faults[CoreAudioSim::kFaultGetSubunit].setting.mode);
+    EXPECT_EQ(3u, faults[CoreAudioSim::kFaultGetSubunit].setting.skip);
+    EXPECT_EQ(CoreAudioSim::kFaultNull, faults[CoreAudioSim::kFaultGetId].setting.mode);
     std::string error;
     EXPECT_FALSE(CoreAudioSim::LoadScenarioText("inject NoSuchCall fail\n", &error));
     EXPECT_FALSE(CoreAudioSim::LoadScenarioText("inject GetId fail hr=0\n", &error));  // not a failure
