@@ -405,8 +405,8 @@ public:
     }
 
     // coreaudioctl as another program or the user in the Windows mixer: its exit code, or -1
-    // when it did not run to its end.
-    int Mixer(const std::string& args)
+    // when it did not run to its end (and then why, in whyNot).
+    int Mixer(const std::string& args, std::string& whyNot)
     {
         SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
         HANDLE nul = ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
@@ -418,12 +418,31 @@ public:
         PROCESS_INFORMATION pi{};
         const std::string exe = BinDir() + "coreaudioctl.exe";
         std::string cmd = "\"" + exe + "\" " + args;
-        const bool started =
-            ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi) != FALSE;
+        // As for the panel's own start: Wine's ERROR_INTERNAL_ERROR under load is tried again.
+        bool started = false;
+        DWORD startError = 0;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            started = ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi) != FALSE;
+            startError = started ? 0 : ::GetLastError();
+            if (!started && startError != ERROR_INTERNAL_ERROR)
+                break;
+            if (!started)
+                ::Sleep(500);
+        }
         DWORD code = static_cast<DWORD>(-1);
-        if (started) {
-            if (!Pump([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 20000) ||
-                !::GetExitCodeProcess(pi.hProcess, &code))
+        if (!started) {
+            whyNot = "did not start, error " + std::to_string(startError);
+        } else {
+            if (!Pump([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 20000))
+                whyNot = "did not end within 20 s";
+            else if (!::GetExitCodeProcess(pi.hProcess, &code))
+                whyNot = "left no exit code";
+            else if (static_cast<int>(code) < 0) {
+                char text[32];
+                std::snprintf(text, sizeof(text), "ended with 0x%08lX", static_cast<unsigned long>(code));
+                whyNot = text;
+            }
+            if (!whyNot.empty())
                 code = static_cast<DWORD>(-1);
             ::CloseHandle(pi.hThread);
             ::CloseHandle(pi.hProcess);
@@ -638,9 +657,17 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             for (uint32_t k = 0; k < CoreAudioSim::kLiveKindCount; ++k)
                 afterStart.live[k] = std::max(afterStart.live[k], later.live[k]);
             for (const std::string& command : c.mixer) {
-                const int code = drive.Mixer(command);
+                std::string whyNot;
+                int code = drive.Mixer(command, whyNot);
+                if (code < 0) {
+                    // Every step is idempotent; a tool run that Wine lost once under load is
+                    // said in the log and run again, and only a second loss fails the case.
+                    std::printf("[campaign]   coreaudioctl %s %s; running it again\n", command.c_str(), whyNot.c_str());
+                    whyNot.clear();
+                    code = drive.Mixer(command, whyNot);
+                }
                 if (code < 0)
-                    out.problem = "coreaudioctl " + command + " did not run";
+                    out.problem = "coreaudioctl " + command + " " + whyNot;
                 else if (code != 0 && command.rfind("inject ", 0) == 0)
                     out.problem = "coreaudioctl " + command + " failed";
                 answered = drive.Settle(50) && answered;
