@@ -25,6 +25,7 @@
 #include "sim/coreaudio/SimShared.h"
 #include "tests/campaign/FaultCase.h"
 #include "tests/support/PanelProcess.h"
+#include "tests/support/UsbDevice.h"
 
 namespace {
 
@@ -141,42 +142,6 @@ private:
 
     std::string withLibrary_;
     std::string withoutLibrary_;
-    bool ok_ = false;
-};
-
-// Unplugs the maker's USB device from the prefix's device tree for as long as it lives.
-class UsbDeviceUnplugged {
-public:
-    UsbDeviceUnplugged()
-    {
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\USB", 0, KEY_ALL_ACCESS, &usb_) != ERROR_SUCCESS)
-            return;
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSaved, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &saved_, nullptr);
-        ok_ = saved_ != nullptr && ::RegCopyTreeA(usb_, kDevice, saved_) == ERROR_SUCCESS &&
-              ::RegDeleteTreeA(usb_, kDevice) == ERROR_SUCCESS;
-    }
-    ~UsbDeviceUnplugged()
-    {
-        if (ok_) {
-            HKEY restored = nullptr;
-            ::RegCreateKeyExA(usb_, kDevice, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);
-            ::RegCopyTreeA(saved_, nullptr, restored);
-            ::RegCloseKey(restored);
-        }
-        if (saved_ != nullptr) {
-            ::RegCloseKey(saved_);
-            ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSaved);
-        }
-        if (usb_ != nullptr)
-            ::RegCloseKey(usb_);
-    }
-    bool Ok() const { return ok_; }
-
-private:
-    static constexpr char kDevice[] = "VID_5F3A&PID_0101";
-    static constexpr char kSaved[] = "Software\\KestrunCampaignSavedUsb";
-    HKEY usb_ = nullptr;
-    HKEY saved_ = nullptr;
     bool ok_ = false;
 };
 

@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/support/PanelProcess.h"
+#include "tests/support/UsbDevice.h"
 #include "tests/support/Pointer.h"
 
 namespace {
@@ -85,28 +86,15 @@ TEST(Endings, WithoutTheUsbDeviceTheProgramEndsRightAfterItsInitialisation)
 {
     const std::string log = TempPath("kestrun-e2e-nodevice.log");
     ::DeleteFileA(log.c_str());
-    HKEY usb = nullptr;
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\USB", 0, KEY_ALL_ACCESS, &usb), ERROR_SUCCESS);
-    HKEY saved = nullptr;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KestrunE2ESavedUsb", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &saved, nullptr);
-    ASSERT_EQ(::RegCopyTreeA(usb, "VID_5F3A&PID_0101", saved), ERROR_SUCCESS);
-    ASSERT_EQ(::RegDeleteTreeA(usb, "VID_5F3A&PID_0101"), ERROR_SUCCESS);
-
     bool ended = false;
     DWORD code = 1;
     {
+        UsbDeviceUnplugged unplugged;
+        ASSERT_TRUE(unplugged.Ok());
         PanelProcess panel(BinDir() + "Kestrun.exe", {{"KESTRUN_CONFLIB_LOG", log}});
         ended = panel.Ended(20000);
         code = panel.ExitCode();
     }
-
-    HKEY restored = nullptr;
-    ::RegCreateKeyExA(usb, "VID_5F3A&PID_0101", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);
-    ::RegCopyTreeA(saved, nullptr, restored);
-    ::RegCloseKey(restored);
-    ::RegCloseKey(saved);
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\KestrunE2ESavedUsb");
-    ::RegCloseKey(usb);
 
     EXPECT_TRUE(ended);
     EXPECT_EQ(code, 0u);

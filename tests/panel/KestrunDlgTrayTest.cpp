@@ -2,6 +2,7 @@
 // in Wine's shell from start to each way of ending, and what its clicks do.
 #include "PanelHarness.h"
 #include "panel/PanelMessages.h"
+#include "tests/support/UsbDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -147,50 +148,14 @@ TEST(PanelTray, TaskbarCreatedAddsTheIconAgain)
     });
 }
 
-// Moves the maker's USB device out of the prefix's enumeration for one run.
-class WithoutUsbDevice {
-public:
-    WithoutUsbDevice()
-    {
-        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Enum\\USB", 0, KEY_ALL_ACCESS, &m_usb);
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, kSaved, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_saved, nullptr);
-        m_moved = m_usb != nullptr && m_saved != nullptr &&
-                  ::RegCopyTreeA(m_usb, kDevice, m_saved) == ERROR_SUCCESS &&
-                  ::RegDeleteTreeA(m_usb, kDevice) == ERROR_SUCCESS;
-    }
-    ~WithoutUsbDevice()
-    {
-        if (m_moved) {
-            HKEY restored = nullptr;
-            ::RegCreateKeyExA(m_usb, kDevice, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);
-            ::RegCopyTreeA(m_saved, nullptr, restored);
-            ::RegCloseKey(restored);
-        }
-        if (m_saved != nullptr)
-            ::RegCloseKey(m_saved);
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kSaved);
-        if (m_usb != nullptr)
-            ::RegCloseKey(m_usb);
-    }
-    WithoutUsbDevice(const WithoutUsbDevice&) = delete;
-    WithoutUsbDevice& operator=(const WithoutUsbDevice&) = delete;
-    bool Moved() const { return m_moved; }
-
-private:
-    static constexpr char kDevice[] = "VID_5F3A&PID_0101";
-    static constexpr char kSaved[] = "Software\\KestrunTrayTestSavedUsb";
-    HKEY m_usb = nullptr;
-    HKEY m_saved = nullptr;
-    bool m_moved = false;
-};
 
 TEST(PanelTray, AbsentDeviceEndsWithoutLeavingTheIcon)
 {
     IconAtDestroy probe;
     INT_PTR result = 0;
     {
-        WithoutUsbDevice absent;
-        ASSERT_TRUE(absent.Moved());
+        paneltest::UsbDeviceUnplugged absent;
+        ASSERT_TRUE(absent.Ok());
         PanelHarness h;
         result = h.Run([&](CKestrunDlg&, HWND) {});
     }

@@ -13,6 +13,7 @@
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/support/Pointer.h"
+#include "tests/support/UsbDevice.h"
 
 namespace {
 
@@ -163,27 +164,16 @@ TEST(PanelStartup, ADriverWithoutDevicesLeavesTheStartupPlaceholders)
 
 TEST(PanelStartup, WithoutTheUsbDeviceTheWholeInitialisationRunsAndThePanelEnds)
 {
-    const char* key = "System\\CurrentControlSet\\Enum\\USB";
-    HKEY usb = nullptr;
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_ALL_ACCESS, &usb), ERROR_SUCCESS);
-    // Move the maker's device aside for this run.
-    HKEY saved = nullptr;
-    ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KestrunTestSavedUsb", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &saved, nullptr);
-    ASSERT_EQ(::RegCopyTreeA(usb, "VID_5F3A&PID_0101", saved), ERROR_SUCCESS);
-    ASSERT_EQ(::RegDeleteTreeA(usb, "VID_5F3A&PID_0101"), ERROR_SUCCESS);
-
-    PanelHarness h;
     bool scriptRan = false;
-    INT_PTR result = h.Run([&](CKestrunDlg&, HWND) { scriptRan = true; });
-    std::string log = h.ConfLibLog();
-
-    HKEY restored = nullptr;
-    ::RegCreateKeyExA(usb, "VID_5F3A&PID_0101", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);
-    ::RegCopyTreeA(saved, nullptr, restored);
-    ::RegCloseKey(restored);
-    ::RegCloseKey(saved);
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\KestrunTestSavedUsb");
-    ::RegCloseKey(usb);
+    INT_PTR result = 0;
+    std::string log;
+    {
+        paneltest::UsbDeviceUnplugged unplugged;
+        ASSERT_TRUE(unplugged.Ok());
+        PanelHarness h;
+        result = h.Run([&](CKestrunDlg&, HWND) { scriptRan = true; });
+        log = h.ConfLibLog();
+    }
 
     EXPECT_EQ(result, IDOK);
     EXPECT_FALSE(scriptRan);
