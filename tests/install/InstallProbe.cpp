@@ -180,7 +180,7 @@ int Processes()
 }
 
 // Starts the panel, runs the installer with the given arguments while it runs, and reports how
-// the panel ended and what runs afterwards.
+// the panel ended and whether the installer started it again.
 int UpgradeRunning(const std::string& exe, std::string command)
 {
     PROCESS_INFORMATION panel{};
@@ -201,14 +201,17 @@ int UpgradeRunning(const std::string& exe, std::string command)
     bool ended = ::WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0;
     DWORD panelCode = STILL_ACTIVE;
     ::GetExitCodeProcess(panel.hProcess, &panelCode);
+    // The shell starts the new panel after the installer has ended.
+    size_t windows = 0;
+    for (int i = 0; i < 300 && (windows = PanelWindows().size()) == 0; ++i)
+        ::Sleep(100);
     int processes = KestrunProcesses();
-    size_t windows = PanelWindows().size();
     printf("setup-finished=%s setup-exit-code=%lu\n", setupWait == WAIT_OBJECT_0 ? "yes" : "no", setupCode);
     printf("panel-ended=%s panel-exit-code=%lu\n", ended ? "yes" : "no", panelCode);
     printf("kestrun-processes=%d panel-windows=%zu\n", processes, windows);
     for (HANDLE h : {setup.hThread, setup.hProcess, panel.hThread, panel.hProcess})
         ::CloseHandle(h);
-    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 0 && windows == 0 ? 0 : 1;
+    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 1 && windows == 1 ? 0 : 1;
 }
 
 // Runs a command line as given, unquoted: the installer takes /D= only as the last, unquoted
