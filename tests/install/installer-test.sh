@@ -179,6 +179,14 @@ expect "installer with /D= finishes" "$(probe run "$setup_w" /S /AUTOSTART=0 '/D
 expect "no Run value (/AUTOSTART=0)" "$(reg_value "$run" Kestrun)" ""
 expect "files in the chosen folder" "$(cd "$other_dir" 2>/dev/null && ls | tr '\n' ' ')" "CPL.ini Kestrun-uninstall.exe Kestrun.exe "
 expect "InstallLocation" "$(reg_value "$uninst" InstallLocation)" 'C:\Kestrun Panel'
+# In place (_?=), so that the lock lasts until the uninstaller is done.
+probe run-locked 'C:\Kestrun Panel\Kestrun.exe' 'C:\Kestrun Panel\Kestrun-uninstall.exe' /S '_?=C:\Kestrun Panel' >/dev/null
+session='HKLM\System\CurrentControlSet\Control\Session Manager'
+expect "a locked exe is removed at the next restart" \
+  "$(reg_value "$session" PendingFileRenameOperations | grep -c -i 'Kestrun Panel\\Kestrun.exe')" "1"
+expect "until then it stays listed, with its uninstaller" \
+  "$(reg_value "$uninst" InstallLocation) $(cd "$other_dir" 2>/dev/null && ls | tr '\n' ' ')" 'C:\Kestrun Panel CPL.ini Kestrun-uninstall.exe Kestrun.exe '
+wine reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1  # the restart
 wine "$other_dir/Kestrun-uninstall.exe" /S
 wait_gone "$other_dir" && pass "chosen folder removed" || fail "chosen folder removed" "$(ls "$other_dir")"
 
