@@ -9,7 +9,7 @@ build=${2:?usage: installer-test.sh SOURCE_DIR BUILD_DIR}
 bindir=$build/bin
 probe_exe=$bindir/install_probe.exe
 started=$(date +%s)
-. "$src/tests/install/test-prefix.sh"
+. "$src/tests/install/script-support.sh"
 suite_prefix=${WINEPREFIX:-}
 
 work=$(mktemp -d /tmp/kestrun-install.XXXXXX)
@@ -18,16 +18,8 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;
 cleanup() { wineserver -k 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-passes=0
-failures=()
-pass() { passes=$((passes + 1)); echo "PASS  $1"; }
-fail() { failures+=("$1"); echo "FAIL  $1${2:+: $2}"; }
-expect() {  # expect NAME ACTUAL WANTED
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1" "got '$2', want '$3'"; fi
-}
 # The probe's output, through a file: a panel it starts inherits its output and would hold a pipe open.
 probe() { wine "$probe_exe" "$@" >"$work/probe.out" 2>&1; local status=$?; tr -d '\r' <"$work/probe.out"; return $status; }
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 ini_value() {  # ini_value FILE KEY: the value in [CPL]
   tr -d '\r' < "$1" | awk -F= -v key="$2" '/^\[/ { s = ($0 == "[CPL]") } s && $1 == key { print substr($0, length(key) + 2) }'
 }
@@ -198,7 +190,4 @@ expect "registry as before the first install" "$(diff <(echo "$registry_before")
 expect "files as before the first install (bar osConfLibFlie)" \
   "$(diff <(echo "$files_before") <(echo "$files_after") | tr '\n' ' ')" ""
 
-echo
-echo "installer_tests: ${passes} passed, ${#failures[@]} failed in $(( $(date +%s) - started )) s"
-for f in "${failures[@]}"; do echo "  failed: $f"; done
-[ ${#failures[@]} -eq 0 ]
+summary installer_tests "in $(( $(date +%s) - started )) s"

@@ -8,14 +8,15 @@ set -u
 src=${1:?usage: standard-user-test.sh SOURCE_DIR BUILD_DIR}
 build=${2:?usage: standard-user-test.sh SOURCE_DIR BUILD_DIR}
 bindir=$build/bin
-. "$src/tests/install/test-prefix.sh"
+. "$src/tests/install/script-support.sh"
 if [ "$(id -u)" -ne 0 ]; then
   echo "SKIP: only root can create the unprivileged user this test runs the panel as"
   exit 77
 fi
 user=kestrun-standard
 # Kept for later runs: another run may be using it right now.
-id -u "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || exit 1
+id -u "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
+  id -u "$user" >/dev/null || exit 1  # or another run made it just now
 
 work=$(mktemp -d /tmp/kestrun-standard-user.XXXXXX)
 chmod 755 "$work"
@@ -33,14 +34,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passes=0
-failures=()
-pass() { passes=$((passes + 1)); echo "PASS  $1"; }
-fail() { failures+=("$1"); echo "FAIL  $1${2:+: $2}"; }
-expect() {  # expect NAME ACTUAL WANTED
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1" "got '$2', want '$3'"; fi
-}
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 
 mkdir -p "$app" "$tools" "$work/home"
 cp "$bindir/Kestrun.exe" "$app/"
@@ -91,7 +84,4 @@ for c in "${cases[@]}"; do
   expect "mode $mode: nothing else in the folder, CPL.ini still root's" "$(ls -la --time-style=+ "$app")" "$listing_before"
 done
 
-echo
-echo "standard_user_tests: ${passes} passed, ${#failures[@]} failed"
-for f in "${failures[@]}"; do echo "  failed: $f"; done
-[ ${#failures[@]} -eq 0 ]
+summary standard_user_tests
