@@ -12,15 +12,6 @@ namespace {
 
 const char kFeatureWarning[] = "UpdateAPOAvailable failed!";
 
-const char kTwoOutputs[] =
-    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
-    "level all 0.8\n"
-    "subunit volume\n"
-    "subunit mute\n"
-    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
-    "level all 0.6\n"
-    "default render all 0\n";
-
 struct BoxSearch {
     const char* text;
     std::vector<HWND> found;

@@ -170,7 +170,9 @@ TEST(PanelStartup, WithoutTheUsbDeviceTheWholeInitialisationRunsAndThePanelEnds)
     {
         paneltest::UsbDeviceUnplugged unplugged;
         ASSERT_TRUE(unplugged.Ok());
-        PanelHarness h;
+        PanelRunOptions options;
+        options.endsAtStartup = true;
+        PanelHarness h(options);
         result = h.Run([&](CKestrunDlg&, HWND) { scriptRan = true; });
         log = h.ConfLibLog();
     }
@@ -248,8 +250,7 @@ TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
 {
     PanelHarness h;
     h.Run([&](CKestrunDlg& dlg, HWND) {
-        GUID mixer{};
-        CoreAudioSim::GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+        const GUID mixer = MixerContext();
         CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.5f, mixer);
         CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 1, 0.25f, mixer);
         CoreAudioSim::SetMute(kSpdifEndpoint, true, mixer);
@@ -430,16 +431,6 @@ TEST(PanelFormat, DriverEventsPostOnlyWhatTheirCodesSay)
     });
 }
 
-const char kTwoOutputs[] =
-    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
-    "level all 0.8\n"
-    "subunit volume\n"
-    "subunit mute\n"
-    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
-    "level all 0.6\n"
-    "endpoint {0.0.0.00000000}.{aaaa0003} render active 2 Speakers (Lumirel USB Audio Device)\n"
-    "default render all 0\n";
-
 TEST(PanelOutput, ADefaultEndpointChangeSwitchesTheButtonsAndTheDriverRecord)
 {
     PanelHarness h({"", kTwoOutputs});
@@ -594,8 +585,7 @@ TEST(PanelLifetime, EachOperationReleasesEverythingItDoesNotKeepForTheProcesssLi
         Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
         h.SettleAudio();
         ExpectLive(LiveSince(before), kept, "a drag");
-        GUID mixer{};
-        GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+        const GUID mixer = MixerContext();
         SetChannelLevel(kSpdifEndpoint, 1, 0.4f, mixer);
         HardwareChange(kSpdifEndpoint, 1, mixer);
         h.SettleAudio();
