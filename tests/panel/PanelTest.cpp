@@ -3,8 +3,10 @@
 // programs would drive it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "PanelHarness.h"
 #include "audio/PanelEventContext.h"
@@ -276,6 +278,59 @@ TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
         EXPECT_TRUE(fromHardware);
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 10);  // 0.9f written earlier is read now
     });
+}
+
+// A change made elsewhere while the panel is inside a read of its own: `slowed` is delayed
+// once (after `skip` calls), and the mixer moves the left channel while the panel waits in it.
+// The read had begun already, so only a notification handled after it can show the change.
+void ExpectAChangeInsideAReadIsShown(CoreAudioSim::SimFault slowed, uint32_t skip, bool atStartup)
+{
+    CoreAudioSim::FaultSpec delay;
+    delay.mode = CoreAudioSim::kFaultDelay;
+    delay.delayMs = 1000;
+    delay.skip = skip;
+    delay.count = 1;
+    std::string scenario = kTwoOutputs;
+    if (atStartup)
+        scenario += std::string("inject ") + CoreAudioSim::FaultName(slowed) + " delay=1000 count=1\n";
+    std::atomic<bool> landed{false};
+    auto land = [&] {
+        for (int i = 0; i < 4000 && CoreAudioSim::ReadFaults().at(slowed).hits == 0; ++i)
+            ::Sleep(5);
+        landed = CoreAudioSim::ReadFaults().at(slowed).hits == 1 &&
+                 CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.5f, MixerContext()) == S_OK &&
+                 CoreAudioSim::WaitForDelivery(5000);
+    };
+    std::thread lander;
+    if (atStartup)
+        lander = std::thread(land);
+    PanelHarness h({"", scenario});
+    h.Run([&](CKestrunDlg& dlg, HWND) {
+        if (!atStartup) {
+            ASSERT_TRUE(CoreAudioSim::InjectFault(slowed, delay));
+            lander = std::thread(land);
+            CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 1, 0.25f, MixerContext());  // starts a refresh
+        }
+        lander.join();
+        ASSERT_TRUE(landed) << "the change did not land inside " << CoreAudioSim::FaultName(slowed);
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), atStartup ? 19 : 75);
+    });
+    if (lander.joinable())
+        lander.join();
+}
+
+// The refresh clears its pending mark before it reads: a change during the reads posts anew.
+TEST(PanelVolume, AChangeLandingWhileARefreshReadsIsShown)
+{
+    ExpectAChangeInsideAReadIsShown(CoreAudioSim::kFaultGetChannelVolumeLevelScalar, 1, false);
+}
+
+// The sinks are registered before the start-up reads the levels and the mute state.
+TEST(PanelVolume, AChangeLandingWhileTheStartupReadsIsShown)
+{
+    ExpectAChangeInsideAReadIsShown(CoreAudioSim::kFaultGetMute, 0, true);
 }
 
 TEST(PanelVolume, IndicatorClicksToggleWriteAndStartTheWindowMove)
