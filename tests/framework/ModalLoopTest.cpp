@@ -16,6 +16,7 @@
 
 #include "framework/afxwin.h"
 #include "FrameworkTestIds.h"
+#include "tests/support/DialogWindows.h"
 
 namespace {
 
@@ -219,23 +220,12 @@ HWND WaitVisible(const std::atomic<HWND>& w)
 // A message box is the thread's visible dialog-class window that is none of the probe's dialogs.
 HWND WaitMessageBox(DWORD thread, HWND box, HWND inner)
 {
-    struct Search {
-        HWND skip[2];
-        HWND found;
-    } search{{box, inner}, nullptr};
-    for (int i = 0; i < 300 && search.found == nullptr; ++i, ::Sleep(10))
-        ::EnumThreadWindows(
-            thread,
-            [](HWND h, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                char cls[16] = "";
-                ::GetClassNameA(h, cls, sizeof cls);
-                if (h != s->skip[0] && h != s->skip[1] && ::IsWindowVisible(h) && lstrcmpA(cls, "#32770") == 0)
-                    s->found = h;
-                return s->found == nullptr ? TRUE : FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (int i = 0; i < 300; ++i, ::Sleep(10)) {
+        for (HWND h : paneltest::VisibleDialogs(thread))
+            if (h != box && h != inner)
+                return h;
+    }
+    return nullptr;
 }
 
 Observed RunOnce(Impl impl, UINT templ, Script script, Inner last, HWND hOwner)

@@ -7,43 +7,20 @@
 
 #include "PanelHarness.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/DialogWindows.h"
 
 namespace {
 
 const char kFeatureWarning[] = "UpdateAPOAvailable failed!";
 
-struct BoxSearch {
-    const char* text;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindTextChild(HWND child, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<BoxSearch*>(lParam);
-    char text[128] = "";
-    ::GetWindowTextA(child, text, sizeof(text));
-    if (strcmp(text, search->text) == 0) {
-        search->found.push_back(::GetAncestor(child, GA_ROOT));
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectBoxes(HWND hWnd, LPARAM lParam)
-{
-    char cls[32] = "";
-    ::GetClassNameA(hWnd, cls, sizeof(cls));
-    if (strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hWnd))
-        ::EnumChildWindows(hWnd, FindTextChild, lParam);
-    return TRUE;
-}
-
 // Open message boxes of the panel's thread that show `text`.
 std::vector<HWND> OpenBoxes(HWND panel, const char* text)
 {
-    BoxSearch search{text, {}};
-    ::EnumThreadWindows(::GetWindowThreadProcessId(panel, nullptr), CollectBoxes, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND box : paneltest::VisibleDialogs(::GetWindowThreadProcessId(panel, nullptr)))
+        if (::FindWindowExA(box, nullptr, nullptr, text) != nullptr)
+            found.push_back(box);
+    return found;
 }
 
 // Clicks OK on every box that shows `text`, one at a time as they come; returns how many

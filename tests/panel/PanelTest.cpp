@@ -14,6 +14,7 @@
 #include "res/MakerInfo.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/PanelWrites.h"
 #include "tests/support/Pointer.h"
 #include "tests/support/UsbDevice.h"
 
@@ -38,14 +39,7 @@ std::vector<std::string> PropertyRequests(const std::string& log)
     return out;
 }
 
-std::vector<CoreAudioSim::CallRecord> PanelLevelWrites()
-{
-    std::vector<CoreAudioSim::CallRecord> out;
-    for (const auto& c : CoreAudioSim::ReadCallLog())
-        if (!c.viaControl && c.kind == CoreAudioSim::kCallSetChannelLevel)
-            out.push_back(c);
-    return out;
-}
+using paneltest::PanelLevelWrites;
 
 void SendClick(HWND panel, int id)
 {
@@ -186,12 +180,14 @@ TEST(PanelStartup, WithoutTheUsbDeviceTheWholeInitialisationRunsAndThePanelEnds)
     EXPECT_NE(log.find("GetSupportFeature"), std::string::npos);
 }
 
-TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed)
+// A linked drag of one slider to two positions: the dragged slider's channel is written first,
+// then the copy, at each step, all with the panel's context, and none of it comes back.
+void ExpectALinkedDragWritesBothChannels(int sliderId, UINT leading)
 {
     PanelHarness h;
     h.Run([&](CKestrunDlg& dlg, HWND panel) {
         CoreAudioSim::ClearLogs();
-        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
+        Drag(h, ::GetDlgItem(panel, sliderId), {62, 104});
         h.SettleAudio();
         h.SettleAudio();
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
@@ -199,7 +195,8 @@ TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed
 
         auto writes = PanelLevelWrites();
         ASSERT_EQ(writes.size(), 4u);
-        const std::pair<UINT, float> expected[] = {{0, 0.71f}, {1, 0.71f}, {0, 0.5f}, {1, 0.5f}};
+        const UINT other = 1 - leading;
+        const std::pair<UINT, float> expected[] = {{leading, 0.71f}, {other, 0.71f}, {leading, 0.5f}, {other, 0.5f}};
         for (size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(writes[i].channel, expected[i].first) << i;
             EXPECT_FLOAT_EQ(writes[i].value, expected[i].second) << i;
@@ -212,25 +209,14 @@ TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed
     });
 }
 
-// The right slider leads when it is the one dragged: its channel first, then the left copy.
+TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed)
+{
+    ExpectALinkedDragWritesBothChannels(IDC_SLIDER_LEFT, 0);
+}
+
 TEST(PanelVolume, ALinkedDragOfTheRightSliderWritesChannelOneFirst)
 {
-    PanelHarness h;
-    h.Run([&](CKestrunDlg& dlg, HWND panel) {
-        CoreAudioSim::ClearLogs();
-        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_RIGHT), {62, 104});
-        h.SettleAudio();
-        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 50);
-        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
-
-        auto writes = PanelLevelWrites();
-        ASSERT_EQ(writes.size(), 4u);
-        const std::pair<UINT, float> expected[] = {{1, 0.71f}, {0, 0.71f}, {1, 0.5f}, {0, 0.5f}};
-        for (size_t i = 0; i < 4; ++i) {
-            EXPECT_EQ(writes[i].channel, expected[i].first) << i;
-            EXPECT_FLOAT_EQ(writes[i].value, expected[i].second) << i;
-        }
-    });
+    ExpectALinkedDragWritesBothChannels(IDC_SLIDER_RIGHT, 1);
 }
 
 TEST(PanelVolume, AnUnlinkedDragWritesOnlyItsOwnChannel)
