@@ -273,7 +273,8 @@ Observed RunOnce(Impl impl, UINT templ, Script script, Inner last, HWND hOwner)
         case Script::OkInnerThenOuter:
         case Script::WarnWhileNestedOpen:
             ::PostMessageA(target, WM_COMMAND, IDOK, 0);
-            ::Sleep(300);
+            for (int i = 0; i < 300 && ::IsWindow(target); ++i)  // the second box has ended
+                ::Sleep(10);
             if (script == Script::WarnWhileNestedOpen)
                 ::PostMessageA(run.inner.load(), WM_COMMAND, IDOK, 0);
             ::PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -283,7 +284,11 @@ Observed RunOnce(Impl impl, UINT templ, Script script, Inner last, HWND hOwner)
             break;
         case Script::EndOuterWhileInnerOpen:
             ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-            ::Sleep(300);
+            // Posted after the cancel: once the ping is handled, so was the cancel.
+            run.pingSeen = -1;
+            ::PostMessageA(box, WM_PING, 0, 0);
+            for (int i = 0; i < 300 && run.pingSeen < 0; ++i)
+                ::Sleep(10);
             o[InnerOpenAfterOuterEnded] = ::IsWindow(target) && ::IsWindowVisible(target);
             ::PostMessageA(target, WM_COMMAND, IDOK, 0);
             break;
