@@ -68,7 +68,7 @@ protected:
     void SetUp() override
     {
         WritePanelEventContext();
-        CollectPosted(0);  // nothing left over from earlier tests
+        CollectPosted();  // nothing left over from earlier tests
     }
 };
 
