@@ -76,7 +76,7 @@ void ClickPanelAtPoint(HWND panel, LPARAM at)
     // Should the move loop have missed that release, give it another.
     if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, at, SMTO_NORMAL, 3000, &ignored))
         ::PostMessageA(panel, WM_LBUTTONUP, 0, at);
-    ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    EXPECT_NE(::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored), 0) << "the click left the panel stuck";
 }
 
 void ClickPanelAt(HWND panel, int controlId) { ClickPanelAtPoint(panel, ClientPointOf(panel, controlId)); }
