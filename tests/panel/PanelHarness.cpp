@@ -22,7 +22,9 @@ std::vector<MSG> g_posted;
 std::vector<MSG> g_sent;
 std::vector<std::pair<int, int>> g_buttonStates;
 HWND g_hookedPanel = nullptr;
-// The last flush the panel's thread handled: a flush that timed out cannot satisfy a later one.
+// Flushes posted and the last one the panel's thread handled, for the whole process: a flush
+// that timed out, even under an earlier harness, cannot satisfy a later one.
+std::atomic<LPARAM> g_flushesPosted{0};
 std::atomic<LPARAM> g_flushesHandled{0};
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
@@ -215,7 +217,7 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
 void PanelHarness::Flush()
 {
     // One queue per thread: once this arrives, everything posted before it was handled.
-    const LPARAM flush = ++m_flushesPosted;
+    const LPARAM flush = ++g_flushesPosted;
     ::PostMessageA(m_flushWindow, WM_HARNESS_FLUSH, reinterpret_cast<WPARAM>(m_flushed), flush);
     const DWORD start = ::GetTickCount();
     while (g_flushesHandled < flush) {

@@ -61,7 +61,6 @@ private:
     PanelRunOptions m_options;
     HWND m_flushWindow = nullptr;
     HANDLE m_flushed = nullptr;
-    LPARAM m_flushesPosted = 0;
     std::string m_savedIni;
     bool m_hadIni = false;
 };
