@@ -30,7 +30,7 @@ const char kDevice[] =
 
 class SinkStartupTest : public testing::Test {
 protected:
-    void SetUp() override { CollectPosted(0); }
+    void SetUp() override { CollectPosted(); }
 
     void TearDown() override
     {
@@ -93,7 +93,7 @@ TEST_F(SinkStartupTest, RecognisedOutputWithWorkingWalkRegistersEverything)
 TEST_F(SinkStartupTest, RegisteredSinksTurnForeignChangesIntoMessages)
 {
     ASSERT_EQ(OUTPUT_SPDIF, StartUp(kDevice));
-    CollectPosted(0);
+    CollectPosted();
 
     CAudioEndpointControl audio;
     audio.SetChannelLevel(0, 0.7f);
@@ -112,7 +112,7 @@ TEST_F(SinkStartupTest, RegisteredSinksTurnForeignChangesIntoMessages)
 TEST_F(SinkStartupTest, TwoDeviceSinksDoubleEveryOutputMessage)
 {
     ASSERT_EQ(OUTPUT_SPDIF, StartUp(kDevice));
-    CollectPosted(0);
+    CollectPosted();
 
     MakeDefault(L"{speakers}");
     EXPECT_TRUE(OutputChanges(CollectPosted()).empty()) << "\"Speakers\" has a capital S";
@@ -136,7 +136,7 @@ TEST_F(SinkStartupTest, UnrecognisedOutputSkipsTheWalkAndRegistersOneDeviceSink)
     EXPECT_EQ(1, Count(CoreAudioSim::kRegNotificationClient));
     EXPECT_EQ(0, Count(CoreAudioSim::kRegControlChange));
     EXPECT_TRUE(CoreAudioSim::ReadSubunitRequests().empty());
-    CollectPosted(0);
+    CollectPosted();
     MakeDefault(L"{both}");
     EXPECT_EQ((std::vector<LPARAM>{0, 1}), OutputChanges(CollectPosted()));
 }
