@@ -72,43 +72,40 @@ int Version(const char* exe)
 }
 
 // Starts the panel in its own folder and waits for its window.
-bool StartPanel(const std::string& exe, PROCESS_INFORMATION& pi, HWND& panel)
+bool StartPanel(const testsupport::Process& process, HWND& panel)
 {
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    std::string cmd = "\"" + exe + "\"";
-    std::string dir = exe.substr(0, exe.find_last_of('\\'));
-    if (!::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
-        printf("started=no error=%lu\n", ::GetLastError());
+    if (!process.Started()) {
+        printf("started=no error=%lu\n", process.StartError());
         return false;
     }
     for (int i = 0; i < 600; ++i) {
         // The panel shows itself once its initialisation is done.
-        auto windows = PanelWindows(pi.dwProcessId);
+        auto windows = PanelWindows(process.Pid());
         if (!windows.empty() && ::IsWindowVisible(windows.front())) {
             panel = windows.front();
             return true;
         }
-        if (::WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
+        if (process.Ended(100))
             break;
     }
     printf("started=no (no panel window)\n");
     return false;
 }
 
+testsupport::StartSpec PanelSpec(const std::string& exe)
+{
+    return {.exe = exe, .dir = exe.substr(0, exe.find_last_of('\\'))};
+}
+
 int Start(const char* exe)
 {
-    PROCESS_INFORMATION pi{};
+    testsupport::Process process(PanelSpec(exe));
     HWND panel = nullptr;
-    bool started = StartPanel(exe, pi, panel);
+    bool started = StartPanel(process, panel);
     if (started) {
         char line[256] = "";
         ::GetWindowTextA(::GetDlgItem(panel, kPanelVersionLabel), line, sizeof(line));
         printf("started=yes\nversion-line=%s\n", line);
-    }
-    if (pi.hProcess) {
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
     }
     return started ? 0 : 1;
 }
@@ -143,50 +140,39 @@ int Processes()
 // the panel ended and what runs afterwards.
 int UpgradeRunning(const std::string& exe, std::string command)
 {
-    PROCESS_INFORMATION panel{};
+    testsupport::Process panel(PanelSpec(exe));
     HWND window = nullptr;
-    if (!StartPanel(exe, panel, window))
+    if (!StartPanel(panel, window))
         return 1;
     printf("panel-started=yes\n");
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION setup{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &setup)) {
-        printf("setup-started=no error=%lu\n", ::GetLastError());
+    const testsupport::RunResult setup = testsupport::Run({.commandLine = command}, 180000);
+    if (!setup.started) {
+        printf("setup-started=no error=%lu\n", setup.startError);
         return 1;
     }
-    DWORD setupWait = ::WaitForSingleObject(setup.hProcess, 180000);
-    DWORD setupCode = 1;
-    ::GetExitCodeProcess(setup.hProcess, &setupCode);
-    bool ended = ::WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0;
-    DWORD panelCode = STILL_ACTIVE;
-    ::GetExitCodeProcess(panel.hProcess, &panelCode);
+    const bool setupFinished = setup.finished;
+    const DWORD setupCode = setup.exitCode;
+    bool ended = panel.Ended(0);
+    DWORD panelCode = panel.ExitCode();
     int processes = KestrunProcesses();
     size_t windows = PanelWindows().size();
-    printf("setup-finished=%s setup-exit-code=%lu\n", setupWait == WAIT_OBJECT_0 ? "yes" : "no", setupCode);
+    printf("setup-finished=%s setup-exit-code=%lu\n", setupFinished ? "yes" : "no", setupCode);
     printf("panel-ended=%s panel-exit-code=%lu\n", ended ? "yes" : "no", panelCode);
     printf("kestrun-processes=%d panel-windows=%zu\n", processes, windows);
-    for (HANDLE h : {setup.hThread, setup.hProcess, panel.hThread, panel.hProcess})
-        ::CloseHandle(h);
-    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 0 && windows == 0 ? 0 : 1;
+    return setupFinished && setupCode == 0 && ended && panelCode == 0 && processes == 0 && windows == 0 ? 0 : 1;
 }
 
 // Runs a command line as given, unquoted: the installer takes /D= only as the last, unquoted
 // argument, also when the folder has blanks.
 int Run(std::string command)
 {
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        printf("started=no error=%lu\n", ::GetLastError());
+    const testsupport::RunResult run = testsupport::Run({.commandLine = command}, 180000);
+    if (!run.started) {
+        printf("started=no error=%lu\n", run.startError);
         return 1;
     }
-    bool finished = ::WaitForSingleObject(pi.hProcess, 180000) == WAIT_OBJECT_0;
-    DWORD code = 1;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    const bool finished = run.finished;
+    const DWORD code = run.exitCode;
     printf("finished=%s exit-code=%lu\n", finished ? "yes" : "no", code);
     return finished && code == 0 ? 0 : 1;
 }
