@@ -108,20 +108,23 @@ void AddCatalogueCases(const std::string& catalogue, std::vector<Case>& cases)
 
 // Every Core Audio call the simulator can fail, in both forms. From start-up: the scenario
 // injects it for every call, so the panel meets it while starting and again at each drag,
-// refresh and output switch. While running: the panel starts clean (every sink registered)
-// and the mixer injects it first, so only the calls of the running panel meet it.
-void AddCoreAudioFaultCases(std::vector<Case>& cases)
+// refresh and output switch. While running, for the calls the running panel makes: the panel
+// starts clean (every sink registered) and the mixer injects it first, so only the calls of
+// the running panel meet it.
+void AddCoreAudioFaultCases(const std::set<std::string>& runningCalls, std::vector<Case>& cases)
 {
     for (uint32_t f = 0; f < CoreAudioSim::kFaultCount; ++f) {
         const std::string fault = CoreAudioSim::FaultName(static_cast<CoreAudioSim::SimFault>(f));
         for (const char* mode : {"fail", "null"}) {
             const std::string inject = "inject " + fault + " " + mode;
-            cases.push_back({.name = "audio fault: " + fault + " " + mode + " from start-up",
+            cases.push_back({.name = "audio fault from start-up: " + fault + " " + mode,
                              .coreaudio = Lumirel("", "", inject + "\n"), .coreAudioFault = fault});
+            if (runningCalls.count(fault) == 0)
+                continue;
             std::vector<std::string> mixer = {inject};
             for (const std::string& step : DefaultMixer())
                 mixer.push_back(step);
-            cases.push_back({.name = "audio fault: " + fault + " " + mode + " while running", .mixer = mixer,
+            cases.push_back({.name = "audio fault while running: " + fault + " " + mode, .mixer = mixer,
                              .coreAudioFault = fault});
         }
     }
@@ -133,7 +136,7 @@ IniFile StandardIni() { return Ini(kIniLinked, kIniUnlinked); }
 
 std::vector<std::string> DefaultMixer() { return {"set-level 0 master 0.3", "set-default 1", "set-default 0"}; }
 
-std::vector<Case> Cases(const std::string& conflibCatalogue)
+std::vector<Case> Cases(const std::string& conflibCatalogue, const std::set<std::string>& runningCalls)
 {
     const std::string garbage = Garbage(4096);
     const std::string utf16Linked = Utf16Le(kIniLinked);
@@ -210,9 +213,9 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
          .conflib = "record 0 1 1 0 0\nrecord 0 2 4 1 0\nrecord 0 3 7 0 2\nrecord 1 4 2 0 0"},
         {.name = "driver: zero and negative types",
          .conflib = "record 0 1 0 0 1\nrecord 0 2 -4 1 1\nrecord 1 3 -2 0 0\nrecord 1 4 0 0 0"},
-        {.name = "driver: device event on demand", .conflib = "demand-event 8 128"},
+        {.name = "driver: device event on demand", .conflib = "demand-event 8 128", .eventRereads = false},
         {.name = "driver: format event 256 on demand", .conflib = "demand-event 1 256"},
-        {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384"},
+        {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384", .eventRereads = false},
         {.name = "driver: sets answered by device events", .conflib = "format-event 8 0"},
         {.name = "driver: no events after sets", .conflib = "events off"},
         // A slow driver whose thread calls back in the middle of requests and of the shut-down.
@@ -302,7 +305,7 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
         {.name = "audio: hardware controls and mute change", .mixer = {"hw-change 0 0", "hw-change 0 1", "set-mute 0 1"}},
     };
     AddCatalogueCases(conflibCatalogue, cases);
-    AddCoreAudioFaultCases(cases);
+    AddCoreAudioFaultCases(runningCalls, cases);
     return cases;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -156,8 +157,9 @@ struct RunResult {
 };
 
 // Runs a program to its end, at most timeoutMs (then it is killed and not finished); its
-// standard input is `input` when given.
-inline RunResult Run(StartSpec spec, DWORD timeoutMs, bool captureOutput = false, const std::string* input = nullptr)
+// standard input is `input` when given; `meanwhile` is called every few milliseconds.
+inline RunResult Run(StartSpec spec, DWORD timeoutMs, bool captureOutput = false, const std::string* input = nullptr,
+                     const std::function<void()>& meanwhile = {})
 {
     RunResult result;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
@@ -196,7 +198,9 @@ inline RunResult Run(StartSpec spec, DWORD timeoutMs, bool captureOutput = false
         };
         while (result.started) {
             drain();
-            if (process.Ended(readEnd != nullptr ? 10 : 100)) {
+            if (meanwhile)
+                meanwhile();
+            if (process.Ended(readEnd != nullptr || meanwhile ? 10 : 100)) {
                 result.finished = true;
                 break;
             }
