@@ -425,17 +425,23 @@ public:
         ::PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, where);
         ::PostMessageA(h, WM_LBUTTONUP, 0, where);
         const DWORD thread = ::GetWindowThreadProcessId(h, nullptr);
+        DWORD movingSince = 0;
+        bool rescued = false;
         const auto done = [&] {
             GUITHREADINFO info{sizeof(info)};
             const bool moving = ::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
+            const DWORD now = ::GetTickCount();
+            movingSince = moving ? (movingSince != 0 ? movingSince : now) : 0;
+            // A move loop that missed its release for seconds is stuck (a busy panel is not):
+            // end it, and say so.
+            if (movingSince != 0 && now - movingSince >= 3000 && !rescued) {
+                testsupport::TheTally().Rescue("a second mouse release ended the window-move loop");
+                ::PostMessageA(h, WM_LBUTTONUP, 0, where);
+                rescued = true;
+            }
             return !moving && image() != before;
         };
-        if (Pump(done, 5000))
-            return true;
-        // A move loop that missed its release is stuck: end it, and say so.
-        testsupport::TheTally().Rescue("a second mouse release ended the window-move loop");
-        ::PostMessageA(h, WM_LBUTTONUP, 0, where);
-        return Pump(done, 2000);
+        return Pump(done, 30000);
     }
 
     // The simulator's on-demand driver event; there is none without the library.
@@ -721,7 +727,7 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             for (const FormatClick& click : kFormatClicks) {
                 const size_t from = driverLog.Size();
                 drive.Click(click.id);
-                if (bound) {
+                if (bound && (c.spdifRecord || click.id != IDC_OUTPUT_SPDIF)) {
                     const auto asked = [&] {
                         return driverLog.HasAfter(from, {click.request}) &&
                                (!click.rereads || driverLog.HasAfter(from, {kFormatRead}));
@@ -743,7 +749,9 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             PeekCoreAudio(panel.Pid(), beforeMute);
             expect(drive.ClickThrough(IDC_MUTE_INDICATOR), "mute click: the indicator did not flip");
             PeekCoreAudio(panel.Pid(), beforeWheel);
+            // Up and down: whichever end the slider is at, one of them moves it.
             drive.Wheel(IDC_SLIDER_LEFT, WHEEL_DELTA);
+            drive.Wheel(IDC_SLIDER_LEFT, -WHEEL_DELTA);
             out.linkToggled = drive.ClickThrough(IDC_LINK_INDICATOR);
             clicked = true;
             CoreAudioPeek afterLink;
@@ -919,47 +927,19 @@ CallSurvey SurveyCalls(CampaignRun& run)
     return survey;
 }
 
-TEST(FaultCampaign, Ini)
+void RunGroup(const std::string& group)
 {
     CampaignRun run;
     if (run.Ready())
-        run.RunGroup("ini");
+        run.RunGroup(group);
 }
 
-TEST(FaultCampaign, Machine)
-{
-    CampaignRun run;
-    if (run.Ready())
-        run.RunGroup("machine");
-}
-
-TEST(FaultCampaign, Driver)
-{
-    CampaignRun run;
-    if (run.Ready())
-        run.RunGroup("driver");
-}
-
-TEST(FaultCampaign, DriverCatalogue)
-{
-    CampaignRun run;
-    if (run.Ready())
-        run.RunGroup("driver catalogue");
-}
-
-TEST(FaultCampaign, Audio)
-{
-    CampaignRun run;
-    if (run.Ready())
-        run.RunGroup("audio");
-}
-
-TEST(FaultCampaign, AudioFaultsFromStartUp)
-{
-    CampaignRun run;
-    if (run.Ready())
-        run.RunGroup("audio fault from start-up");
-}
+TEST(FaultCampaign, Ini) { RunGroup("ini"); }
+TEST(FaultCampaign, Machine) { RunGroup("machine"); }
+TEST(FaultCampaign, Driver) { RunGroup("driver"); }
+TEST(FaultCampaign, DriverCatalogue) { RunGroup("driver catalogue"); }
+TEST(FaultCampaign, Audio) { RunGroup("audio"); }
+TEST(FaultCampaign, AudioFaultsFromStartUp) { RunGroup("audio fault from start-up"); }
 
 // Rows only for the calls the running panel makes: a fault injected into any other call
 // could never strike.

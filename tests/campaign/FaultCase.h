@@ -48,6 +48,7 @@ struct Case {
     bool endsAtStart = false;  // the described behaviour is to end right after initialisation
     bool eventRereads = true;  // the on-demand driver event is a format change: the format is read anew
     bool audioWrites = true;   // the mute click and the wheel reach Core Audio's setters
+    bool spdifRecord = true;   // a driver record qualifies for S/PDIF: its click asks for the feature list
     std::vector<std::string> mixer = DefaultMixer();
     std::string coreAudioFault = {};  // the injected Core Audio call whose hits the case reports
 };
