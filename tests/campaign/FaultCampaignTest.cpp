@@ -877,11 +877,13 @@ public:
     void RunGroup(const std::string& group, const std::set<std::string>& runningCalls = {})
     {
         const char* only = std::getenv("KESTRUN_CAMPAIGN_ONLY");
+        const bool all = only == nullptr || *only == '\0';
         for (const Case& c : Cases(catalogue_, runningCalls))
-            if (c.name.substr(0, c.name.find(':')) == group &&
-                (only == nullptr || *only == '\0' || c.name.find(only) != std::string::npos))
+            if (c.name.substr(0, c.name.find(':')) == group && (all || c.name.find(only) != std::string::npos))
                 Run(c);
-        EXPECT_GT(run_, 0);
+        if (all) {
+            EXPECT_GT(run_, 0);
+        }
     }
 
     ~CampaignRun()

@@ -224,7 +224,8 @@ std::vector<Case> Cases(const std::string& conflibCatalogue, const std::set<std:
         {.name = "driver: zero and negative types",
          .conflib = "record 0 1 0 0 1\nrecord 0 2 -4 1 1\nrecord 1 3 -2 0 0\nrecord 1 4 0 0 0", .spdifRecord = false},
         {.name = "driver: device event on demand", .conflib = "demand-event 8 128", .eventRereads = false},
-        {.name = "driver: format event 256 on demand", .conflib = "demand-event 1 256"},
+        // The campaign's own on-demand event is a format change in code 256; this one in 128.
+        {.name = "driver: format event 128 on demand", .conflib = "demand-event 1 128"},
         {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384", .eventRereads = false},
         {.name = "driver: sets answered by device events", .conflib = "format-event 8 0"},
         {.name = "driver: no events after sets", .conflib = "events off"},

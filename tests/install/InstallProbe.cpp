@@ -92,14 +92,14 @@ bool StartPanel(const testsupport::Process& process, HWND& panel)
     return false;
 }
 
-testsupport::StartSpec PanelSpec(const std::string& exe)
+testsupport::StartOptions PanelOptions(const std::string& exe)
 {
     return {.exe = exe, .dir = exe.substr(0, exe.find_last_of('\\'))};
 }
 
 int Start(const char* exe)
 {
-    testsupport::Process process(PanelSpec(exe));
+    testsupport::Process process(PanelOptions(exe));
     HWND panel = nullptr;
     bool started = StartPanel(process, panel);
     if (started) {
@@ -140,7 +140,7 @@ int Processes()
 // the panel ended and what runs afterwards.
 int UpgradeRunning(const std::string& exe, std::string command)
 {
-    testsupport::Process panel(PanelSpec(exe));
+    testsupport::Process panel(PanelOptions(exe));
     HWND window = nullptr;
     if (!StartPanel(panel, window))
         return 1;

@@ -75,7 +75,7 @@ inline std::string Narrow(const std::wstring& text)
     return out;
 }
 
-struct StartSpec {
+struct StartOptions {
     std::string exe;          // empty: the first word of the command line names it
     std::string commandLine;  // empty: the quoted exe
     std::string dir;          // empty: the test's own
@@ -89,28 +89,28 @@ struct StartSpec {
 // A started program; its handles are closed with the object.
 class Process {
 public:
-    explicit Process(const StartSpec& spec)
+    explicit Process(const StartOptions& options)
     {
         TheTally();
         STARTUPINFOW si{};
         si.cb = sizeof(si);
-        if (spec.stdIn || spec.stdOut || spec.stdErr) {
+        if (options.stdIn || options.stdOut || options.stdErr) {
             si.dwFlags = STARTF_USESTDHANDLES;
-            si.hStdInput = spec.stdIn;
-            si.hStdOutput = spec.stdOut;
-            si.hStdError = spec.stdErr;
+            si.hStdInput = options.stdIn;
+            si.hStdOutput = options.stdOut;
+            si.hStdError = options.stdErr;
         }
-        const std::wstring exe = Wide(spec.exe);
-        std::wstring command = Wide(spec.commandLine.empty() ? "\"" + spec.exe + "\"" : spec.commandLine);
-        const std::wstring dir = Wide(spec.dir);
+        const std::wstring exe = Wide(options.exe);
+        std::wstring command = Wide(options.commandLine.empty() ? "\"" + options.exe + "\"" : options.commandLine);
+        const std::wstring dir = Wide(options.dir);
         for (int attempt = 1;; ++attempt) {
             started_ = ::CreateProcessW(exe.empty() ? nullptr : exe.c_str(), command.data(), nullptr, nullptr,
-                                        spec.inheritHandles, spec.flags, nullptr, dir.empty() ? nullptr : dir.c_str(),
+                                        options.inheritHandles, options.flags, nullptr, dir.empty() ? nullptr : dir.c_str(),
                                         &si, &pi_) != FALSE;
             error_ = started_ ? 0 : ::GetLastError();
             if (started_ || error_ != ERROR_INTERNAL_ERROR || attempt == 3)
                 break;
-            TheTally().Retry("start of " + (spec.exe.empty() ? spec.commandLine : spec.exe) + " failed with ERROR_INTERNAL_ERROR");
+            TheTally().Retry("start of " + (options.exe.empty() ? options.commandLine : options.exe) + " failed with ERROR_INTERNAL_ERROR");
             ::Sleep(500);
         }
     }
@@ -158,7 +158,7 @@ struct RunResult {
 
 // Runs a program to its end, at most timeoutMs (then it is killed and not finished); its
 // standard input is `input` when given; `meanwhile` is called every few milliseconds.
-inline RunResult Run(StartSpec spec, DWORD timeoutMs, bool captureOutput = false, const std::string* input = nullptr,
+inline RunResult Run(StartOptions options, DWORD timeoutMs, bool captureOutput = false, const std::string* input = nullptr,
                      const std::function<void()>& meanwhile = {})
 {
     RunResult result;
@@ -166,16 +166,16 @@ inline RunResult Run(StartSpec spec, DWORD timeoutMs, bool captureOutput = false
     HANDLE readEnd = nullptr, writeEnd = nullptr, inRead = nullptr, inWrite = nullptr;
     if (captureOutput && ::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
         ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-        spec.stdOut = spec.stdErr = writeEnd;
-        spec.inheritHandles = true;
+        options.stdOut = options.stdErr = writeEnd;
+        options.inheritHandles = true;
     }
     if (input != nullptr && ::CreatePipe(&inRead, &inWrite, &inherit, static_cast<DWORD>(input->size() + 1))) {
         ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-        spec.stdIn = inRead;
-        spec.inheritHandles = true;
+        options.stdIn = inRead;
+        options.inheritHandles = true;
     }
     {
-        Process process(spec);
+        Process process(options);
         result.started = process.Started();
         result.startError = process.StartError();
         for (HANDLE* ours : {&writeEnd, &inRead})
@@ -205,7 +205,7 @@ inline RunResult Run(StartSpec spec, DWORD timeoutMs, bool captureOutput = false
                 break;
             }
             if (::GetTickCount() - start >= timeoutMs) {
-                TheTally().Rescue("killed " + (spec.exe.empty() ? spec.commandLine : spec.exe) + ", still running after " +
+                TheTally().Rescue("killed " + (options.exe.empty() ? options.commandLine : options.exe) + ", still running after " +
                                   std::to_string(timeoutMs) + " ms");
                 process.Kill(0xDEAD);
                 process.Ended(5000);

@@ -72,7 +72,7 @@ class PanelProcess {
 public:
     explicit PanelProcess(const std::string& exe = BinDir() + "Kestrun.exe",
                           const std::vector<std::pair<std::string, std::string>>& env = {})
-        : process_(Spec(exe, env))
+        : process_(Options(exe, env))
     {
         for (const auto& [name, value] : env)
             ::SetEnvironmentVariableA(name.c_str(), nullptr);
@@ -125,7 +125,7 @@ public:
 
 private:
     // The environment is set for the start and taken back by the constructor.
-    static testsupport::StartSpec Spec(const std::string& exe, const std::vector<std::pair<std::string, std::string>>& env)
+    static testsupport::StartOptions Options(const std::string& exe, const std::vector<std::pair<std::string, std::string>>& env)
     {
         for (const auto& [name, value] : env)
             ::SetEnvironmentVariableA(name.c_str(), value.c_str());
