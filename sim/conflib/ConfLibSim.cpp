@@ -964,12 +964,12 @@ CONFLIB_API int32_t ConfLibUnInit()
     {
         std::unique_lock<std::mutex> lock(st.lock);
         EnsureLoaded(st);
+        if (st.scenario.uninitEventGiven)
+            Struck(st, "uninit-event");
         AddLog(st, "ConfLibUnInit");
         // The library's thread calls back while the shut-down is under way.
-        if (st.scenario.uninitEventGiven) {
-            Struck(st, "uninit-event");
+        if (st.scenario.uninitEventGiven)
             DeliverAndWait(st, lock, st.scenario.uninitEvent[0], st.scenario.uninitEvent[1]);
-        }
         st.initialised = false;
         st.listsCreated = false;
         st.callback = nullptr;
