@@ -176,6 +176,7 @@ void CNotifyHub::Run()
                 block.listeners[slot].read = next;
                 for (uint32_t k = 0; k < kLiveKindCount; ++k)
                     block.listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
+                ++block.listeners[slot].published;
             }
         }
         jobs.clear();
@@ -195,6 +196,7 @@ void CNotifyHub::Run()
                 lock.Block().listeners[slot].delivered = next;
                 for (uint32_t k = 0; k < kLiveKindCount; ++k)
                     lock.Block().listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
+                ++lock.Block().listeners[slot].published;
             }
         }
     }
