@@ -145,22 +145,42 @@ int LinkClick(const char* exe)
         process.Kill(99);
         return 1;
     }
+    const HWND link = ::GetDlgItem(panel, IDC_LINK_INDICATOR);
     RECT r{};
-    ::GetWindowRect(::GetDlgItem(panel, IDC_LINK_INDICATOR), &r);
+    ::GetWindowRect(link, &r);
     POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ::ScreenToClient(panel, &at);
     const LPARAM where = MAKELPARAM(at.x, at.y);
-    // The release goes first, so that the window-move loop a click on the face enters ends at once.
+    const auto image = [link] {
+        DWORD_PTR bitmap = 0;
+        ::SendMessageTimeoutA(link, STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_NORMAL, 2000, &bitmap);
+        return bitmap;
+    };
+    const DWORD_PTR before = image();
+    // The face's click enters the window-move loop, which the queued release ends.
+    ::PostMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where);
     ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
-    DWORD_PTR ignored = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(panel, nullptr);
     bool rescued = false;
-    if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where, SMTO_NORMAL, 5000, &ignored)) {
-        // The move loop missed that release: a second one ends it, and the click counts as failed.
-        testsupport::TheTally().Rescue("a second release ended the panel's stuck move loop");
-        ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
-        rescued = true;
+    DWORD movingSince = 0;
+    for (int i = 0; i < 300; ++i) {
+        GUITHREADINFO info{sizeof(info)};
+        const bool moving = ::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
+        const DWORD now = ::GetTickCount();
+        movingSince = moving ? (movingSince != 0 ? movingSince : now) : 0;
+        if (!moving && image() != before)
+            break;
+        // A move loop that missed its release for seconds is stuck (a busy panel is not): a
+        // second release ends it, and the click counts as failed.
+        if (movingSince != 0 && now - movingSince >= 3000 && !rescued) {
+            testsupport::TheTally().Rescue("a second release ended the panel's stuck move loop");
+            ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
+            rescued = true;
+        }
+        ::Sleep(50);
     }
-    const bool answered = ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    DWORD_PTR ignored = 0;
+    const bool answered = image() != before && ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
     printf("clicked=%s answered=%s\n", rescued ? "rescued" : "yes", answered ? "yes" : "no");
     const bool ended = EndThroughExit(panel, process.Handle());
     if (!ended) {
