@@ -15,20 +15,40 @@ fi
 
 work=$(mktemp -d /tmp/kestrun-tests.XXXXXX)
 export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
-cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  WINEPREFIX=$work/prefix-campaign wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
 trap cleanup EXIT
 
 echo "Preparing the test Wine prefix..."
 "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
-# One Wine server for the whole run, started on the virtual display with the tests.
+# Two lanes run side by side, one test each at a time (ctest -j2 with a resource lock per
+# lane): the fault campaign in a copy of the prefix with its own Wine server and virtual
+# display, everything else in the prefix above on xvfb-run's display. Named objects and
+# windows belong to one Wine server, so the lanes cannot see each other's simulators.
+export KESTRUN_CAMPAIGN_WINEPREFIX=$work/prefix-campaign
+cp -a "$WINEPREFIX" "$KESTRUN_CAMPAIGN_WINEPREFIX"
+rm -f "$KESTRUN_CAMPAIGN_WINEPREFIX/wineserver"
 cat > "$work/run.sh" <<'INNER'
 #!/usr/bin/env bash
+exec 3>"$KESTRUN_CAMPAIGN_WINEPREFIX.display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$KESTRUN_CAMPAIGN_WINEPREFIX.display" ] && break; sleep 0.1; done
+export KESTRUN_CAMPAIGN_DISPLAY=:$(cat "$KESTRUN_CAMPAIGN_WINEPREFIX.display")
+lane() { WINEPREFIX=$KESTRUN_CAMPAIGN_WINEPREFIX DISPLAY=$KESTRUN_CAMPAIGN_DISPLAY "$@"; }
 wineserver -p
-# Warm the prefix up: its very first program occasionally stalls while Wine sets up the desktop.
+lane wineserver -p
+# Warm the prefixes up: a prefix's very first program occasionally stalls while Wine sets up the desktop.
 timeout 60 wine cmd /c exit >/dev/null 2>&1
-ctest "$@"
+lane timeout 60 wine cmd /c exit >/dev/null 2>&1
+ctest -j2 "$@"
 status=$?
 wineserver -k
+lane wineserver -k
+kill $xvfb
 exit $status
 INNER
 chmod +x "$work/run.sh"

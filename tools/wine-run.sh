@@ -3,6 +3,10 @@
 # CTest uses it as the cross-compiling emulator.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# The campaign's lane has a prefix, Wine server and display of its own when the run set one up.
+if [ "${KESTRUN_LANE:-}" = campaign ] && [ -n "${KESTRUN_CAMPAIGN_WINEPREFIX:-}" ]; then
+  export WINEPREFIX=$KESTRUN_CAMPAIGN_WINEPREFIX DISPLAY=$KESTRUN_CAMPAIGN_DISPLAY
+fi
 : "${WINEPREFIX:=${KESTRUN_WINEPREFIX:-$here/../build/wineprefix}}"
 export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 if [ ! -f "$WINEPREFIX/.kestrun-ready" ]; then
