@@ -252,7 +252,7 @@ public:
     }
 
     // IConnector
-    STDMETHODIMP GetType(ConnectorType* type) override { return Give(type, m_adapterSide ? Physical_External : Software_IO); }
+    STDMETHODIMP GetType(ConnectorType* type) override { return GiveIfAlive(type, m_adapterSide ? Physical_External : Software_IO); }
     STDMETHODIMP GetDataFlow(DataFlow* flow) override
     {
         if (!flow)
@@ -295,7 +295,7 @@ public:
     // IPart
     STDMETHODIMP GetName(LPWSTR* name) override { return GiveTextIfAlive(name, m_adapterSide ? L"Adapter connector" : L"Endpoint connector"); }
     STDMETHODIMP GetPartType(PartType* type) override { return GiveIfAlive(type, Connector); }
-    STDMETHODIMP GetControlInterfaceCount(UINT* count) override { return Give(count, 0u); }
+    STDMETHODIMP GetControlInterfaceCount(UINT* count) override { return GiveIfAlive(count, 0u); }
     // Connectors carry no controls here.
     STDMETHODIMP Activate(DWORD, REFIID, void** out) override { return Refuse(out, E_NOINTERFACE); }
     STDMETHODIMP RegisterControlChangeCallback(REFGUID, IControlChangeNotify* notify) override
