@@ -309,7 +309,8 @@ void CNotifyHub::DropEnded(const std::wstring& endpointId, uint32_t life)
     std::vector<VolumeEntry> volume;  // released outside the lock
     std::vector<ControlEntry> control;
     std::lock_guard<std::mutex> guard(m_mutex);
-    auto ended = [&](const auto& entry) { return entry.endpointId == endpointId && entry.life != life; };
+    // Lives only grow, and a registration of a later life than this change's may already exist.
+    auto ended = [&](const auto& entry) { return entry.endpointId == endpointId && entry.life < life; };
     auto volumeEnd = std::stable_partition(m_volume.begin(), m_volume.end(), [&](const VolumeEntry& e) { return !ended(e); });
     volume.assign(std::make_move_iterator(volumeEnd), std::make_move_iterator(m_volume.end()));
     m_volume.erase(volumeEnd, m_volume.end());

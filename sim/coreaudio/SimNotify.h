@@ -67,7 +67,7 @@ private:
     // Appends one job per callback the change reaches.
     void Collect(const SharedEvent& event, std::vector<std::function<void()>>& jobs);
     void CountRegistrations();  // callers hold m_mutex
-    // Drops the registrations of the endpoint's ended lives; they can never fire again.
+    // Drops the registrations of the endpoint's lives before life; they can never fire again.
     void DropEnded(const std::wstring& endpointId, uint32_t life);
 
     std::once_flag m_started;

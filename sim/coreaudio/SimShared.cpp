@@ -658,7 +658,7 @@ HRESULT RemoveLocked(SharedBlock& block, int index, bool viaControl)
         block.endpoints[i] = block.endpoints[i + 1];
     std::memset(&block.endpoints[count - 1], 0, sizeof(SharedEndpoint));
     block.endpointCount = count - 1;
-    NewEvent(block, kEventRemoved, id);
+    NewEvent(block, kEventRemoved, id).life = NewLife(block);  // ends every life it had
     for (int flow = 0; flow < 2; ++flow) {
         for (int role = 0; role < 3; ++role) {
             if (DefaultId(block, static_cast<SimFlow>(flow), role) != id)

@@ -83,7 +83,7 @@ struct SharedEvent {
     float master;
     uint32_t channels;
     float levels[kMaxChannels];
-    uint32_t life;  // the endpoint's life after the change; 0 when it is gone
+    uint32_t life;  // the endpoint's life after the change (a removal: one past its last)
 };
 
 struct SharedCall {
