@@ -157,8 +157,22 @@ protected:
     ~CBoundObject() override;
     // The endpoint's index while this object's life lasts, else -1.
     int FindLive(const SharedBlock& block) const { return FindEndpointLife(block, m_id, m_life); }
-    // S_OK while the life lasts; AUDCLNT_E_DEVICE_INVALIDATED after.
-    HRESULT Alive() const;
+    // Runs use(block, index) under the lock while the life lasts; AUDCLNT_E_DEVICE_INVALIDATED after.
+    template <class F>
+    HRESULT WithLive(F&& use, CSimLock::Purpose purpose = CSimLock::kRead) const
+    {
+        CSimLock lock(purpose);
+        if (!lock)
+            return E_FAIL;
+        int index = FindLive(lock.Block());
+        if (index < 0)
+            return AUDCLNT_E_DEVICE_INVALIDATED;
+        return use(lock.Block(), index);
+    }
+    HRESULT Alive() const
+    {
+        return WithLive([](SharedBlock&, int) { return S_OK; });
+    }
     template <class T, class V>
     HRESULT GiveIfAlive(T* out, V value) const
     {
@@ -196,6 +210,21 @@ HRESULT Register(SimFault fault, RegistrationKind kind, const std::wstring& endp
         hr = add();
     return LogRegistration(kind, false, endpointId, subunit, iid, hr);
 }
+
+// The COM part of an object with one interface: reference counting and a QueryInterface that
+// answers IUnknown and Interface. Base is CSimObject or CBoundObject; Implemented is the layout
+// the object implements, when it differs from mingw's declaration (AGC).
+template <class Interface, class Base = CSimObject, class Implemented = Interface>
+class CSimCom : public Base, public Implemented {
+public:
+    using Base::Base;
+    STDMETHODIMP_(ULONG) AddRef() override { return this->AddRefImpl(); }
+    STDMETHODIMP_(ULONG) Release() override { return this->ReleaseImpl(); }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        return SimQueryInterface(iid, out, static_cast<Implemented*>(this), __uuidof(Interface));
+    }
+};
 
 uint32_t ControlBitOf(REFIID iid);
 

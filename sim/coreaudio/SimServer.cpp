@@ -55,14 +55,6 @@ CBoundObject::~CBoundObject()
     BoundObjects().erase(this);
 }
 
-HRESULT CBoundObject::Alive() const
-{
-    CSimLock lock;
-    if (!lock)
-        return E_FAIL;
-    return FindLive(lock.Block()) >= 0 ? S_OK : AUDCLNT_E_DEVICE_INVALIDATED;
-}
-
 long CountDeadLocked(const SharedBlock& block)
 {
     std::lock_guard<std::mutex> guard(BoundLock());
@@ -83,17 +75,11 @@ HRESULT LogRegistration(RegistrationKind kind, bool unregister, const std::wstri
 
 namespace {
 
-class CSimPropertyStore : public CBoundObject, public IPropertyStore {
+class CSimPropertyStore : public CSimCom<IPropertyStore, CBoundObject> {
 public:
     CSimPropertyStore(std::wstring id, uint32_t life, std::wstring name, bool hasName)
-        : CBoundObject(kLivePropertyStore, std::move(id), life), m_name(std::move(name)), m_hasName(hasName)
+        : CSimCom(kLivePropertyStore, std::move(id), life), m_name(std::move(name)), m_hasName(hasName)
     {
-    }
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IPropertyStore*>(this), __uuidof(IPropertyStore));
     }
     STDMETHODIMP GetCount(DWORD* count) override
     {
@@ -167,15 +153,9 @@ public:
         if (iid == __uuidof(IDeviceTopology) && Injected(kFaultActivateDeviceTopology, out, injected))
             return injected;
         uint32_t fail = 0;
-        {
-            CSimLock lock;
-            if (!lock)
-                return E_FAIL;
-            int index = FindLive(lock.Block());
-            if (index < 0)
-                return AUDCLNT_E_DEVICE_INVALIDATED;
-            fail = lock.Block().endpoints[index].fail;
-        }
+        HRESULT hr = WithLive([&](SharedBlock& block, int index) { return Give(&fail, block.endpoints[index].fail); });
+        if (FAILED(hr))
+            return hr;
         if (iid == __uuidof(IAudioEndpointVolume)) {
             if (fail & kFailActivateVolume)
                 return E_FAIL;
@@ -200,16 +180,12 @@ public:
             return E_INVALIDARG;
         std::wstring name;
         uint32_t fail = 0;
-        {
-            CSimLock lock;
-            if (!lock)
-                return E_FAIL;
-            int index = FindLive(lock.Block());
-            if (index < 0)
-                return AUDCLNT_E_DEVICE_INVALIDATED;
-            name = ReadFixed(lock.Block().endpoints[index].name);
-            fail = lock.Block().endpoints[index].fail;
-        }
+        HRESULT hr = WithLive([&](SharedBlock& block, int index) {
+            name = ReadFixed(block.endpoints[index].name);
+            return Give(&fail, block.endpoints[index].fail);
+        });
+        if (FAILED(hr))
+            return hr;
         if (fail & kFailPropertyStore)
             return E_FAIL;
         *store = new (std::nothrow) CSimPropertyStore(m_id, m_life, name, (fail & kFailNoName) == 0);
@@ -228,14 +204,7 @@ public:
     {
         if (!state)
             return E_POINTER;
-        CSimLock lock;
-        if (!lock)
-            return E_FAIL;
-        int index = FindLive(lock.Block());
-        if (index < 0)
-            return AUDCLNT_E_DEVICE_INVALIDATED;
-        *state = lock.Block().endpoints[index].state;
-        return S_OK;
+        return WithLive([&](SharedBlock& block, int index) { return Give(state, block.endpoints[index].state); });
     }
     STDMETHODIMP GetDataFlow(EDataFlow* flow) override
     {
@@ -247,20 +216,14 @@ private:
     SimFlow m_flow;
 };
 
-class CSimCollection : public CSimObject, public IMMDeviceCollection {
+class CSimCollection : public CSimCom<IMMDeviceCollection> {
 public:
     struct Entry {
         std::wstring id;
         uint32_t life;  // the endpoint's life when the collection was made
         SimFlow flow;
     };
-    explicit CSimCollection(std::vector<Entry> items) : CSimObject(kLiveCollection), m_items(std::move(items)) {}
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IMMDeviceCollection*>(this), __uuidof(IMMDeviceCollection));
-    }
+    explicit CSimCollection(std::vector<Entry> items) : CSimCom(kLiveCollection), m_items(std::move(items)) {}
     STDMETHODIMP GetCount(UINT* count) override
     {
         if (!count)
@@ -289,15 +252,9 @@ private:
     std::vector<Entry> m_items;  // a snapshot, as taken when the collection was made
 };
 
-class CSimEnumerator : public CSimObject, public IMMDeviceEnumerator {
+class CSimEnumerator : public CSimCom<IMMDeviceEnumerator> {
 public:
-    CSimEnumerator() : CSimObject(kLiveEnumerator) {}
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IMMDeviceEnumerator*>(this), __uuidof(IMMDeviceEnumerator));
-    }
+    CSimEnumerator() : CSimCom(kLiveEnumerator) {}
     STDMETHODIMP EnumAudioEndpoints(EDataFlow flow, DWORD stateMask, IMMDeviceCollection** devices) override
     {
         if (!devices)

@@ -97,26 +97,18 @@ protected:
 
 // Interface as callers see it, and as this object implements it (they differ for AGC only).
 template <class Interface, class Implemented = Interface>
-class CSimControl : public CSimControlBase, public Implemented {
-public:
-    using CSimControlBase::CSimControlBase;
-    SIM_REFCOUNT_METHODS
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<Implemented*>(this), __uuidof(Interface));
-    }
-};
+using CSimControl = CSimCom<Interface, CSimControlBase, Implemented>;
 
 class CSimAudioMute : public CSimControl<IAudioMute> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP SetMute(BOOL mute, LPCGUID context) override { return SetField(&SharedSubunit::mute, mute ? 1u : 0u, context); }
     STDMETHODIMP GetMute(BOOL* mute) override { return GetField(mute, &SharedSubunit::mute); }
 };
 
 class CSimAutoGain : public CSimControl<IAudioAutoGainControl, IAudioAutoGainControlAbi> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP GetEnabled(BOOL* enabled) override { return GetField(enabled, &SharedSubunit::autoGain); }
     STDMETHODIMP SetEnabled(BOOL enable, LPCGUID context) override
     {
@@ -126,7 +118,7 @@ public:
 
 class CSimInputSelector : public CSimControl<IAudioInputSelector> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP GetSelection(UINT* selected) override { return GetField(selected, &SharedSubunit::selection); }
     STDMETHODIMP SetSelection(UINT select, LPCGUID context) override
     {
@@ -136,7 +128,7 @@ public:
 
 class CSimVolumeLevel : public CSimControl<IAudioVolumeLevel> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP GetChannelCount(UINT* channels) override
     {
         if (!channels)
@@ -395,17 +387,11 @@ private:
 
 // ---- Topologies ----------------------------------------------------------------------------
 
-class CSimTopology : public CBoundObject, public IDeviceTopology {
+class CSimTopology : public CSimCom<IDeviceTopology, CBoundObject> {
 public:
     CSimTopology(std::wstring id, uint32_t life, bool adapter)
-        : CBoundObject(adapter ? kLiveAdapterTopology : kLiveEndpointTopology, std::move(id), life), m_adapter(adapter)
+        : CSimCom(adapter ? kLiveAdapterTopology : kLiveEndpointTopology, std::move(id), life), m_adapter(adapter)
     {
-    }
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IDeviceTopology*>(this), __uuidof(IDeviceTopology));
     }
     STDMETHODIMP GetConnectorCount(UINT* count) override { return GiveIfAlive(count, 1u); }
     STDMETHODIMP GetConnector(UINT index, IConnector** connector) override

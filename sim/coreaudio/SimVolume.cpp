@@ -29,15 +29,9 @@ float DbToScalar(float db)
     return std::min(1.0f, std::pow(10.0f, db / 20.0f));
 }
 
-class CSimEndpointVolume : public CBoundObject, public IAudioEndpointVolume {
+class CSimEndpointVolume : public CSimCom<IAudioEndpointVolume, CBoundObject> {
 public:
-    CSimEndpointVolume(std::wstring id, uint32_t life) : CBoundObject(kLiveEndpointVolume, std::move(id), life) {}
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IAudioEndpointVolume*>(this), __uuidof(IAudioEndpointVolume));
-    }
+    CSimEndpointVolume(std::wstring id, uint32_t life) : CSimCom(kLiveEndpointVolume, std::move(id), life) {}
 
     STDMETHODIMP RegisterControlChangeNotify(IAudioEndpointVolumeCallback* notify) override
     {
@@ -173,27 +167,15 @@ private:
     template <class F>
     HRESULT Read(F&& read, bool getter = true)
     {
-        CSimLock lock;
-        if (!lock)
-            return E_FAIL;
-        int index = FindLive(lock.Block());
-        if (index < 0)
-            return AUDCLNT_E_DEVICE_INVALIDATED;
-        const SharedEndpoint& endpoint = lock.Block().endpoints[index];
-        if (getter && (endpoint.fail & kFailGetLevel))
-            return E_FAIL;
-        return read(endpoint);
+        return WithLive([&](SharedBlock& block, int index) {
+            const SharedEndpoint& endpoint = block.endpoints[index];
+            return getter && (endpoint.fail & kFailGetLevel) ? E_FAIL : read(endpoint);
+        });
     }
     template <class F>
     HRESULT Write(F&& write)
     {
-        CSimLock lock(CSimLock::kChange);
-        if (!lock)
-            return E_FAIL;
-        int index = FindLive(lock.Block());
-        if (index < 0)
-            return AUDCLNT_E_DEVICE_INVALIDATED;
-        return write(lock.Block(), index);
+        return WithLive(write, CSimLock::kChange);
     }
     HRESULT Step(int direction, LPCGUID context)
     {
