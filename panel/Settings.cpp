@@ -62,9 +62,11 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, bool* existed)
     return true;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes)
+// CREATE_ALWAYS for a new file; OPEN_EXISTING rewrites a file in place, keeping its attributes
+// and security. The end is set after the whole text is in, then everything is flushed.
+bool WriteWholeFile(const std::string& path, const std::string& bytes, DWORD disposition)
 {
-    CFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    CFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                                    nullptr));
     if (!file.IsValid())
         return false;
@@ -77,20 +79,25 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes)
             return false;
         done += written;
     }
-    return ::FlushFileBuffers(file.Get()) != FALSE;
+    return ::SetEndOfFile(file.Get()) && ::FlushFileBuffers(file.Get());
 }
 
 // Written beside the file, then swapped in: a write that fails or is cut short leaves the
 // old file whole. ReplaceFileA keeps the old file's attributes and security, and like the
 // system writer it refuses a read-only file.
+// A standard user may write CPL.ini (the installer grants that) but not the folder it lives
+// in, which holds programs every user runs: there the file is rewritten in place. A file the
+// user may not write is refused at the open, before any byte changes.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes, bool existed)
 {
     const std::string directory = path.substr(0, path.find_last_of('\\'));
     char temporary[MAX_PATH] = "";
-    if (::GetTempFileNameA(directory.c_str(), "cpl", 0, temporary) == 0)
-        return false;
+    // Wine's GetTempFileNameA answers with a name even when the folder refused the file.
+    if (::GetTempFileNameA(directory.c_str(), SETTINGS_TEMPORARY_PREFIX, 0, temporary) == 0 ||
+        ::GetFileAttributesA(temporary) == INVALID_FILE_ATTRIBUTES)
+        return existed && WriteWholeFile(path, bytes, OPEN_EXISTING);
     const bool replaced =
-        WriteWholeFile(temporary, bytes) &&
+        WriteWholeFile(temporary, bytes, CREATE_ALWAYS) &&
         (existed ? ::ReplaceFileA(path.c_str(), temporary, nullptr, 0, nullptr, nullptr)
                  : ::MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     if (!replaced)

@@ -5,7 +5,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRUN_BUILD_DIR:-$root/build}
-"$root/tools/build.sh" "$build"
+# The demo's parts only: no GoogleTest and no test programs before the first look.
+"$root/tools/build.sh" "$build" Kestrun osConfLib KestrunCoreAudioSim coreaudioctl
 
 export KESTRUN_BIN_DIR=$build/bin WINEDEBUG=${WINEDEBUG:--all}
 if [ -n "${DISPLAY:-}" ]; then

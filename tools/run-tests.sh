@@ -33,4 +33,14 @@ exit $status
 INNER
 chmod +x "$work/run.sh"
 cd "$root"
-xvfb-run -a -s "-screen 0 1280x1024x24" "$work/run.sh" --preset "$preset" "$@"
+status=0
+start=$(date +%s)
+xvfb-run -a -s "-screen 0 1280x1024x24" "$work/run.sh" --preset "$preset" "$@" || status=$?
+echo "Wall time of the tests: $(( $(date +%s) - start )) s"
+# ctest's "Label Time Summary" above times each group (test folder). Test processes print
+# "test-tally: retries=N rescues=M" for every process start they repeated and every hang they
+# had to rescue; the sum over the run should be 0.
+awk '/^test-tally: / { for (i = 2; i <= NF; ++i) { split($i, kv, "="); sum[kv[1]] += kv[2] } }
+     END { printf "Process-start retries: %d, rescues: %d\n", sum["retries"], sum["rescues"] }' \
+  "$build/Testing/Temporary/LastTest.log" 2>/dev/null || echo "Process-start retries: 0, rescues: 0"
+exit $status

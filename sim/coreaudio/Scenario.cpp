@@ -98,7 +98,21 @@ bool ParseNumber(const std::string& text, double& value)
 
 bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& setting, std::string* why)
 {
-    for (size_t i = first; i < words.size(); ++i) {
+    const std::string form = first < words.size() ? Lower(words[first]) : std::string();
+    char* formEnd = nullptr;
+    const unsigned long long delay = form.rfind("delay=", 0) == 0 && form.size() > 6 ? std::strtoull(form.c_str() + 6, &formEnd, 0) : 0;
+    if (form == "fail" || form == "null" || form == "off") {
+        setting.mode = form == "fail" ? kFaultFail : form == "null" ? kFaultNull : kFaultOff;
+    } else if (formEnd && *formEnd == '\0' && delay <= 60000) {
+        // A minute at most: a longer wait is a typo that would only look like a hang.
+        setting.mode = kFaultDelay;
+        setting.delayMs = static_cast<uint32_t>(delay);
+    } else {
+        if (why)
+            *why = "expected fail, null, off or delay=<ms up to 60000>, got '" + form + "'";
+        return false;
+    }
+    for (size_t i = first + 1; i < words.size(); ++i) {
         std::string word = Lower(words[i]);
         size_t equals = word.find('=');
         std::string key = word.substr(0, equals);
@@ -328,21 +342,16 @@ Verdict ReadInject(Statement& s)
 {
     const std::vector<std::string>& w = s.w;
     if (w.size() < 3)
-        return "inject <call> <fail|null> [hr=<code>] [skip=<n>] [count=<n>]";
+        return "inject <call> <fail|null|delay=<ms>> [hr=<code>] [skip=<n>] [count=<n>]";
     SimFault fault = FaultFromName(w[1]);
     if (fault == kFaultCount)
         return "unknown call '" + w[1] + "' (coreaudioctl faults lists them)";
     FaultSpec setting;
-    std::string mode = Lower(w[2]);
-    if (mode == "fail")
-        setting.mode = kFaultFail;
-    else if (mode == "null")
-        setting.mode = kFaultNull;
-    else
-        return "inject needs fail or null, got '" + w[2] + "'";
     std::string why;
-    if (!ParseFaultOptions(w, 3, setting, &why))
+    if (!ParseFaultOptions(w, 2, setting, &why))
         return why;
+    if (setting.mode == kFaultOff)
+        return "inject needs fail, null or delay=<ms>, got '" + w[2] + "'";
     s.state.faults[fault] = setting;
     return kAccepted;
 }

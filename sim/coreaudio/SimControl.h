@@ -86,6 +86,7 @@ enum FaultMode : uint32_t {
     kFaultOff = 0,
     kFaultFail = 1,  // the call returns FaultSpec::hr and hands back nothing
     kFaultNull = 2,  // the call returns S_OK with a null result (see README.md for each call)
+    kFaultDelay = 3, // the call waits FaultSpec::delayMs, then runs as usual
 };
 
 struct FaultSpec {
@@ -93,6 +94,7 @@ struct FaultSpec {
     HRESULT hr = E_FAIL;  // kFaultFail only
     uint32_t skip = 0;    // calls that pass untouched before the fault strikes
     uint32_t count = 0;   // calls it strikes, then it switches itself off; 0: every call
+    uint32_t delayMs = 0; // kFaultDelay only
 };
 
 struct FaultStatus {
@@ -237,7 +239,8 @@ std::vector<RegistrationRecord> ReadRegistrations();
 std::vector<SubunitRequest> ReadSubunitRequests();
 void ClearLogs();
 
-// Reads the options after "inject <call> <mode>": hr=<code>, skip=<n>, count=<n>.
+// Reads what follows "inject <call>": the form (fail, null, delay=<ms> or off) at words[first],
+// then the options hr=<code>, skip=<n>, count=<n>.
 bool ParseFaultOptions(const std::vector<std::string>& words, size_t first, FaultSpec& setting, std::string* why);
 // Sets (setting.mode kFaultOff: clears) one fault; its call and hit counts restart.
 bool InjectFault(SimFault fault, const FaultSpec& setting);

@@ -1,6 +1,7 @@
 // The device enumerator and what it hands out, the class factory and the DLL entry points.
 #include "sim/coreaudio/SimNotify.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -13,8 +14,20 @@ std::atomic<long> g_live[kLiveKindCount];
 
 FaultMode TakeFault(SimFault fault, HRESULT& hr)
 {
-    CSimLock lock;
-    return lock ? TakeFaultLocked(lock.Block(), fault, hr) : kFaultOff;
+    DWORD delayMs = 0;
+    FaultMode mode = kFaultOff;
+    {
+        CSimLock lock;
+        if (lock)
+            mode = TakeFaultLocked(lock.Block(), fault, hr);
+        if (mode == kFaultDelay)
+            delayMs = std::min<DWORD>(lock.Block().faults[fault].delayMs, 60000);  // garbage stays short
+    }
+    if (mode != kFaultDelay)
+        return mode;
+    // Outside the lock, so that other processes can change the state meanwhile.
+    ::Sleep(delayMs);
+    return kFaultOff;
 }
 
 LPWSTR CoTaskStrDup(const std::wstring& text)

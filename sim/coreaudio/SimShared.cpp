@@ -270,13 +270,18 @@ bool RingFullLocked(const SharedBlock& block)
     return false;
 }
 
+bool IsFaultForm(uint32_t mode)
+{
+    return mode == kFaultFail || mode == kFaultNull || mode == kFaultDelay;
+}
+
 FaultMode TakeFaultLocked(SharedBlock& block, SimFault fault, HRESULT& hr)
 {
     if (fault >= kFaultCount)
         return kFaultOff;
     SharedFault& entry = block.faults[fault];
     ++entry.calls;
-    if (entry.mode != kFaultFail && entry.mode != kFaultNull)
+    if (!IsFaultForm(entry.mode))
         return kFaultOff;
     if (entry.skip > 0) {
         --entry.skip;
@@ -284,7 +289,8 @@ FaultMode TakeFaultLocked(SharedBlock& block, SimFault fault, HRESULT& hr)
     }
     FaultMode mode = static_cast<FaultMode>(entry.mode);
     // A success code would not be a failure: such a garbled entry fails with E_FAIL.
-    hr = SUCCEEDED(entry.hr) ? E_FAIL : entry.hr;
+    if (mode != kFaultDelay)
+        hr = SUCCEEDED(entry.hr) ? E_FAIL : entry.hr;
     ++entry.hits;
     if (entry.count > 0 && --entry.count == 0)
         entry.mode = kFaultOff;
@@ -311,10 +317,11 @@ void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& setti
         return;
     SharedFault& entry = block.faults[fault];
     entry = SharedFault{};
-    entry.mode = setting.mode == kFaultFail || setting.mode == kFaultNull ? setting.mode : kFaultOff;
+    entry.mode = IsFaultForm(setting.mode) ? setting.mode : kFaultOff;
     entry.hr = setting.hr;
     entry.skip = setting.skip;
     entry.count = setting.count;
+    entry.delayMs = setting.delayMs;
 }
 
 // ---- Bounded readers ---------------------------------------------------------------------
@@ -475,10 +482,11 @@ void ReadStateLocked(const SharedBlock& block, SimState& state)
     for (uint32_t f = 0; f < kFaultCount; ++f) {
         const SharedFault& entry = block.faults[f];
         FaultSpec& setting = state.faults[f];
-        setting.mode = entry.mode == kFaultFail || entry.mode == kFaultNull ? static_cast<FaultMode>(entry.mode) : kFaultOff;
+        setting.mode = IsFaultForm(entry.mode) ? static_cast<FaultMode>(entry.mode) : kFaultOff;
         setting.hr = entry.hr;
         setting.skip = entry.skip;
         setting.count = entry.count;
+        setting.delayMs = entry.delayMs;
     }
     state.serialDelivery = block.serialDelivery != 0;
 }

@@ -131,6 +131,8 @@ struct SharedFault {
     uint32_t count;
     uint64_t calls;
     uint64_t hits;
+    uint32_t delayMs;
+    uint32_t spare;
 };
 
 struct SharedBlock {
@@ -236,7 +238,10 @@ HRESULT ControlChangeLocked(SharedBlock& block, int index, uint32_t subunit, con
 void LogRegistrationLocked(SharedBlock& block, RegistrationKind kind, bool unregister, const std::wstring& endpointId,
                            uint32_t subunit, const GUID& iid, HRESULT result);
 // The fault table's answer for one call: kFaultOff to go on, else the form to produce (hr then
-// holds the failure code). Counts the call.
+// holds the failure code; kFaultDelay: wait the entry's delayMs without the lock, then go on).
+// Counts the call.
+// fail, null or delay: the forms a fault table entry may hold.
+bool IsFaultForm(uint32_t mode);
 void WriteFaultLocked(SharedBlock& block, SimFault fault, const FaultSpec& setting);
 FaultMode TakeFaultLocked(SharedBlock& block, SimFault fault, HRESULT& hr);
 // True when some live watcher could lose a change if kEventsPerChangeMax more were appended.

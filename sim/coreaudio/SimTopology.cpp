@@ -435,12 +435,12 @@ public:
         if (!subunit)
             return E_POINTER;
         *subunit = nullptr;
+        HRESULT hr = S_OK;
+        FaultMode fault = TakeFault(kFaultGetSubunit, hr);  // before the lock: a delay must not hold it
         CSimLock lock;
         if (!lock)
             return E_FAIL;
         int endpoint = FindLive(lock.Block());
-        HRESULT hr = S_OK;
-        FaultMode fault = TakeFaultLocked(lock.Block(), kFaultGetSubunit, hr);
         if (fault == kFaultNull)
             hr = S_OK;
         else if (fault == kFaultFail)

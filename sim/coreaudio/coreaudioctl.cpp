@@ -386,12 +386,13 @@ int CmdSubunits(const Call&)
 
 int CmdFaults(const Call&)
 {
-    static const char* kModes[] = {"off", "fail", "null"};
+    static const char* kModes[] = {"off", "fail", "null", "delay"};
     for (const FaultStatus& status : ReadFaults()) {
-        uint32_t mode = status.setting.mode <= kFaultNull ? static_cast<uint32_t>(status.setting.mode) : 0u;
-        std::printf("fault %s mode=%s hr=0x%08lX skip=%u count=%u calls=%llu hits=%llu\n", FaultName(status.fault),
+        uint32_t mode = status.setting.mode <= kFaultDelay ? static_cast<uint32_t>(status.setting.mode) : 0u;
+        std::printf("fault %s mode=%s hr=0x%08lX skip=%u count=%u delay=%u calls=%llu hits=%llu\n", FaultName(status.fault),
                     kModes[mode], static_cast<unsigned long>(status.setting.hr), status.setting.skip, status.setting.count,
-                    static_cast<unsigned long long>(status.calls), static_cast<unsigned long long>(status.hits));
+                    status.setting.delayMs, static_cast<unsigned long long>(status.calls),
+                    static_cast<unsigned long long>(status.hits));
     }
     return 0;
 }
@@ -412,14 +413,11 @@ int CmdInject(const Call& c)
         return 2;
     }
     FaultSpec setting;
-    setting.mode = c.p[1] == L"fail" ? kFaultFail : c.p[1] == L"null" ? kFaultNull : kFaultOff;
-    if (setting.mode == kFaultOff && c.p[1] != L"off")
-        return Usage();
     std::vector<std::string> words;
     for (const std::wstring& word : c.p)
         words.push_back(Narrow(word));
     std::string why;
-    if (!ParseFaultOptions(words, 2, setting, &why)) {
+    if (!ParseFaultOptions(words, 1, setting, &why)) {
         std::printf("error inject %s\n", why.c_str());
         return 2;
     }
@@ -497,7 +495,7 @@ const Command kCommands[] = {
     {"hold", "[seconds]", CmdHold},
     {"faults", "", CmdFaults},
     {"clear-faults", "", CmdClearFaults},
-    {"inject", "<call> fail|null|off [hr=<code>] [skip=<n>] [count=<n>]", CmdInject},
+    {"inject", "<call> fail|null|delay=<ms>|off [hr=<code>] [skip=<n>] [count=<n>]", CmdInject},
     {"delivery", "serial|concurrent", CmdDelivery},
     {"objects", "[pid]", CmdObjects},
 };

@@ -98,27 +98,23 @@ std::vector<WPARAM> VolumeRefreshes(const std::vector<PostedMessage>& posted)
     return result;
 }
 
-std::vector<PostedMessage> CollectPosted(DWORD settleMs)
+std::vector<PostedMessage> CollectPosted()
 {
+    // A batch counts as delivered once all its callbacks have returned, and the sinks post
+    // from inside them: after the wait everything they posted is in the queue already.
     EXPECT_TRUE(CoreAudioSim::WaitForDelivery(5000));
     std::vector<PostedMessage> posted;
-    DWORD quietSince = GetTickCount();
-    while (GetTickCount() - quietSince < settleMs) {
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_VOLUME_REFRESH || msg.message == WM_OUTPUT_CHANGED || msg.message == WM_AUDIO_DEVICE_ARRIVED)
-                posted.push_back({msg.message, msg.wParam, msg.lParam});
-            // Taken, as the panel's handlers do.
-            if (msg.message == WM_VOLUME_REFRESH)
-                ClearVolumeRefreshPending(msg.wParam);
-            else if (msg.message == WM_AUDIO_DEVICE_ARRIVED)
-                ClearDeviceArrivedPending();
-            else
-                DispatchMessageA(&msg);
-            quietSince = GetTickCount();
-        } else {
-            Sleep(5);
-        }
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_VOLUME_REFRESH || msg.message == WM_OUTPUT_CHANGED || msg.message == WM_AUDIO_DEVICE_ARRIVED)
+            posted.push_back({msg.message, msg.wParam, msg.lParam});
+        // Taken, as the panel's handlers do.
+        if (msg.message == WM_VOLUME_REFRESH)
+            ClearVolumeRefreshPending(msg.wParam);
+        else if (msg.message == WM_AUDIO_DEVICE_ARRIVED)
+            ClearDeviceArrivedPending();
+        else
+            DispatchMessageA(&msg);
     }
     return posted;
 }

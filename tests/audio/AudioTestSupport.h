@@ -20,9 +20,9 @@ std::vector<LPARAM> OutputChanges(const std::vector<PostedMessage>& posted);
 std::vector<WPARAM> VolumeRefreshes(const std::vector<PostedMessage>& posted);
 
 // Waits until the simulator has delivered every change made so far to this process, then
-// collects the panel messages posted to the test's main window until none has arrived for
-// settleMs. Each WM_VOLUME_REFRESH taken clears its pending mark, as the panel's handler does.
-std::vector<PostedMessage> CollectPosted(DWORD settleMs = 150);
+// takes every message waiting in the thread's queue and returns the panel messages among
+// them. Each WM_VOLUME_REFRESH taken clears its pending mark, as the panel's handler does.
+std::vector<PostedMessage> CollectPosted();
 
 // Replaces the simulator's state; fails the current test on a parse error.
 void LoadScenario(const std::string& text);

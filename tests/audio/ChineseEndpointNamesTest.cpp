@@ -19,7 +19,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(936u, GetACP()) << "run with LC_ALL=zh_CN.UTF-8";
-        CollectPosted(0);
+        CollectPosted();
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "audio/PanelEventContext.h"
 #include "audio/SinkStartup.h"
+#include "framework/ScopedHandle.h"
 #include "audio/AudioMessages.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
@@ -69,7 +70,7 @@ protected:
     void SetUp() override
     {
         WritePanelEventContext();
-        CollectPosted(0);  // nothing left over from earlier tests
+        CollectPosted();  // nothing left over from earlier tests
     }
 };
 
@@ -287,9 +288,13 @@ TEST_F(DeliveredNotificationTest, PanelChangeIsNotEchoedButTheMixersIs)
     EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
 }
 
-// Holds up this process's delivery for a moment, so that the changes made meanwhile arrive
-// in one batch and their callbacks run at the same time.
+// Holds up this process's delivery from the moment it is entered until the test lets it go,
+// so that the changes made meanwhile arrive in one batch and their callbacks run at once.
 struct CStallingVolumeSink : IAudioEndpointVolumeCallback {
+    // Kernel events, null when absent like a mutex.
+    CScopedHandle<MutexHandleTraits> entered{::CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    CScopedHandle<MutexHandleTraits> release{::CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         *out = (iid == __uuidof(IUnknown) || iid == __uuidof(IAudioEndpointVolumeCallback)) ? this : nullptr;
@@ -299,7 +304,8 @@ struct CStallingVolumeSink : IAudioEndpointVolumeCallback {
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA) override
     {
-        Sleep(150);
+        ::SetEvent(entered.Get());
+        ::WaitForSingleObject(release.Get(), 5000);  // bounded: a test that fails still ends
         return S_OK;
     }
 };
@@ -326,9 +332,12 @@ TEST_F(DeliveredNotificationTest, DefaultChangesDeliveredTogetherEachPostTheirOw
     std::vector<LPARAM> outputs;
     for (int i = 0; i < kRounds; ++i) {
         ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"{spdif}", 0, (i % 2) ? 0.3f : 0.6f, kMixerContext));
-        Sleep(20);  // the watcher is now inside the stalling callback
-        ASSERT_EQ(S_OK, CoreAudioSim::SetDefault(L"{spdif}", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleConsole));
-        ASSERT_EQ(S_OK, CoreAudioSim::SetDefault(L"{lower}", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleMultimedia));
+        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(stall.entered.Get(), 5000)) << "round " << i;
+        const HRESULT first = CoreAudioSim::SetDefault(L"{spdif}", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleConsole);
+        const HRESULT second = CoreAudioSim::SetDefault(L"{lower}", CoreAudioSim::kFlowRender, CoreAudioSim::kRoleMultimedia);
+        ::SetEvent(stall.release.Get());
+        ASSERT_EQ(S_OK, first);
+        ASSERT_EQ(S_OK, second);
         std::vector<LPARAM> round = OutputChanges(CollectPosted());
         std::sort(round.begin(), round.end());
         EXPECT_EQ((std::vector<LPARAM>{0, 1}), round) << "round " << i;

@@ -31,7 +31,7 @@ const char kDevice[] =
 
 class SinkStartupTest : public testing::Test {
 protected:
-    void SetUp() override { CollectPosted(0); }
+    void SetUp() override { CollectPosted(); }
 
     void TearDown() override
     {
@@ -94,7 +94,7 @@ TEST_F(SinkStartupTest, RecognisedOutputWithWorkingWalkRegistersEverything)
 TEST_F(SinkStartupTest, RegisteredSinksTurnForeignChangesIntoMessages)
 {
     ASSERT_EQ(OUTPUT_SPDIF, StartUp(kDevice));
-    CollectPosted(0);
+    CollectPosted();
 
     CAudioEndpointControl audio;
     audio.SetChannelLevel(0, 0.7f);
@@ -113,7 +113,7 @@ TEST_F(SinkStartupTest, RegisteredSinksTurnForeignChangesIntoMessages)
 TEST_F(SinkStartupTest, TwoDeviceSinksDoubleEveryOutputMessage)
 {
     ASSERT_EQ(OUTPUT_SPDIF, StartUp(kDevice));
-    CollectPosted(0);
+    CollectPosted();
 
     MakeDefault(L"{speakers}");
     EXPECT_TRUE(OutputChanges(CollectPosted()).empty()) << "\"Speakers\" has a capital S";
@@ -137,7 +137,7 @@ TEST_F(SinkStartupTest, UnrecognisedOutputSkipsTheWalkAndRegistersOneDeviceSink)
     EXPECT_EQ(1, Count(CoreAudioSim::kRegNotificationClient));
     EXPECT_EQ(0, Count(CoreAudioSim::kRegControlChange));
     EXPECT_TRUE(CoreAudioSim::ReadSubunitRequests().empty());
-    CollectPosted(0);
+    CollectPosted();
     MakeDefault(L"{both}");
     EXPECT_EQ((std::vector<LPARAM>{0, 1}), OutputChanges(CollectPosted()));
 }
@@ -184,7 +184,7 @@ TEST_F(SinkStartupTest, RenewalRegistersAgainOnlyWhereARegistrationDied)
     EXPECT_EQ(S_OK, RenewHardwareControlNotify(g_controlChangeSink, g_panelEventContext));
     EXPECT_EQ(2, Count(CoreAudioSim::kRegControlChange));
 
-    CollectPosted(0);
+    CollectPosted();
     ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"{spdif}", 1, 0.2f, kMixerContext));
     EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
     ASSERT_EQ(S_OK, CoreAudioSim::HardwareChange(L"{spdif}", 1, kMixerContext));

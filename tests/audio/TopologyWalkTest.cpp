@@ -243,7 +243,7 @@ TEST_F(TopologyWalkTest, VanishedEndpointFailsAtOnce)
 
 TEST_F(TopologyWalkTest, HardwareChangesReachThePanelUnlessTheyCarryItsContext)
 {
-    CollectPosted(0);
+    CollectPosted();
     ASSERT_EQ(S_OK, Walk("subunit mute\nsubunit volume\n"));
     ASSERT_EQ(S_OK, CoreAudioSim::HardwareChange(kEndpoint, 1, GUID_NULL));
     EXPECT_EQ((std::vector<WPARAM>{1}), VolumeRefreshes(CollectPosted()));

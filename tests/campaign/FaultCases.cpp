@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/Garbage.h"
 
 namespace campaign {
 
@@ -29,20 +30,6 @@ std::string Utf16Le(const std::string& ascii)
         bytes += c;
         bytes += '\0';
     }
-    return bytes;
-}
-
-// The same pseudo-random bytes on every run; no byte-order mark.
-std::string Garbage(size_t size)
-{
-    std::string bytes;
-    unsigned state = 4242;
-    for (size_t i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes += static_cast<char>((state >> 16) & 0xFF);
-    }
-    bytes[0] = 'G';
-    bytes.back() = 'x';
     return bytes;
 }
 
@@ -135,7 +122,7 @@ std::vector<std::string> DefaultMixer() { return {"set-level 0 master 0.3", "set
 
 std::vector<Case> Cases(const std::string& conflibCatalogue)
 {
-    const std::string garbage = Garbage(4096);
+    const std::string garbage = paneltest::Garbage(4096, 4242);
     const std::string utf16Linked = Utf16Le(kIniLinked);
     const std::string utf16Unlinked = Utf16Le(kIniUnlinked);
     std::vector<Case> cases = {

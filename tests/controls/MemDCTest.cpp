@@ -61,6 +61,17 @@ void Fill(CDC& dc, int left, int top, int right, int bottom, COLORREF colour)
     dc.FillSolidRect(&rc, colour);
 }
 
+struct Pixel {
+    int x, y;  // device coordinates
+    COLORREF colour;
+};
+
+void ExpectPixels(const Target& target, std::initializer_list<Pixel> pixels)
+{
+    for (const Pixel& p : pixels)
+        EXPECT_EQ(target.At(p.x, p.y), p.colour) << "at (" << p.x << ", " << p.y << ")";
+}
+
 TEST(MemDCTest, WithoutCopyTheUndrawnAreaShowsTheBackgroundColour)
 {
     Target target;
@@ -72,18 +83,13 @@ TEST(MemDCTest, WithoutCopyTheUndrawnAreaShowsTheBackgroundColour)
         EXPECT_NE(mem.GetSafeHdc(), target.dc.GetSafeHdc());
         Fill(mem, 12, 7, 14, 9, kGreen);
         // Nothing reaches the target before the end.
-        EXPECT_EQ(target.At(12, 7), kBlue);
-        EXPECT_EQ(target.At(20, 20), kBlue);
+        ExpectPixels(target, {{12, 7, kBlue}, {20, 20, kBlue}});
     }
-    EXPECT_EQ(target.At(12, 7), kGreen);
-    EXPECT_EQ(target.At(13, 8), kGreen);
-    EXPECT_EQ(target.At(20, 20), kRed);
-    EXPECT_EQ(target.At(10, 5), kRed);
-    EXPECT_EQ(target.At(29, 24), kRed);
-    // Outside the rectangle the target is untouched.
-    EXPECT_EQ(target.At(9, 5), kBlue);
-    EXPECT_EQ(target.At(30, 24), kBlue);
-    EXPECT_EQ(target.At(29, 25), kBlue);
+    ExpectPixels(target, {
+        {12, 7, kGreen}, {13, 8, kGreen}, {20, 20, kRed}, {10, 5, kRed}, {29, 24, kRed},
+        // Outside the rectangle the target is untouched.
+        {9, 5, kBlue}, {30, 24, kBlue}, {29, 25, kBlue},
+    });
 }
 
 TEST(MemDCTest, WithCopyTheUndrawnAreaKeepsWhatTheTargetShowed)
@@ -96,9 +102,7 @@ TEST(MemDCTest, WithCopyTheUndrawnAreaKeepsWhatTheTargetShowed)
         CMemDC mem(&target.dc, &area, true);
         Fill(mem, 20, 20, 21, 21, kRed);
     }
-    EXPECT_EQ(target.At(15, 10), kGreen);
-    EXPECT_EQ(target.At(12, 7), kBlue);
-    EXPECT_EQ(target.At(20, 20), kRed);
+    ExpectPixels(target, {{15, 10, kGreen}, {12, 7, kBlue}, {20, 20, kRed}});
 }
 
 TEST(MemDCTest, WithoutARectangleTheTargetsClipBoxIsCovered)
@@ -115,9 +119,7 @@ TEST(MemDCTest, WithoutARectangleTheTargetsClipBoxIsCovered)
         EXPECT_EQ(rc.bottom, 16);
     }
     ::SelectClipRgn(target.dc, nullptr);
-    EXPECT_EQ(target.At(5, 6), kRed);
-    EXPECT_EQ(target.At(14, 15), kRed);
-    EXPECT_EQ(target.At(15, 15), kBlue);
+    ExpectPixels(target, {{5, 6, kRed}, {14, 15, kRed}, {15, 15, kBlue}});
 }
 
 TEST(MemDCTest, LogicalCoordinatesOfTheTargetAddressTheSamePoints)
@@ -135,14 +137,10 @@ TEST(MemDCTest, LogicalCoordinatesOfTheTargetAddressTheSamePoints)
         EXPECT_EQ(::GetMapMode(mem), MM_ANISOTROPIC);
         Fill(mem, 2, 3, 3, 4, kGreen);  // device 14..16, 16..18
     }
-    EXPECT_EQ(target.At(14, 16), kGreen);
-    EXPECT_EQ(target.At(15, 17), kGreen);
-    EXPECT_EQ(target.At(16, 16), kRed);
-    EXPECT_EQ(target.At(13, 16), kRed);
-    EXPECT_EQ(target.At(10, 10), kRed);
-    EXPECT_EQ(target.At(25, 25), kRed);
-    EXPECT_EQ(target.At(26, 26), kBlue);
-    EXPECT_EQ(target.At(9, 9), kBlue);
+    ExpectPixels(target, {
+        {14, 16, kGreen}, {15, 17, kGreen}, {16, 16, kRed}, {13, 16, kRed}, {10, 10, kRed}, {25, 25, kRed},
+        {26, 26, kBlue}, {9, 9, kBlue},
+    });
 }
 
 TEST(MemDCTest, OffScreenPaintsLeakNothing)

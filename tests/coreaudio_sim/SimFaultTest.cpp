@@ -320,15 +320,17 @@ TEST_F(SimFaultTest, EveryInjectableCallFailsOrSucceedsWithNothing)
         const char* name = CoreAudioSim::FaultName(fault);
         ASSERT_NE(nullptr, name);
         EXPECT_EQ(fault, CoreAudioSim::FaultFromName(name));
-        for (CoreAudioSim::FaultMode mode : {CoreAudioSim::kFaultFail, CoreAudioSim::kFaultNull}) {
-            SCOPED_TRACE(std::string(name) + (mode == CoreAudioSim::kFaultFail ? " fail" : " null"));
+        for (CoreAudioSim::FaultMode mode : {CoreAudioSim::kFaultFail, CoreAudioSim::kFaultNull, CoreAudioSim::kFaultDelay}) {
+            SCOPED_TRACE(std::string(name) + " mode " + std::to_string(mode));
             CoreAudioSim::FaultSpec setting;
             setting.mode = mode;
             setting.hr = kInjected;
             setting.count = 1;
+            setting.delayMs = 1;
             Outcome outcome = call([&] { ASSERT_TRUE(CoreAudioSim::InjectFault(fault, setting)); });
+            // A delay only slows the call down: it still does its work.
             EXPECT_EQ(mode == CoreAudioSim::kFaultFail ? kInjected : S_OK, outcome.hr);
-            EXPECT_TRUE(outcome.nothing);
+            EXPECT_EQ(mode != CoreAudioSim::kFaultDelay, outcome.nothing);
             CoreAudioSim::FaultStatus status = CoreAudioSim::ReadFaults().at(fault);
             EXPECT_EQ(1u, status.hits);
             EXPECT_EQ(CoreAudioSim::kFaultOff, status.setting.mode);  // spent after its one call
@@ -375,11 +377,16 @@ TEST_F(SimFaultTest, ScenarioAndControlToolSetFaultsByName)
     EXPECT_FALSE(CoreAudioSim::LoadScenarioText("inject GetId fail hr=0\n", &error));  // not a failure
 
     std::string output;
+    ASSERT_TRUE(CoreAudioSim::LoadScenarioText(std::string(kScenario) + "inject GetMute delay=250 skip=1\n", &error)) << error;
     ASSERT_EQ(0, RunControlTool(L"inject Part.Activate null count=2", &output)) << output;
+    ASSERT_EQ(0, RunControlTool(L"inject GetId delay=40 count=3", &output)) << output;
     ASSERT_EQ(0, RunControlTool(L"faults", &output));
     for (uint32_t f = 0; f < CoreAudioSim::kFaultCount; ++f)
         EXPECT_NE(std::string::npos, output.find(std::string("fault ") + CoreAudioSim::FaultName(static_cast<SimFault>(f)) + " "));
     EXPECT_NE(std::string::npos, output.find("fault Part.Activate mode=null hr=0x80004005 skip=0 count=2"));
+    EXPECT_NE(std::string::npos, output.find("fault GetMute mode=delay hr=0x80004005 skip=1 count=0 delay=250"));
+    EXPECT_NE(std::string::npos, output.find("fault GetId mode=delay hr=0x80004005 skip=0 count=3 delay=40"));
+    EXPECT_EQ(2, RunControlTool(L"inject GetId delay=soon"));
     EXPECT_EQ(2, RunControlTool(L"inject NoSuchCall fail"));
 }
 

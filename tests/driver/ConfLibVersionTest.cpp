@@ -10,10 +10,11 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/WineVersion.h"
+
 namespace {
 
 const char kProbe[] = "conflib_version_probe.exe";
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\conflib_version_probe.exe";
 
 std::string ExeDir()
 {
@@ -29,25 +30,6 @@ std::string Normalised(std::string path)
     std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
     return path;
 }
-
-class WineVersion {
-public:
-    explicit WineVersion(const char* version)
-    {
-        RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &m_key, nullptr);
-        RegSetValueExA(m_key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                       static_cast<DWORD>(strlen(version) + 1));
-    }
-    ~WineVersion()
-    {
-        RegDeleteValueA(m_key, "Version");
-        RegCloseKey(m_key);
-        RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
-    }
-
-private:
-    HKEY m_key = nullptr;
-};
 
 // Runs the probe; returns its output lines.
 bool RunProbe(std::string& version, std::string& loaded, const char* mode = "", std::string* startup = nullptr)
@@ -89,7 +71,8 @@ TEST(ConfLibVersion, WindowsVersionChoosesTheLibraryBuild)
         {"win7", "6.1", "vista"},
     };
     for (const Case& c : cases) {
-        WineVersion setting(c.wineVersion);
+        paneltest::ReportedWindowsVersion setting("conflib_version_probe.exe", c.wineVersion);
+        ASSERT_TRUE(setting.Ok()) << c.wineVersion;
         std::string version, loaded;
         ASSERT_TRUE(RunProbe(version, loaded)) << c.wineVersion;
         EXPECT_EQ(c.reported, version) << c.wineVersion;

@@ -12,6 +12,8 @@
 #include "res/resource.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/support/PanelProcess.h"
+#include "tests/support/PanelWrites.h"
+#include "tests/support/WineVersion.h"
 #include "tests/support/UsbDevice.h"
 #include "tests/support/Pointer.h"
 
@@ -48,32 +50,13 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndALaterStartSucceeds)
     EXPECT_NE(later.Window(), nullptr);
 }
 
-// Wine's per-program version setting for Kestrun.exe while it lives.
-class ReportedWindowsVersion {
-public:
-    explicit ReportedWindowsVersion(const char* version)
-    {
-        HKEY key = nullptr;
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS) {
-            ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                             static_cast<DWORD>(strlen(version) + 1));
-            ::RegCloseKey(key);
-        }
-    }
-    ~ReportedWindowsVersion() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
-    ReportedWindowsVersion(const ReportedWindowsVersion&) = delete;
-    ReportedWindowsVersion& operator=(const ReportedWindowsVersion&) = delete;
-
-private:
-    static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\Kestrun.exe";
-};
 
 // "win10" tells the program 6.2, as Windows 10 does without manifest entries, and the
 // true 10.0.18362 to RtlGetVersion.
 TEST(Information, OnWindows10TheOsLineSaysWindows10)
 {
-    ReportedWindowsVersion win10("win10");
+    paneltest::ReportedWindowsVersion win10("Kestrun.exe", "win10");
+    ASSERT_TRUE(win10.Ok());
     PanelProcess panel;
     HWND h = panel.Window();
     ASSERT_NE(h, nullptr);
@@ -253,14 +236,6 @@ private:
     std::string saved_;
 };
 
-std::vector<CoreAudioSim::CallRecord> LevelWrites()
-{
-    std::vector<CoreAudioSim::CallRecord> out;
-    for (const auto& c : CoreAudioSim::ReadCallLog())
-        if (!c.viaControl && c.kind == CoreAudioSim::kCallSetChannelLevel)
-            out.push_back(c);
-    return out;
-}
 
 TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
 {
@@ -326,14 +301,14 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
             else
                 Wheel(delta);
         }
-        for (int i = 0; i < 60 && LevelWrites().size() < step.writes.size(); ++i)
+        for (int i = 0; i < 60 && paneltest::PanelLevelWrites().size() < step.writes.size(); ++i)
             ::Sleep(50);
         ::Sleep(400);  // room for anything more, an echo included, to arrive
 
         std::vector<std::pair<UINT, float>> expected, written;
         for (const auto& [channel, position] : step.writes)
             expected.emplace_back(channel, 1.0f - static_cast<float>(position) / 100.0f);
-        for (const auto& c : LevelWrites()) {
+        for (const auto& c : paneltest::PanelLevelWrites()) {
             written.emplace_back(c.channel, c.value);
             EXPECT_EQ(c.processId, panel.Pid());
             EXPECT_TRUE(IsEqualGUID(c.context, g_panelEventContext));

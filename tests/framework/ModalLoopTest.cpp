@@ -16,6 +16,7 @@
 
 #include "framework/afxwin.h"
 #include "FrameworkTestIds.h"
+#include "tests/support/DialogWindows.h"
 
 namespace {
 
@@ -219,23 +220,12 @@ HWND WaitVisible(const std::atomic<HWND>& w)
 // A message box is the thread's visible dialog-class window that is none of the probe's dialogs.
 HWND WaitMessageBox(DWORD thread, HWND box, HWND inner)
 {
-    struct Search {
-        HWND skip[2];
-        HWND found;
-    } search{{box, inner}, nullptr};
-    for (int i = 0; i < 300 && search.found == nullptr; ++i, ::Sleep(10))
-        ::EnumThreadWindows(
-            thread,
-            [](HWND h, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                char cls[16] = "";
-                ::GetClassNameA(h, cls, sizeof cls);
-                if (h != s->skip[0] && h != s->skip[1] && ::IsWindowVisible(h) && lstrcmpA(cls, "#32770") == 0)
-                    s->found = h;
-                return s->found == nullptr ? TRUE : FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (int i = 0; i < 300; ++i, ::Sleep(10)) {
+        for (HWND h : paneltest::VisibleDialogs(thread))
+            if (h != box && h != inner)
+                return h;
+    }
+    return nullptr;
 }
 
 Observed RunOnce(Impl impl, UINT templ, Script script, Inner last, HWND hOwner)
@@ -283,7 +273,8 @@ Observed RunOnce(Impl impl, UINT templ, Script script, Inner last, HWND hOwner)
         case Script::OkInnerThenOuter:
         case Script::WarnWhileNestedOpen:
             ::PostMessageA(target, WM_COMMAND, IDOK, 0);
-            ::Sleep(300);
+            for (int i = 0; i < 300 && ::IsWindow(target); ++i)  // the second box has ended
+                ::Sleep(10);
             if (script == Script::WarnWhileNestedOpen)
                 ::PostMessageA(run.inner.load(), WM_COMMAND, IDOK, 0);
             ::PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -293,7 +284,11 @@ Observed RunOnce(Impl impl, UINT templ, Script script, Inner last, HWND hOwner)
             break;
         case Script::EndOuterWhileInnerOpen:
             ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-            ::Sleep(300);
+            // Posted after the cancel: once the ping is handled, so was the cancel.
+            run.pingSeen = -1;
+            ::PostMessageA(box, WM_PING, 0, 0);
+            for (int i = 0; i < 300 && run.pingSeen < 0; ++i)
+                ::Sleep(10);
             o[InnerOpenAfterOuterEnded] = ::IsWindow(target) && ::IsWindowVisible(target);
             ::PostMessageA(target, WM_COMMAND, IDOK, 0);
             break;

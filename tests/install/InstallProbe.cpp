@@ -1,6 +1,7 @@
-// The Windows side of the installer test (installer-test.sh): reads a version resource,
-// starts an installed panel, ends it through its tray menu's Exit, and watches a running panel
-// while an installer replaces it. Prints name=value lines; the exit status says pass or fail.
+// The Windows side of the installer and standard-user tests: reads a version resource, starts
+// an installed panel, clicks its link button, ends it through its tray menu's Exit, and watches
+// a running panel while an installer replaces it. Prints name=value lines; the exit status
+// says pass or fail.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -114,6 +115,17 @@ int Start(const char* exe)
 }
 
 // The tray menu's Exit, then the process's end.
+bool EndThroughExit(HWND panel, HANDLE process)
+{
+    ::PostMessageA(panel, WM_COMMAND, kMenuExit, 0);
+    bool ended = process && ::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
+    DWORD code = STILL_ACTIVE;
+    if (process)
+        ::GetExitCodeProcess(process, &code);
+    printf("ended=%s exit-code=%lu\n", ended ? "yes" : "no", code);
+    return ended && code == 0;
+}
+
 int Exit()
 {
     auto windows = PanelWindows();
@@ -124,13 +136,41 @@ int Exit()
     DWORD pid = 0;
     ::GetWindowThreadProcessId(windows.front(), &pid);
     Handle process{::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)};
-    ::PostMessageA(windows.front(), WM_COMMAND, kMenuExit, 0);
-    bool ended = process.h && ::WaitForSingleObject(process.h, 30000) == WAIT_OBJECT_0;
-    DWORD code = STILL_ACTIVE;
-    if (process.h)
-        ::GetExitCodeProcess(process.h, &code);
-    printf("ended=%s exit-code=%lu\n", ended ? "yes" : "no", code);
-    return ended && code == 0 ? 0 : 1;
+    return EndThroughExit(windows.front(), process.h) ? 0 : 1;
+}
+
+// A click on the link button, then whether the panel still answers and ends cleanly.
+int LinkClick(const char* exe)
+{
+    PROCESS_INFORMATION pi{};
+    HWND panel = nullptr;
+    if (!StartPanel(exe, pi, panel)) {
+        if (pi.hProcess) {
+            ::TerminateProcess(pi.hProcess, 99);
+            ::CloseHandle(pi.hThread);
+            ::CloseHandle(pi.hProcess);
+        }
+        return 1;
+    }
+    RECT r{};
+    ::GetWindowRect(::GetDlgItem(panel, IDC_LINK_INDICATOR), &r);
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ScreenToClient(panel, &at);
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    // The release goes first, so that the window-move loop a click on the face enters ends at once.
+    ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
+    DWORD_PTR ignored = 0;
+    // Should the move loop have missed that release, it gets another.
+    if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where, SMTO_NORMAL, 5000, &ignored))
+        ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
+    const bool answered = ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    printf("clicked=yes answered=%s\n", answered ? "yes" : "no");
+    const bool ended = EndThroughExit(panel, pi.hProcess);
+    if (!ended)
+        ::TerminateProcess(pi.hProcess, 99);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return answered && ended ? 0 : 1;
 }
 
 int Processes()
@@ -140,7 +180,7 @@ int Processes()
 }
 
 // Starts the panel, runs the installer with the given arguments while it runs, and reports how
-// the panel ended and what runs afterwards.
+// the panel ended and whether the installer started it again.
 int UpgradeRunning(const std::string& exe, std::string command)
 {
     PROCESS_INFORMATION panel{};
@@ -161,20 +201,33 @@ int UpgradeRunning(const std::string& exe, std::string command)
     bool ended = ::WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0;
     DWORD panelCode = STILL_ACTIVE;
     ::GetExitCodeProcess(panel.hProcess, &panelCode);
+    // The shell starts the new panel after the installer has ended.
+    size_t windows = 0;
+    for (int i = 0; i < 300 && (windows = PanelWindows().size()) == 0; ++i)
+        ::Sleep(100);
     int processes = KestrunProcesses();
-    size_t windows = PanelWindows().size();
     printf("setup-finished=%s setup-exit-code=%lu\n", setupWait == WAIT_OBJECT_0 ? "yes" : "no", setupCode);
     printf("panel-ended=%s panel-exit-code=%lu\n", ended ? "yes" : "no", panelCode);
     printf("kestrun-processes=%d panel-windows=%zu\n", processes, windows);
     for (HANDLE h : {setup.hThread, setup.hProcess, panel.hThread, panel.hProcess})
         ::CloseHandle(h);
-    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 0 && windows == 0 ? 0 : 1;
+    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 1 && windows == 1 ? 0 : 1;
 }
 
 // Runs a command line as given, unquoted: the installer takes /D= only as the last, unquoted
-// argument, also when the folder has blanks.
-int Run(std::string command)
+// argument, also when the folder has blanks. With a file to lock, that file is held open
+// without sharing meanwhile, as a running program's exe is.
+int Run(std::string command, const char* locked = nullptr)
 {
+    Handle lock;
+    if (locked != nullptr) {
+        lock.h = ::CreateFileA(locked, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (lock.h == INVALID_HANDLE_VALUE) {
+            lock.h = nullptr;
+            printf("locked=no error=%lu\n", ::GetLastError());
+            return 1;
+        }
+    }
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -212,11 +265,16 @@ int main(int argc, char** argv)
         return Exit();
     if (verb == "processes" && argc == 2)
         return Processes();
+    if (verb == "link-click" && argc == 3)
+        return LinkClick(argv[2]);
+    if (verb == "run-locked" && argc >= 4)
+        return Run(CommandLine(argc, argv, 3), argv[2]);
     if (verb == "upgrade-running" && argc >= 4)
         return UpgradeRunning(argv[2], CommandLine(argc, argv, 3));
     if (verb == "run" && argc >= 3)
         return Run(CommandLine(argc, argv, 2));
-    fprintf(stderr, "usage: install_probe version EXE | start EXE | exit | processes\n"
-                    "                     | upgrade-running EXE SETUP [ARGS...] | run PROGRAM [ARGS...]\n");
+    fprintf(stderr, "usage: install_probe version EXE | start EXE | exit | processes | link-click EXE\n"
+                    "                     | upgrade-running EXE SETUP [ARGS...] | run PROGRAM [ARGS...]\n"
+                    "                     | run-locked FILE PROGRAM [ARGS...]\n");
     return 2;
 }

@@ -9,6 +9,8 @@ build=${2:?usage: installer-test.sh SOURCE_DIR BUILD_DIR}
 bindir=$build/bin
 probe_exe=$bindir/install_probe.exe
 started=$(date +%s)
+. "$src/tests/install/script-support.sh"
+suite_prefix=${WINEPREFIX:-}
 
 work=$(mktemp -d /tmp/kestrun-install.XXXXXX)
 # No desktop entries in the host's home for the Start-menu shortcut.
@@ -16,16 +18,8 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;
 cleanup() { wineserver -k 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-passes=0
-failures=()
-pass() { passes=$((passes + 1)); echo "PASS  $1"; }
-fail() { failures+=("$1"); echo "FAIL  $1${2:+: $2}"; }
-expect() {  # expect NAME ACTUAL WANTED
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1" "got '$2', want '$3'"; fi
-}
 # The probe's output, through a file: a panel it starts inherits its output and would hold a pipe open.
 probe() { wine "$probe_exe" "$@" >"$work/probe.out" 2>&1; local status=$?; tr -d '\r' <"$work/probe.out"; return $status; }
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 ini_value() {  # ini_value FILE KEY: the value in [CPL]
   tr -d '\r' < "$1" | awk -F= -v key="$2" '/^\[/ { s = ($0 == "[CPL]") } s && $1 == key { print substr($0, length(key) + 2) }'
 }
@@ -43,7 +37,7 @@ dir=$WINEPREFIX/drive_c/Program\ Files/Vexmora/Lumirel\ USB\ Audio\ Device
 shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Kestrun.lnk
 
 echo "== Packages (cpack) and the test prefix"
-"$src/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$bindir" >"$work/prefix.log" 2>&1 &
+copy_test_prefix "$src" "$suite_prefix" "$WINEPREFIX" "$bindir" >"$work/prefix.log" 2>&1 &
 prefix_job=$!
 if ! cpack --config "$build/CPackConfig.cmake" -B "$work/packages" >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log"
@@ -92,8 +86,17 @@ expect "Uninstall UninstallString" "$(reg_value "$uninst" UninstallString)" "\"$
 size=$(reg_value "$uninst" EstimatedSize)
 [[ $size =~ ^0x[0-9a-f]+$ ]] && [ $((size)) -ge $(( $(stat -c %s "$work/zip/Kestrun.exe") / 1024 )) ] \
   && pass "Uninstall EstimatedSize ($((size)) KB)" || fail "Uninstall EstimatedSize" "'$size'"
-expect "Run value (start with Windows)" "$(reg_value "$run" Kestrun)" "\"$default_dir\\Kestrun.exe\""
-
+expect "Uninstall URLInfoAbout" "$(reg_value "$uninst" URLInfoAbout)" "http://www.vexmora.com"
+expect "Uninstall HelpLink" "$(reg_value "$uninst" HelpLink)" "http://www.vexmora.com"
+expect "Run value (start with Windows, on for a fresh install)" "$(reg_value "$run" Kestrun)" "\"$default_dir\\Kestrun.exe\""
+utf16_hex() { printf '%s' "$1" | iconv -t UTF-16LE | od -An -tx1 -v | tr -d ' \n'; }
+od -An -tx1 -v "$shortcut" | tr -d ' \n' | grep -q "$(utf16_hex 'Control panel of the Lumirel USB Audio Device (Vexmora)')" \
+  && pass "shortcut's description names the device and the maker" || fail "shortcut's description names the device and the maker"
+# Users may change CPL.ini, so that a panel without administrator rights keeps its link setting;
+# the folder, which holds programs every user runs, stays closed to them. Wine keeps no security
+# descriptor on a file: it turns the granted access into the Unix mode, the group's bits here.
+expect "Users' grant reached CPL.ini (group-writable to Wine)" "$(stat -c %A "$dir/CPL.ini" | cut -c6)" "w"
+expect "the folder is not loosened" "$(stat -c %a "$dir")" "$(stat -c %a "$dir/..")"
 echo "== The installed panel starts, beside the simulated driver library"
 # The device driver's folder, as its own installer leaves it.
 cp -r "$bindir/osConfLibFlie" "$dir/"
@@ -104,24 +107,42 @@ expect "its version line" "$(echo "$out" | sed -n 's/^version-line=//p')" "Contr
 out=$(probe exit)
 expect "it ends through the tray menu's Exit" "$out" "ended=yes exit-code=0"
 
-echo "== Upgrade over an older copy whose CPL.ini has the sliders unlinked"
+echo "== Upgrade over an older copy whose CPL.ini has the sliders unlinked, not started with Windows"
 printf '[CPL]\r\nlrchannel_linked=0\r\ncplversion=0.9.0.0\r\n\r\n[Notes]\r\nkept=yes\r\n' > "$dir/CPL.ini"
 printf 'x' >> "$dir/Kestrun.exe"  # an older build: another file, still a program
+wine reg delete "$run" /v Kestrun /f >/dev/null 2>&1
 wine "$setup_w" /S
+expect "Run value still absent (the upgrade keeps the choice)" "$(reg_value "$run" Kestrun)" ""
 expect "lrchannel_linked kept" "$(ini_value "$dir/CPL.ini" lrchannel_linked)" "0"
 expect "cplversion updated" "$(ini_value "$dir/CPL.ini" cplversion)" "$version"
 grep -q '^kept=yes' "$dir/CPL.ini" && pass "other CPL.ini content kept" || fail "other CPL.ini content kept" "$(cat "$dir/CPL.ini")"
 cmp -s "$dir/Kestrun.exe" "$work/zip/Kestrun.exe" && pass "Kestrun.exe replaced" || fail "Kestrun.exe replaced"
 
-echo "== Upgrade while the panel runs"
+echo "== Upgrade while the panel runs, /AUTOSTART=1"
 printf 'x' >> "$dir/Kestrun.exe"
-out=$(probe upgrade-running "$default_dir\\Kestrun.exe" "$setup_w" /S)
+out=$(probe upgrade-running "$default_dir\\Kestrun.exe" "$setup_w" /AUTOSTART=1 /S)
 echo "$out" | sed 's/^/      /'
 expect "installer finished" "$(echo "$out" | sed -n 's/^setup-finished=//p')" "yes setup-exit-code=0"
 expect "running panel ended through Exit" "$(echo "$out" | sed -n 's/^panel-ended=//p')" "yes panel-exit-code=0"
-expect "no copy of the panel left running" "$(echo "$out" | sed -n 's/^kestrun-processes=//p')" "0 panel-windows=0"
+expect "the ended panel runs again, one copy" "$(echo "$out" | sed -n 's/^kestrun-processes=//p')" "1 panel-windows=1"
 cmp -s "$dir/Kestrun.exe" "$work/zip/Kestrun.exe" && pass "Kestrun.exe replaced after the panel ended" || fail "Kestrun.exe replaced after the panel ended"
 expect "lrchannel_linked still kept" "$(ini_value "$dir/CPL.ini" lrchannel_linked)" "0"
+expect "Run value written (/AUTOSTART=1)" "$(reg_value "$run" Kestrun)" "\"$default_dir\\Kestrun.exe\""
+expect "the restarted panel ends through Exit" "$(probe exit)" "ended=yes exit-code=0"
+
+echo "== Upgrade while another program holds Kestrun.exe open without sharing"
+printf 'x' >> "$dir/Kestrun.exe"
+cp "$dir/Kestrun.exe" "$work/old.exe"
+wine reg add "$uninst" /v DisplayVersion /t REG_SZ /d 0.9.0.0 /f >/dev/null 2>&1
+out=$(probe run-locked "$default_dir\\Kestrun.exe" "$setup_w" /S)
+expect "installer fails" "$(echo "$out" | grep -c '^finished=yes exit-code=[1-9]')" "1"
+echo "      $out"
+expect "Uninstall DisplayVersion still the old one" "$(reg_value "$uninst" DisplayVersion)" "0.9.0.0"
+cmp -s "$dir/Kestrun.exe" "$work/old.exe" && pass "old Kestrun.exe intact" || fail "old Kestrun.exe intact"
+expect "the same upgrade without the lock succeeds" "$(probe run "$setup_w" /S)" "finished=yes exit-code=0"
+expect "Uninstall DisplayVersion now the new one" "$(reg_value "$uninst" DisplayVersion)" "$version"
+cmp -s "$dir/Kestrun.exe" "$work/zip/Kestrun.exe" && pass "Kestrun.exe replaced" || fail "Kestrun.exe replaced"
+expect "Run value kept (the upgrade keeps the choice)" "$(reg_value "$run" Kestrun)" "\"$default_dir\\Kestrun.exe\""
 
 # The uninstaller copies itself to the temp folder and runs from there: wait for it.
 wait_gone() {
@@ -133,7 +154,8 @@ wait_gone() {
 }
 
 echo "== Silent uninstall while the panel runs"
-probe start "$default_dir\\Kestrun.exe" >/dev/null
+expect "panel started" "$(probe start "$default_dir\\Kestrun.exe" | sed -n 's/^started=//p')" "yes"
+printf 'left by an interrupted write' >"$dir/cplA1B2.tmp"
 wine "$dir/Kestrun-uninstall.exe" /S
 wait_gone "$dir/Kestrun-uninstall.exe" || fail "uninstaller finishes"
 expect "panel ended" "$(probe processes)" "kestrun-processes=0 panel-windows=0"
@@ -143,11 +165,20 @@ diff -r -q "$bindir/osConfLibFlie" "$dir/osConfLibFlie" >/dev/null && pass "osCo
 expect "Uninstall key removed" "$(wine reg query "$uninst" >/dev/null 2>&1 && echo present || echo absent)" "absent"
 expect "Run value removed" "$(reg_value "$run" Kestrun)" ""
 
-echo "== Silent install into a chosen folder (/D=), then uninstall"
+echo "== Silent install into a chosen folder (/D=) without starting with Windows, then uninstall"
 other_dir=$WINEPREFIX/drive_c/Kestrun\ Panel
-expect "installer with /D= finishes" "$(probe run "$setup_w" /S '/D=C:\Kestrun Panel')" "finished=yes exit-code=0"
+expect "installer with /D= finishes" "$(probe run "$setup_w" /S /AUTOSTART=0 '/D=C:\Kestrun Panel')" "finished=yes exit-code=0"
+expect "no Run value (/AUTOSTART=0)" "$(reg_value "$run" Kestrun)" ""
 expect "files in the chosen folder" "$(cd "$other_dir" 2>/dev/null && ls | tr '\n' ' ')" "CPL.ini Kestrun-uninstall.exe Kestrun.exe "
 expect "InstallLocation" "$(reg_value "$uninst" InstallLocation)" 'C:\Kestrun Panel'
+# In place (_?=), so that the lock lasts until the uninstaller is done.
+probe run-locked 'C:\Kestrun Panel\Kestrun.exe' 'C:\Kestrun Panel\Kestrun-uninstall.exe' /S '_?=C:\Kestrun Panel' >/dev/null
+session='HKLM\System\CurrentControlSet\Control\Session Manager'
+expect "a locked exe is removed at the next restart" \
+  "$(reg_value "$session" PendingFileRenameOperations | grep -c -i 'Kestrun Panel\\Kestrun.exe')" "1"
+expect "until then it stays listed, with its uninstaller" \
+  "$(reg_value "$uninst" InstallLocation) $(cd "$other_dir" 2>/dev/null && ls | tr '\n' ' ')" 'C:\Kestrun Panel CPL.ini Kestrun-uninstall.exe Kestrun.exe '
+wine reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1  # the restart
 wine "$other_dir/Kestrun-uninstall.exe" /S
 wait_gone "$other_dir" && pass "chosen folder removed" || fail "chosen folder removed" "$(ls "$other_dir")"
 
@@ -159,7 +190,4 @@ expect "registry as before the first install" "$(diff <(echo "$registry_before")
 expect "files as before the first install (bar osConfLibFlie)" \
   "$(diff <(echo "$files_before") <(echo "$files_after") | tr '\n' ' ')" ""
 
-echo
-echo "installer_tests: ${passes} passed, ${#failures[@]} failed in $(( $(date +%s) - started )) s"
-for f in "${failures[@]}"; do echo "  failed: $f"; done
-[ ${#failures[@]} -eq 0 ]
+summary installer_tests "in $(( $(date +%s) - started )) s"

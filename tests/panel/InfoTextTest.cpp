@@ -2,6 +2,7 @@
 // version Wine reports (per-program setting) and the shipped settings file's version.
 #include "panel/InfoText.h"
 #include "panel/Settings.h"
+#include "tests/support/WineVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -86,18 +87,6 @@ protected:
     static constexpr char kProbe[] = "os_name_probe.exe";
     static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\os_name_probe.exe";
 
-    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
-
-    static void SetVersion(const char* version)
-    {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                                   &key, nullptr));
-        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                         static_cast<DWORD>(std::strlen(version) + 1));
-        ::RegCloseKey(key);
-    }
-
     static std::string RunProbe()
     {
         char path[MAX_PATH] = "";
@@ -158,7 +147,8 @@ TEST_F(ReportedVersionTest, LineForTheVersionTheSystemReports)
     };
     for (const ReportedCase& c : cases) {
         SCOPED_TRACE(c.wineVersion);
-        SetVersion(c.wineVersion);
+        paneltest::ReportedWindowsVersion setting(kProbe, c.wineVersion);
+        ASSERT_TRUE(setting.Ok());
         EXPECT_EQ(c.line, RunProbe());
     }
 }

@@ -156,7 +156,9 @@ TEST(PanelTray, AbsentDeviceEndsWithoutLeavingTheIcon)
     {
         paneltest::UsbDeviceUnplugged absent;
         ASSERT_TRUE(absent.Ok());
-        PanelHarness h;
+        PanelRunOptions options;
+        options.endsAtStartup = true;
+        PanelHarness h(options);
         result = h.Run([&](CKestrunDlg&, HWND) {});
     }
     EXPECT_EQ(IDOK, result);

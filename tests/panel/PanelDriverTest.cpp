@@ -7,52 +7,20 @@
 
 #include "PanelHarness.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/DialogWindows.h"
 
 namespace {
 
 const char kFeatureWarning[] = "UpdateAPOAvailable failed!";
 
-const char kTwoOutputs[] =
-    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
-    "level all 0.8\n"
-    "subunit volume\n"
-    "subunit mute\n"
-    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
-    "level all 0.6\n"
-    "default render all 0\n";
-
-struct BoxSearch {
-    const char* text;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindTextChild(HWND child, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<BoxSearch*>(lParam);
-    char text[128] = "";
-    ::GetWindowTextA(child, text, sizeof(text));
-    if (strcmp(text, search->text) == 0) {
-        search->found.push_back(::GetAncestor(child, GA_ROOT));
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectBoxes(HWND hWnd, LPARAM lParam)
-{
-    char cls[32] = "";
-    ::GetClassNameA(hWnd, cls, sizeof(cls));
-    if (strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hWnd))
-        ::EnumChildWindows(hWnd, FindTextChild, lParam);
-    return TRUE;
-}
-
 // Open message boxes of the panel's thread that show `text`.
 std::vector<HWND> OpenBoxes(HWND panel, const char* text)
 {
-    BoxSearch search{text, {}};
-    ::EnumThreadWindows(::GetWindowThreadProcessId(panel, nullptr), CollectBoxes, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND box : paneltest::VisibleDialogs(::GetWindowThreadProcessId(panel, nullptr)))
+        if (::FindWindowExA(box, nullptr, nullptr, text) != nullptr)
+            found.push_back(box);
+    return found;
 }
 
 // Clicks OK on every box that shows `text`, one at a time as they come; returns how many

@@ -1,5 +1,7 @@
 #include "PanelHarness.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <fstream>
 #include <mutex>
@@ -20,6 +22,10 @@ std::vector<MSG> g_posted;
 std::vector<MSG> g_sent;
 std::vector<std::pair<int, int>> g_buttonStates;
 HWND g_hookedPanel = nullptr;
+// Flushes posted and the last one the panel's thread handled, for the whole process: a flush
+// that timed out, even under an earlier harness, cannot satisfy a later one.
+std::atomic<LPARAM> g_flushesPosted{0};
+std::atomic<LPARAM> g_flushesHandled{0};
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -48,7 +54,8 @@ LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK FlushWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_HARNESS_FLUSH) {
-        ::SetEvent(reinterpret_cast<HANDLE>(lParam));
+        g_flushesHandled = lParam;
+        ::SetEvent(reinterpret_cast<HANDLE>(wParam));
         return 0;
     }
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
@@ -68,6 +75,23 @@ Fn SimExport(const char* name)
 
 std::string IniPath() { return ModuleDirectory() + SETTINGS_FILE; }
 }  // namespace
+
+const char kTwoOutputs[] =
+    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
+    "level all 0.8\n"
+    "subunit volume\n"
+    "subunit mute\n"
+    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
+    "level all 0.6\n"
+    "endpoint {0.0.0.00000000}.{aaaa0003} render active 2 Speakers (Lumirel USB Audio Device)\n"
+    "default render all 0\n";
+
+GUID MixerContext()
+{
+    GUID mixer{};
+    CoreAudioSim::GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+    return mixer;
+}
 
 std::string ModuleDirectory()
 {
@@ -147,6 +171,7 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
     HHOOK callHook = ::SetWindowsHookExA(WH_CALLWNDPROC, CallWndHook, nullptr, ::GetCurrentThreadId());
 
     std::atomic<bool> ended{false};
+    const char* scriptSkipped = "the panel ended during its initialisation";
     std::thread driver([&] {
         // Sent messages can be answered during the initialisation (whenever it waits on
         // another thread), so wait for the modal loop itself.
@@ -164,8 +189,11 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
         }
         panel = hWnd;
         DWORD_PTR ignored = 0;
-        if (!::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored))
+        if (!::SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored)) {
+            scriptSkipped = "the panel did not answer within 20 s";
             return;
+        }
+        scriptSkipped = nullptr;
         script(dlg, hWnd);
         ::PostMessageA(hWnd, WM_COMMAND, ID_MENU_EXIT, 0);
     });
@@ -173,6 +201,10 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
     ended = true;
     RestoreIni();
     driver.join();
+    if (m_options.endsAtStartup)
+        EXPECT_NE(scriptSkipped, nullptr) << "the panel was to end at start-up, but its modal loop ran the script";
+    else if (scriptSkipped != nullptr)
+        ADD_FAILURE() << "the script did not run: " << scriptSkipped;
 
     ::UnhookWindowsHookEx(getHook);
     ::UnhookWindowsHookEx(callHook);
@@ -185,13 +217,21 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
 void PanelHarness::Flush()
 {
     // One queue per thread: once this arrives, everything posted before it was handled.
-    ::PostMessageA(m_flushWindow, WM_HARNESS_FLUSH, 0, reinterpret_cast<LPARAM>(m_flushed));
-    ::WaitForSingleObject(m_flushed, 10000);
+    const LPARAM flush = ++g_flushesPosted;
+    ::PostMessageA(m_flushWindow, WM_HARNESS_FLUSH, reinterpret_cast<WPARAM>(m_flushed), flush);
+    const DWORD start = ::GetTickCount();
+    while (g_flushesHandled < flush) {
+        const DWORD waited = ::GetTickCount() - start;
+        if (waited >= 10000 || ::WaitForSingleObject(m_flushed, 10000 - waited) == WAIT_TIMEOUT) {
+            ADD_FAILURE() << "the panel's thread did not handle a flush within 10 s";
+            return;
+        }
+    }
 }
 
 void PanelHarness::SettleAudio()
 {
-    CoreAudioSim::WaitForDelivery(5000);
+    EXPECT_TRUE(CoreAudioSim::WaitForDelivery(5000)) << "Core Audio changes still undelivered after 5 s";
     Flush();
 }
 

@@ -13,6 +13,9 @@ struct PanelRunOptions {
     std::string conflibScenario;    // driver library behaviour; empty: the default device
     std::string coreAudioScenario;  // endpoints; empty: the built-in demo
     const char* linkSetting = "1";  // lrchannel_linked in CPL.ini, or nullptr for no file
+    // The panel is to end during its initialisation, so the script must not run. Otherwise a
+    // script that did not run fails the test.
+    bool endsAtStartup = false;
 };
 
 class PanelHarness {
@@ -22,11 +25,12 @@ public:
 
     // Starts the panel, runs script(dialog, window) on a driver thread once the panel has
     // entered its modal loop, then ends it through the tray menu's Exit. Returns DoModal's
-    // result.
+    // result. Fails the test when the script did not run (or ran) against endsAtStartup.
     INT_PTR Run(const std::function<void(CKestrunDlg&, HWND)>& script);
 
     // From the script: waits until everything posted to the panel's thread so far has
-    // been handled.
+    // been handled. Each wait fails the test when it times out, so that a check after it
+    // never passes on a state that had not settled.
     void Flush();
     // Waits until the Core Audio simulator has delivered every change to this process's
     // sinks, then flushes what they posted.
@@ -60,6 +64,12 @@ private:
     std::string m_savedIni;
     bool m_hadIni = false;
 };
+
+// Core Audio: the device's S/PDIF endpoint (default, level 0.8, two subunits), its "speaker"
+// endpoint (0.6) and a "Speakers" endpoint that no default-change keyword matches.
+extern const char kTwoOutputs[];
+// The context the Windows mixer's changes carry (coreaudioctl's default): not the panel's.
+GUID MixerContext();
 
 // The executable's directory, with a trailing backslash.
 std::string ModuleDirectory();

@@ -3,10 +3,11 @@
 // programs would drive it.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 #include "PanelHarness.h"
 #include "audio/PanelEventContext.h"
@@ -14,6 +15,8 @@
 #include "res/MakerInfo.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/PanelWrites.h"
+#include "tests/support/DialogWindows.h"
 #include "tests/support/Pointer.h"
 #include "tests/support/UsbDevice.h"
 
@@ -38,14 +41,7 @@ std::vector<std::string> PropertyRequests(const std::string& log)
     return out;
 }
 
-std::vector<CoreAudioSim::CallRecord> PanelLevelWrites()
-{
-    std::vector<CoreAudioSim::CallRecord> out;
-    for (const auto& c : CoreAudioSim::ReadCallLog())
-        if (!c.viaControl && c.kind == CoreAudioSim::kCallSetChannelLevel)
-            out.push_back(c);
-    return out;
-}
+using paneltest::PanelLevelWrites;
 
 void SendClick(HWND panel, int id)
 {
@@ -82,7 +78,7 @@ void ClickPanelAtPoint(HWND panel, LPARAM at)
     // Should the move loop have missed that release, give it another.
     if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, at, SMTO_NORMAL, 3000, &ignored))
         ::PostMessageA(panel, WM_LBUTTONUP, 0, at);
-    ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    EXPECT_NE(::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored), 0) << "the click left the panel stuck";
 }
 
 void ClickPanelAt(HWND panel, int controlId) { ClickPanelAtPoint(panel, ClientPointOf(panel, controlId)); }
@@ -172,7 +168,9 @@ TEST(PanelStartup, WithoutTheUsbDeviceTheWholeInitialisationRunsAndThePanelEnds)
     {
         paneltest::UsbDeviceUnplugged unplugged;
         ASSERT_TRUE(unplugged.Ok());
-        PanelHarness h;
+        PanelRunOptions options;
+        options.endsAtStartup = true;
+        PanelHarness h(options);
         result = h.Run([&](CKestrunDlg&, HWND) { scriptRan = true; });
         log = h.ConfLibLog();
     }
@@ -184,12 +182,14 @@ TEST(PanelStartup, WithoutTheUsbDeviceTheWholeInitialisationRunsAndThePanelEnds)
     EXPECT_NE(log.find("GetSupportFeature"), std::string::npos);
 }
 
-TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed)
+// A linked drag of one slider to two positions: the dragged slider's channel is written first,
+// then the copy, at each step, all with the panel's context, and none of it comes back.
+void ExpectALinkedDragWritesBothChannels(int sliderId, UINT leading)
 {
     PanelHarness h;
     h.Run([&](CKestrunDlg& dlg, HWND panel) {
         CoreAudioSim::ClearLogs();
-        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
+        Drag(h, ::GetDlgItem(panel, sliderId), {62, 104});
         h.SettleAudio();
         h.SettleAudio();
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
@@ -197,7 +197,8 @@ TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed
 
         auto writes = PanelLevelWrites();
         ASSERT_EQ(writes.size(), 4u);
-        const std::pair<UINT, float> expected[] = {{0, 0.71f}, {1, 0.71f}, {0, 0.5f}, {1, 0.5f}};
+        const UINT other = 1 - leading;
+        const std::pair<UINT, float> expected[] = {{leading, 0.71f}, {other, 0.71f}, {leading, 0.5f}, {other, 0.5f}};
         for (size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(writes[i].channel, expected[i].first) << i;
             EXPECT_FLOAT_EQ(writes[i].value, expected[i].second) << i;
@@ -210,25 +211,14 @@ TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed
     });
 }
 
-// The right slider leads when it is the one dragged: its channel first, then the left copy.
+TEST(PanelVolume, ALinkedDragWritesBothChannelsWithThePanelContextAndIsNotEchoed)
+{
+    ExpectALinkedDragWritesBothChannels(IDC_SLIDER_LEFT, 0);
+}
+
 TEST(PanelVolume, ALinkedDragOfTheRightSliderWritesChannelOneFirst)
 {
-    PanelHarness h;
-    h.Run([&](CKestrunDlg& dlg, HWND panel) {
-        CoreAudioSim::ClearLogs();
-        Drag(h, ::GetDlgItem(panel, IDC_SLIDER_RIGHT), {62, 104});
-        h.SettleAudio();
-        EXPECT_EQ(dlg.m_sliderRight.GetPos(), 50);
-        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
-
-        auto writes = PanelLevelWrites();
-        ASSERT_EQ(writes.size(), 4u);
-        const std::pair<UINT, float> expected[] = {{1, 0.71f}, {0, 0.71f}, {1, 0.5f}, {0, 0.5f}};
-        for (size_t i = 0; i < 4; ++i) {
-            EXPECT_EQ(writes[i].channel, expected[i].first) << i;
-            EXPECT_FLOAT_EQ(writes[i].value, expected[i].second) << i;
-        }
-    });
+    ExpectALinkedDragWritesBothChannels(IDC_SLIDER_RIGHT, 1);
 }
 
 TEST(PanelVolume, AnUnlinkedDragWritesOnlyItsOwnChannel)
@@ -250,8 +240,7 @@ TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
 {
     PanelHarness h;
     h.Run([&](CKestrunDlg& dlg, HWND) {
-        GUID mixer{};
-        CoreAudioSim::GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+        const GUID mixer = MixerContext();
         CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.5f, mixer);
         CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 1, 0.25f, mixer);
         CoreAudioSim::SetMute(kSpdifEndpoint, true, mixer);
@@ -318,8 +307,7 @@ TEST(PanelVolume, AfterAReplugAResumeOrALateNewDefaultChangesMadeElsewhereStillS
          },
          kHeadphones, 25, false, 0.5f, 50},
     };
-    GUID mixer{};
-    CoreAudioSim::GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+    const GUID mixer = MixerContext();
     PanelHarness h;
     h.Run([&](CKestrunDlg& dlg, HWND panel) {
         for (const Event& event : events) {
@@ -347,6 +335,59 @@ TEST(PanelVolume, AfterAReplugAResumeOrALateNewDefaultChangesMadeElsewhereStillS
             }
         }
     });
+}
+
+// A change made elsewhere while the panel is inside a read of its own: `slowed` is delayed
+// once (after `skip` calls), and the mixer moves the left channel while the panel waits in it.
+// The read had begun already, so only a notification handled after it can show the change.
+void ExpectAChangeInsideAReadIsShown(CoreAudioSim::SimFault slowed, uint32_t skip, bool atStartup)
+{
+    CoreAudioSim::FaultSpec delay;
+    delay.mode = CoreAudioSim::kFaultDelay;
+    delay.delayMs = 1000;
+    delay.skip = skip;
+    delay.count = 1;
+    std::string scenario = kTwoOutputs;
+    if (atStartup)
+        scenario += std::string("inject ") + CoreAudioSim::FaultName(slowed) + " delay=1000 count=1\n";
+    std::atomic<bool> landed{false};
+    auto land = [&] {
+        for (int i = 0; i < 4000 && CoreAudioSim::ReadFaults().at(slowed).hits == 0; ++i)
+            ::Sleep(5);
+        landed = CoreAudioSim::ReadFaults().at(slowed).hits == 1 &&
+                 CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 0, 0.5f, MixerContext()) == S_OK &&
+                 CoreAudioSim::WaitForDelivery(5000);
+    };
+    std::thread lander;
+    if (atStartup)
+        lander = std::thread(land);
+    PanelHarness h({"", scenario});
+    h.Run([&](CKestrunDlg& dlg, HWND) {
+        if (!atStartup) {
+            ASSERT_TRUE(CoreAudioSim::InjectFault(slowed, delay));
+            lander = std::thread(land);
+            CoreAudioSim::SetChannelLevel(kSpdifEndpoint, 1, 0.25f, MixerContext());  // starts a refresh
+        }
+        lander.join();
+        ASSERT_TRUE(landed) << "the change did not land inside " << CoreAudioSim::FaultName(slowed);
+        h.SettleAudio();
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 50);
+        EXPECT_EQ(dlg.m_sliderRight.GetPos(), atStartup ? 19 : 75);
+    });
+    if (lander.joinable())
+        lander.join();
+}
+
+// The refresh clears its pending mark before it reads: a change during the reads posts anew.
+TEST(PanelVolume, AChangeLandingWhileARefreshReadsIsShown)
+{
+    ExpectAChangeInsideAReadIsShown(CoreAudioSim::kFaultGetChannelVolumeLevelScalar, 1, false);
+}
+
+// The sinks are registered before the start-up reads the levels and the mute state.
+TEST(PanelVolume, AChangeLandingWhileTheStartupReadsIsShown)
+{
+    ExpectAChangeInsideAReadIsShown(CoreAudioSim::kFaultGetMute, 0, true);
 }
 
 TEST(PanelVolume, IndicatorClicksToggleWriteAndStartTheWindowMove)
@@ -502,16 +543,6 @@ TEST(PanelFormat, DriverEventsPostOnlyWhatTheirCodesSay)
     });
 }
 
-const char kTwoOutputs[] =
-    "endpoint {0.0.0.00000000}.{aaaa0001} render active 2 SPDIF Interface (Lumirel USB Audio Device)\n"
-    "level all 0.8\n"
-    "subunit volume\n"
-    "subunit mute\n"
-    "endpoint {0.0.0.00000000}.{aaaa0002} render active 2 Lumirel USB Audio Device speaker\n"
-    "level all 0.6\n"
-    "endpoint {0.0.0.00000000}.{aaaa0003} render active 2 Speakers (Lumirel USB Audio Device)\n"
-    "default render all 0\n";
-
 TEST(PanelOutput, ADefaultEndpointChangeSwitchesTheButtonsAndTheDriverRecord)
 {
     PanelHarness h({"", kTwoOutputs});
@@ -666,8 +697,7 @@ TEST(PanelLifetime, EachOperationReleasesEverythingItDoesNotKeepForTheProcesssLi
         Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62, 104});
         h.SettleAudio();
         ExpectLive(LiveSince(before), kept, "a drag");
-        GUID mixer{};
-        GuidFromString(L"{6D697865-7200-4B65-7374-72756E53494D}", mixer);
+        const GUID mixer = MixerContext();
         SetChannelLevel(kSpdifEndpoint, 1, 0.4f, mixer);
         HardwareChange(kSpdifEndpoint, 1, mixer);
         h.SettleAudio();
@@ -754,17 +784,8 @@ TEST(PanelLifetime, AHundredReplugsLeaveWhatThePanelHoldsAsItWas)
         ExpectLive(replugged, expected, "100 replugs");
         DWORD_PTR ignored = 0;
         EXPECT_NE(::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
-        int boxes = 0;
-        ::EnumThreadWindows(
-            ::GetWindowThreadProcessId(panel, nullptr),
-            [](HWND window, LPARAM count) {
-                char cls[32] = "";
-                ::GetClassNameA(window, cls, sizeof(cls));
-                *reinterpret_cast<int*>(count) += strcmp(cls, "#32770") == 0 && ::IsWindowVisible(window) ? 1 : 0;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&boxes));
-        EXPECT_EQ(boxes, 1);  // the panel itself
+        EXPECT_EQ(paneltest::VisibleDialogs(::GetWindowThreadProcessId(panel, nullptr)),
+                  std::vector<HWND>{panel});  // no message box
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 19);
     });
 }

@@ -1,6 +1,7 @@
 // CPL.ini access under Wine: the system's reader, our byte-preserving writer, and files
 // that are damaged, foreign or absent.
 #include "panel/Settings.h"
+#include "tests/support/Garbage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <string>
 
 namespace {
+
+using paneltest::Garbage;
 
 // Not CPL.ini: the shipped file lives in the same folder as the test executables.
 constexpr char kFile[] = "shell_settings_test.ini";
@@ -164,19 +167,6 @@ struct EditCase {
     std::string before;
     std::string afterWritingZero;
 };
-
-std::string Garbage(size_t size)
-{
-    std::string bytes;
-    unsigned state = 12345;
-    for (size_t i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes += static_cast<char>((state >> 16) & 0xFF);
-    }
-    bytes[0] = 'G';  // not a byte-order mark
-    bytes.back() = 'x';
-    return bytes;
-}
 
 constexpr char kWithNuls[] = "\x01\x02\x00\x03hello\x00world\r\nzz\r\n";
 

@@ -1,0 +1,33 @@
+# Sourced by the installer and standard-user tests: their checks, Windows paths, and a Wine
+# prefix of the test's own.
+
+passes=0
+failures=()
+pass() { passes=$((passes + 1)); echo "PASS  $1"; }
+fail() { failures+=("$1"); echo "FAIL  $1${2:+: $2}"; }
+expect() {  # expect NAME ACTUAL WANTED
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1" "got '$2', want '$3'"; fi
+}
+# summary NAME [DETAIL]: the counts and every failed check; the status says whether all passed.
+summary() {
+  echo
+  echo "$1: ${passes} passed, ${#failures[@]} failed${2:+ $2}"
+  for f in "${failures[@]}"; do echo "  failed: $f"; done
+  [ ${#failures[@]} -eq 0 ]
+}
+
+# A Unix path as Wine's drive Z: shows it.
+winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
+
+# The run's prepared prefix (tools/run-tests.sh makes it and passes it as WINEPREFIX), copied
+# rather than booted a second time; prepared here only when the test runs without one:
+#   copy_test_prefix SOURCE_DIR SUITE_PREFIX DEST BINDIR
+copy_test_prefix() {
+  if [ -n "$2" ] && [ -f "$2/.kestrun-ready" ]; then
+    # Without the link to the running server of the original: Debian's Wine finds a prefix's
+    # server through it.
+    cp -a "$2" "$3" && rm -f "$3/wineserver"
+  else
+    "$1/tools/prepare-wineprefix.sh" "$3" "$4"
+  fi
+}

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The panel as a standard Windows user meets it: the real Kestrun.exe in a root-owned folder,
+# run by an unprivileged Unix user with a Wine prefix of its own (Wine then enforces the Unix
+# permissions, as Windows refuses a standard user Program Files), and a click on its link button:
+#   standard-user-test.sh SOURCE_DIR BUILD_DIR
+# Creates that user, so it needs root (CI runs as root); anyone else gets a skip (77).
+set -u
+src=${1:?usage: standard-user-test.sh SOURCE_DIR BUILD_DIR}
+build=${2:?usage: standard-user-test.sh SOURCE_DIR BUILD_DIR}
+bindir=$build/bin
+. "$src/tests/install/script-support.sh"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "SKIP: only root can create the unprivileged user this test runs the panel as"
+  exit 77
+fi
+user=kestrun-standard
+# Kept for later runs: another run may be using it right now.
+id -u "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
+  id -u "$user" >/dev/null || exit 1  # or another run made it just now
+
+work=$(mktemp -d /tmp/kestrun-standard-user.XXXXXX)
+chmod 755 "$work"
+app=$work/app      # the install folder: root's, readable by all
+tools=$work/tools  # the probe and the Core Audio simulator, outside that folder
+prefix=$work/prefix
+xvfb_pid=
+as_user() {
+  runuser -u "$user" -- env -i PATH="$PATH" HOME="$work/home" WINEPREFIX="$prefix" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY="$display" "$@"
+}
+cleanup() {
+  [ -n "$xvfb_pid" ] && { as_user wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null; }
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+
+mkdir -p "$app" "$tools" "$work/home"
+cp "$bindir/Kestrun.exe" "$app/"
+cp -r "$bindir/osConfLibFlie" "$app/"
+cp "$bindir/install_probe.exe" "$bindir/KestrunCoreAudioSim.dll" "$tools/"
+chmod -R a+rX "$app" "$tools"
+chown "$user" "$work/home"
+
+# The user's prefix: the run's prepared one, with the simulator registered where this user can
+# read it, then handed over (Wine refuses a prefix that is not the user's own).
+copy_test_prefix "$src" "${WINEPREFIX:-}" "$prefix" "$bindir" >"$work/prefix.log" 2>&1 &&
+  WINEPREFIX=$prefix "$src/sim/coreaudio/prefix-setup.sh" "$prefix" "$tools" >>"$work/prefix.log" 2>&1 &&
+  WINEPREFIX=$prefix wineserver -w && rm -f "$prefix/wineserver" &&
+  chown -R "$user" "$prefix" || { cat "$work/prefix.log"; echo "FAIL  the user's prefix"; exit 1; }
+
+# A display of the test's own: xvfb-run's server admits only holders of its auth file, which
+# this user cannot read; an Xvfb started without -auth admits local clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=:$(head -n 1 "$work/display")
+[ "$display" != ":" ] || { cat "$work/xvfb.log"; echo "FAIL  Xvfb starts"; exit 1; }
+
+original=$'[CPL]\r\nlrchannel_linked=1\r\ncplversion=1.0.0.0\r\n\r\n[Notes]\r\nkept=yes\r\n'
+clicked=${original/lrchannel_linked=1/lrchannel_linked=0}
+# CPL.ini's mode | what the file holds after a click on the link button
+cases=(
+  "644|$original"  # read-only: the click changes no byte
+  "666|$clicked"   # as the installer's grant to Users leaves it: the click is saved
+)
+for c in "${cases[@]}"; do
+  mode=${c%%|*}
+  want=${c#*|}
+  echo "== CPL.ini of mode $mode in a folder the user may not write"
+  printf '%s' "$original" >"$app/CPL.ini"
+  chmod "$mode" "$app/CPL.ini"
+  listing_before=$(ls -la --time-style=+ "$app")
+  out=$(as_user wine "$tools/install_probe.exe" link-click "$(winpath "$app/Kestrun.exe")" 2>&1 | tr -d '\r')
+  echo "$out" | sed 's/^/      /'
+  expect "mode $mode: the panel answers after the click and ends cleanly" "$(echo "$out" | grep -E '^(clicked|ended)=' | tr '\n' ' ')" \
+    "clicked=yes answered=yes ended=yes exit-code=0 "
+  if [ "$(cat "$app/CPL.ini"; echo .)" = "$want." ]; then
+    pass "mode $mode: CPL.ini holds what it should, byte for byte"
+  else
+    fail "mode $mode: CPL.ini holds what it should, byte for byte" "$(od -c "$app/CPL.ini" | head -5)"
+  fi
+  # Nothing new beside it, and the file is still root's with its mode: rewritten in place.
+  expect "mode $mode: nothing else in the folder, CPL.ini still root's" "$(ls -la --time-style=+ "$app")" "$listing_before"
+done
+
+summary standard_user_tests
