@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <set>
@@ -663,17 +664,41 @@ PropertyLayout LayoutOf(const std::string& name)
     return {0, 0, 0, kReplyBufferBytes};
 }
 
-bool Listed(const std::set<std::string>& keys, const std::string& name, int32_t type)
+// The first of the keys that is present ("Property@type" before "Property"), or "".
+std::string FirstListed(const std::set<std::string>& keys, std::initializer_list<std::string> candidates)
 {
-    return keys.count(name + "@" + std::to_string(type)) > 0 || keys.count(name) > 0;
+    for (const std::string& key : candidates)
+        if (keys.count(key) > 0)
+            return key;
+    return std::string();
 }
 
-// A `fail GetDeviceCount|GetDeviceById` line naming this call: bare, by list, or by list and index.
-bool CallFails(const Scenario& s, const std::string& call, int32_t list, int32_t index = -1)
+// An injected failure or oddity is about to answer: the log says which scenario entry struck,
+// so that a test can tell an injection that never met the program from one that did.
+void Struck(SimState& st, const std::string& entry)
+{
+    AddLog(st, "injected " + entry);
+}
+
+// A `fail get|set` line naming this property, struck when there is one.
+bool RequestFails(SimState& st, const std::set<std::string>& keys, const char* direction, const std::string& name, int32_t type)
+{
+    const std::string key = FirstListed(keys, {name + "@" + std::to_string(type), name});
+    if (!key.empty())
+        Struck(st, std::string("fail ") + direction + " " + key);
+    return !key.empty();
+}
+
+// A `fail GetDeviceCount|GetDeviceById` line naming this call: bare, by list, or by list and
+// index; struck when there is one.
+bool CallFails(SimState& st, const std::string& call, int32_t list, int32_t index = -1)
 {
     const std::string byList = call + " " + std::to_string(list);
-    return s.failCalls.count(call) > 0 || s.failCalls.count(byList) > 0 ||
-           (index >= 0 && s.failCalls.count(byList + " " + std::to_string(index)) > 0);
+    const std::string key =
+        FirstListed(st.scenario.failCalls, {call, byList, index >= 0 ? byList + " " + std::to_string(index) : call});
+    if (!key.empty())
+        Struck(st, "fail " + key);
+    return !key.empty();
 }
 
 // The reply never runs past the panel's buffer: a longer one is cut off without terminator.
@@ -707,12 +732,13 @@ int32_t GetProperty(SimState& st, const std::string& name, int32_t type, unsigne
                     unsigned char** param, size_t bufferBytes)
 {
     Scenario& s = st.scenario;
-    if (Listed(s.failGet, name, type))
+    if (RequestFails(st, s.failGet, "get", name, type))
         return kRefused;
     auto fixed = s.replies.find(name + "@" + std::to_string(type));
     if (fixed == s.replies.end())
         fixed = s.replies.find(name);
     if (fixed != s.replies.end()) {
+        Struck(st, "reply " + fixed->first);
         WriteReply(reply, bufferBytes, fixed->second);
         return kOk;
     }
@@ -738,6 +764,7 @@ int32_t GetProperty(SimState& st, const std::string& name, int32_t type, unsigne
         const uint32_t rate = ReadValue<uint32_t>(*param + 4);
         auto special = s.supportReply.find(rate);
         if (special != s.supportReply.end()) {
+            Struck(st, "support-reply " + std::to_string(rate));
             bytes = AnsiText(special->second);
         } else {
             auto rates = s.supportedRates.find(channels);
@@ -757,7 +784,7 @@ int32_t SetProperty(SimState& st, const std::string& name, int32_t type, const u
                     unsigned char** param)
 {
     Scenario& s = st.scenario;
-    if (Listed(s.failSet, name, type))
+    if (RequestFails(st, s.failSet, "set", name, type))
         return kRefused;
     if (name == "DevBitDepthControl") {
         const uint16_t depth = ReadValue<uint16_t>(value);
@@ -833,10 +860,12 @@ CONFLIB_API int32_t GetDeviceCount(int32_t list, uint32_t* count)
     } else if (!st.initialised) {
         *count = 0;
         result = kNotInitialised;
-    } else if (CallFails(st.scenario, "GetDeviceCount", list)) {
+    } else if (CallFails(st, "GetDeviceCount", list)) {
         result = kRefused;   // and nothing written
     } else {
         const Scenario& s = st.scenario;
+        if (st.listsCreated && s.countGiven[list])
+            Struck(st, "count " + std::to_string(list));
         if (st.listsCreated)
             n = s.countGiven[list] ? s.count[list] : static_cast<uint32_t>(s.lists[list].size());
         *count = n;
@@ -854,7 +883,7 @@ CONFLIB_API int32_t GetDeviceById(int32_t list, int32_t index, SimDeviceRecord* 
     std::lock_guard<std::mutex> guard(st.lock);
     EnsureLoaded(st);
     int32_t result = kBadArgument;
-    if (list >= 0 && list <= 1 && record != nullptr && CallFails(st.scenario, "GetDeviceById", list, index)) {
+    if (list >= 0 && list <= 1 && record != nullptr && CallFails(st, "GetDeviceById", list, index)) {
         result = kRefused;   // and nothing written
     } else if (list >= 0 && list <= 1 && record != nullptr && st.listsCreated && index >= 0 &&
                static_cast<size_t>(index) < st.scenario.lists[list].size()) {
@@ -903,6 +932,7 @@ CONFLIB_API int32_t PropertyControl(SimDeviceRecord record, const wchar_t* prope
             (event.property != name && event.property != name + "@" + std::to_string(record.field[1])))
             continue;
         --event.remaining;
+        Struck(st, "event-during " + event.property);
         DeliverAndWait(st, lock, event.type, event.code);
         break;
     }
@@ -934,6 +964,8 @@ CONFLIB_API int32_t ConfLibUnInit()
     {
         std::unique_lock<std::mutex> lock(st.lock);
         EnsureLoaded(st);
+        if (st.scenario.uninitEventGiven)
+            Struck(st, "uninit-event");
         AddLog(st, "ConfLibUnInit");
         // The library's thread calls back while the shut-down is under way.
         if (st.scenario.uninitEventGiven)

@@ -18,6 +18,7 @@ void PublishLive(SharedBlock& block, int slot)
     g_live[kLiveDeadObjects] = CountDeadLocked(block);
     for (uint32_t k = 0; k < kLiveKindCount; ++k)
         block.listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
+    ++block.listeners[slot].published;
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ struct SharedRequest {
 
 struct SharedListener {
     DWORD processId;
-    uint32_t reserved;
+    uint32_t published;  // rounds in which the watcher published `live`: a reader can wait for a fresh one
     uint64_t delivered;  // every change with a smaller sequence has been delivered
     uint64_t read;       // every change with a smaller sequence has been taken from the ring
     uint64_t lost;       // changes overwritten before this watcher read them

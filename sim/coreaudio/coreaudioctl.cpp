@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -463,6 +464,61 @@ int CmdHold(const Call& c)
     return 0;
 }
 
+int Run(const std::vector<std::wstring>& args);
+
+std::wstring Wide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
+    return out;
+}
+
+// One command per line (UTF-8, blank lines and "#" comments skipped), from a file or, with
+// none or "-", from standard input: a test then starts one process for a whole sequence.
+// The first line that fails ends the script with that line's exit code.
+int CmdScript(const Call& c)
+{
+    if (c.p.size() > 1)
+        return Usage();
+    const bool fromInput = c.p.empty() || c.p[0] == L"-";
+    FILE* in = fromInput ? stdin : _wfopen(c.p[0].c_str(), L"rb");
+    if (in == nullptr) {
+        std::printf("error script cannot open %s\n", Narrow(c.p[0]).c_str());
+        return 1;
+    }
+    int code = 0;
+    std::string line;
+    int lineNumber = 0;
+    for (int ch = 0; code == 0 && ch != EOF;) {
+        line.clear();
+        while ((ch = std::fgetc(in)) != EOF && ch != '\n')
+            line += static_cast<char>(ch);
+        ++lineNumber;
+        std::vector<std::wstring> words;
+        std::wistringstream split(Wide(line));
+        for (std::wstring word; split >> word;)
+            words.push_back(word);
+        if (words.empty() || words[0][0] == L'#')
+            continue;
+        if (words[0] == L"script") {
+            std::printf("error script line %d: a script cannot run another\n", lineNumber);
+            code = 2;
+            break;
+        }
+        code = Run(words);
+        if (code != 0)
+            std::printf("error script line %d failed: %s\n", lineNumber, line.c_str());
+        std::fflush(stdout);
+    }
+    if (!fromInput)
+        std::fclose(in);
+    return code;
+}
+
 struct Command {
     const char* word;
     const char* arguments;   // the form shown by the usage text and README.md's table
@@ -498,6 +554,7 @@ const Command kCommands[] = {
     {"inject", "<call> fail|null|delay=<ms>|off [hr=<code>] [skip=<n>] [count=<n>]", CmdInject},
     {"delivery", "serial|concurrent", CmdDelivery},
     {"objects", "[pid]", CmdObjects},
+    {"script", "[file|-]", CmdScript},
 };
 
 int Usage()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,13 +46,17 @@ struct Case {
     IniFile ini = StandardIni();
     Boxes boxes = Boxes::kNone;
     bool endsAtStart = false;  // the described behaviour is to end right after initialisation
+    bool eventRereads = true;  // the on-demand driver event is a format change: the format is read anew
+    bool audioWrites = true;   // the mute click and the wheel reach Core Audio's setters
+    bool spdifRecord = true;   // a driver record qualifies for S/PDIF: its click asks for the feature list
     std::vector<std::string> mixer = DefaultMixer();
     std::string coreAudioFault = {};  // the injected Core Audio call whose hits the case reports
 };
 
 // The hand-written rows, then one per case of the driver library simulator's injection
-// catalogue (its text given), then every Core Audio injection in both forms, met from
-// start-up and met only by the running panel.
-std::vector<Case> Cases(const std::string& conflibCatalogue);
+// catalogue (its text given), then every Core Audio injection in both forms met from start-up,
+// and in both forms met only by the running panel for the calls it makes (runningCalls, from
+// the simulator's call counters). A row's group is its name's part before ':'.
+std::vector<Case> Cases(const std::string& conflibCatalogue, const std::set<std::string>& runningCalls);
 
 }  // namespace campaign

@@ -85,31 +85,43 @@ std::vector<std::pair<std::string, std::string>> CatalogueCases(const std::strin
 const std::set<std::string> kWarningCatalogueCases = {
     "short-features", "empty-features", "unterminated-features", "delimiters-only-features"};
 
+// Catalogue cases in which no record qualifies for S/PDIF.
+const std::set<std::string> kNoSpdifRecordCatalogueCases = {"no-output-record", "device-record-fails"};
+
 void AddCatalogueCases(const std::string& catalogue, std::vector<Case>& cases)
 {
     for (const auto& [name, scenario] : CatalogueCases(catalogue)) {
         cases.push_back({.name = "driver catalogue: " + name, .conflib = scenario,
-                         .boxes = kWarningCatalogueCases.count(name) > 0 ? Boxes::kSome : Boxes::kNone});
+                         .boxes = kWarningCatalogueCases.count(name) > 0 ? Boxes::kSome : Boxes::kNone,
+                         .spdifRecord = kNoSpdifRecordCatalogueCases.count(name) == 0});
     }
 }
 
+// The calls without which the panel has no endpoint volume to write the mute and levels to.
+const std::set<std::string> kVolumeWriteCalls = {"CreateEnumerator", "GetDefaultAudioEndpoint.multimedia",
+                                                 "Activate.IAudioEndpointVolume"};
+
 // Every Core Audio call the simulator can fail, in both forms. From start-up: the scenario
 // injects it for every call, so the panel meets it while starting and again at each drag,
-// refresh and output switch. While running: the panel starts clean (every sink registered)
-// and the mixer injects it first, so only the calls of the running panel meet it.
-void AddCoreAudioFaultCases(std::vector<Case>& cases)
+// refresh and output switch. While running, for the calls the running panel makes: the panel
+// starts clean (every sink registered) and the mixer injects it first, so only the calls of
+// the running panel meet it.
+void AddCoreAudioFaultCases(const std::set<std::string>& runningCalls, std::vector<Case>& cases)
 {
     for (uint32_t f = 0; f < CoreAudioSim::kFaultCount; ++f) {
         const std::string fault = CoreAudioSim::FaultName(static_cast<CoreAudioSim::SimFault>(f));
         for (const char* mode : {"fail", "null"}) {
             const std::string inject = "inject " + fault + " " + mode;
-            cases.push_back({.name = "audio fault: " + fault + " " + mode + " from start-up",
-                             .coreaudio = Lumirel("", "", inject + "\n"), .coreAudioFault = fault});
+            const bool writes = kVolumeWriteCalls.count(fault) == 0;
+            cases.push_back({.name = "audio fault from start-up: " + fault + " " + mode,
+                             .coreaudio = Lumirel("", "", inject + "\n"), .audioWrites = writes, .coreAudioFault = fault});
+            if (runningCalls.count(fault) == 0)
+                continue;
             std::vector<std::string> mixer = {inject};
             for (const std::string& step : DefaultMixer())
                 mixer.push_back(step);
-            cases.push_back({.name = "audio fault: " + fault + " " + mode + " while running", .mixer = mixer,
-                             .coreAudioFault = fault});
+            cases.push_back({.name = "audio fault while running: " + fault + " " + mode, .audioWrites = writes,
+                             .mixer = mixer, .coreAudioFault = fault});
         }
     }
 }
@@ -120,7 +132,7 @@ IniFile StandardIni() { return Ini(kIniLinked, kIniUnlinked); }
 
 std::vector<std::string> DefaultMixer() { return {"set-level 0 master 0.3", "set-default 1", "set-default 0"}; }
 
-std::vector<Case> Cases(const std::string& conflibCatalogue)
+std::vector<Case> Cases(const std::string& conflibCatalogue, const std::set<std::string>& runningCalls)
 {
     const std::string garbage = paneltest::Garbage(4096, 4242);
     const std::string utf16Linked = Utf16Le(kIniLinked);
@@ -195,11 +207,13 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
         {.name = "driver: no S/PDIF record", .conflib = "record 0 1 1 0 1\nrecord 1 3 2 0 0"},
         {.name = "driver: no record flagged as output",
          .conflib = "record 0 1 1 0 0\nrecord 0 2 4 1 0\nrecord 0 3 7 0 2\nrecord 1 4 2 0 0"},
+        // No record qualifies for S/PDIF: its click asks the driver nothing.
         {.name = "driver: zero and negative types",
-         .conflib = "record 0 1 0 0 1\nrecord 0 2 -4 1 1\nrecord 1 3 -2 0 0\nrecord 1 4 0 0 0"},
-        {.name = "driver: device event on demand", .conflib = "demand-event 8 128"},
-        {.name = "driver: format event 256 on demand", .conflib = "demand-event 1 256"},
-        {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384"},
+         .conflib = "record 0 1 0 0 1\nrecord 0 2 -4 1 1\nrecord 1 3 -2 0 0\nrecord 1 4 0 0 0", .spdifRecord = false},
+        {.name = "driver: device event on demand", .conflib = "demand-event 8 128", .eventRereads = false},
+        // The campaign's own on-demand event is a format change in code 256; this one in 128.
+        {.name = "driver: format event 128 on demand", .conflib = "demand-event 1 128"},
+        {.name = "driver: unknown event on demand", .conflib = "demand-event 5 384", .eventRereads = false},
         {.name = "driver: sets answered by device events", .conflib = "format-event 8 0"},
         {.name = "driver: no events after sets", .conflib = "events off"},
         // A slow driver whose thread calls back in the middle of requests and of the shut-down.
@@ -208,7 +222,8 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
                     "event-during IsSupportFormat 1 256 6\nuninit-event 8 128"},
 
         // ---- Core Audio ---------------------------------------------------------------
-        {.name = "audio: no endpoints", .coreaudio = "# nothing plugged in\n"},
+        // Without a render endpoint's volume control the mute click and the wheel write nothing.
+        {.name = "audio: no endpoints", .coreaudio = "# nothing plugged in\n", .audioWrites = false, .mixer = {}},
         {.name = "audio: only other makers' endpoints",
          .coreaudio = "endpoint {x.1} render active 2 Speakers (Realtek High Definition Audio)\n"
                       "endpoint {x.2} render active 2 HDMI Output (NVIDIA)\n"},
@@ -220,7 +235,7 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
                       "endpoint " + kSpeakersId + " render disabled 2 Speakers (Lumirel USB Audio Device)\n"},
         {.name = "audio: capture endpoints only",
          .coreaudio = "endpoint {c.1} capture active 2 SPDIF In (Lumirel USB Audio Device)\n"
-                      "endpoint {c.2} capture active 1 Microphone (Lumirel USB Audio Device)\n"},
+                      "endpoint {c.2} capture active 1 Microphone (Lumirel USB Audio Device)\n", .audioWrites = false},
         {.name = "audio: a name with both output words",
          .coreaudio = std::string("endpoint ") + kSpdifId + " render active 2 SPDIF Speakers (Lumirel USB Audio Device)\n" +
                       "endpoint " + kSpeakersId + " render active 2 Speakers SPDIF (Lumirel USB Audio Device)\n"},
@@ -240,7 +255,7 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
                       "endpoint " + kSpeakersId + " render active 8 Speakers (Lumirel USB Audio Device)\n"},
         {.name = "audio: muted, levels at the ends",
          .coreaudio = Lumirel("mute 1\nlevel 0 0\nlevel 1 1\n", "mute 1\nlevel all 0\n")},
-        {.name = "audio: endpoint volume fails to activate", .coreaudio = BothFail("volume")},
+        {.name = "audio: endpoint volume fails to activate", .coreaudio = BothFail("volume"), .audioWrites = false},
         {.name = "audio: topology fails to activate", .coreaudio = BothFail("topology")},
         {.name = "audio: property store fails", .coreaudio = BothFail("properties")},
         {.name = "audio: no friendly name", .coreaudio = BothFail("noname")},
@@ -249,7 +264,7 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
         {.name = "audio: level reads fail", .coreaudio = BothFail("getlevel")},
         {.name = "audio: level writes fail", .coreaudio = BothFail("setlevel")},
         {.name = "audio: every endpoint failure",
-         .coreaudio = BothFail("volume,topology,properties,noname,connector,subunitcount,getlevel,setlevel")},
+         .coreaudio = BothFail("volume,topology,properties,noname,connector,subunitcount,getlevel,setlevel"), .audioWrites = false},
         {.name = "audio: no subunits",
          .coreaudio = std::string("endpoint ") + kSpdifId + " render active 2 SPDIF Interface (Lumirel USB Audio Device)\n" +
                       "endpoint " + kSpeakersId + " render active 2 Speakers (Lumirel USB Audio Device)\n"},
@@ -272,16 +287,18 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
          .coreaudio = Lumirel("", "", "inject Item fail skip=1\n"),
          .coreAudioFault = "Item"},
         {.name = "audio: the second endpoint volume fails to activate",
-         .coreaudio = Lumirel("", "", "inject Activate.IAudioEndpointVolume fail skip=1\n"),
+         .coreaudio = Lumirel("", "", "inject Activate.IAudioEndpointVolume fail skip=1\n"), .audioWrites = false,
          .coreAudioFault = "Activate.IAudioEndpointVolume"},
         {.name = "audio: one default look-up fails while running",
          .mixer = {"inject GetDefaultAudioEndpoint.multimedia fail count=1", "set-level 0 master 0.3", "set-default 1",
                    "set-default 0"},
          .coreAudioFault = "GetDefaultAudioEndpoint.multimedia"},
         // Changes while the panel runs, made through coreaudioctl.
-        {.name = "audio: default output removed while running", .mixer = {"remove 0", "set-level 1 master 0.5", "set-default 1"}},
+        // By ID: once the first is removed, the Speakers are no longer endpoint 1.
+        {.name = "audio: default output removed while running",
+         .mixer = {"remove 0", std::string("set-level ") + kSpeakersId + " master 0.5", std::string("set-default ") + kSpeakersId}},
         {.name = "audio: both outputs unplugged while running", .mixer = {"unplug 0", "unplug 1", "plug 0"}},
-        {.name = "audio: no default left while running", .mixer = {"clear-default"}},
+        {.name = "audio: no default left while running", .audioWrites = false, .mixer = {"clear-default"}},
         {.name = "audio: output renamed and made default",
          .mixer = {"rename 1 SPDIF speaker (Lumirel USB Audio Device)", "set-default 1"}},
         {.name = "audio: output added and made default",
@@ -297,14 +314,14 @@ std::vector<Case> Cases(const std::string& conflibCatalogue)
                    "set-level {late.1} master 0.4"}},
         {.name = "audio: replug while endpoint IDs cannot be read", .mixer = {"inject GetId fail", "replug 0", "set-level 0 master 0.3"},
          .coreAudioFault = "GetId"},
-        {.name = "audio: replug while the endpoint volume fails to activate",
+        {.name = "audio: replug while the endpoint volume fails to activate", .audioWrites = false,
          .mixer = {"inject Activate.IAudioEndpointVolume fail", "replug 0", "set-level 0 master 0.3"},
          .coreAudioFault = "Activate.IAudioEndpointVolume"},
         {.name = "audio: resume while the topology walk fails", .mixer = {"inject GetSubunit fail", "resume", "hw-change 0 0"},
          .coreAudioFault = "GetSubunit"},
     };
     AddCatalogueCases(conflibCatalogue, cases);
-    AddCoreAudioFaultCases(cases);
+    AddCoreAudioFaultCases(runningCalls, cases);
     return cases;
 }
 

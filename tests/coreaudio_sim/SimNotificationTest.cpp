@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 
 namespace CoreAudioSimTest {
 namespace {
@@ -409,6 +410,18 @@ TEST_F(SimNotificationTest, ControlToolInAnotherProcessReachesCallbacksHere)
     EXPECT_EQ(1, RunControlTool(L"set-level 0 7 0.5"));
     EXPECT_EQ(2, RunControlTool(L"set-level 0 0 loud"));
     EXPECT_EQ(2, RunControlTool(L"frobnicate"));
+
+    // A script runs its lines in one process and stops at the first that fails.
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring script = std::wstring(temp) + L"coreaudioctl-script.txt";
+    std::ofstream(script.c_str(), std::ios::binary) << "# the mixer\r\nset-mute 0 0\n\nset-level 0 0 loud\nset-mute 0 1\n";
+    EXPECT_EQ(2, RunControlTool(L"script \"" + script + L"\"", &output));
+    EXPECT_NE(std::string::npos, output.find("ok set-mute\n")) << output;
+    EXPECT_NE(std::string::npos, output.find("error script line 4")) << output;
+    ASSERT_EQ(0, RunControlTool(L"list", &output));
+    EXPECT_NE(std::string::npos, output.find("levels=0.8,0.25 mute=0")) << output;
+    DeleteFileW(script.c_str());
 }
 
 TEST_F(SimNotificationTest, GarbledSharedStateIsReadWithinBounds)

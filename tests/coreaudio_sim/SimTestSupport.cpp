@@ -1,5 +1,7 @@
 #include "tests/coreaudio_sim/SimTestSupport.h"
 
+#include "tests/support/Launch.h"
+
 #include <cstddef>
 
 namespace CoreAudioSimTest {
@@ -152,40 +154,15 @@ int RunControlTool(const std::wstring& arguments, std::string* output)
     std::wstring tool = path;
     tool = tool.substr(0, tool.find_last_of(L"\\/") + 1) + L"coreaudioctl.exe";
 
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+    const std::string exe = testsupport::Narrow(tool);
+    const testsupport::RunResult run = testsupport::Run(
+        {.exe = exe, .commandLine = "\"" + exe + "\" " + testsupport::Narrow(arguments), .flags = CREATE_NO_WINDOW},
+        30000, true);
+    if (!run.started)
         return -1;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + tool + L"\" " + arguments;
-    BOOL started = CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    std::string text;
-    if (started) {
-        char buffer[512];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            text.append(buffer, got);
-    }
-    CloseHandle(readEnd);
-    if (!started)
-        return -1;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     if (output)
-        *output = text;
-    return static_cast<int>(code);
+        *output = run.output;
+    return run.finished ? static_cast<int>(run.exitCode) : -1;
 }
 
 }  // namespace CoreAudioSimTest

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -155,12 +156,14 @@ TEST_F(ConfLibTest, RefusedCountsAndRecordsReadAsNone)
         const char* scenario;
         uint32_t counts[2];
         int32_t speakerId, spdifId;  // list 0, index 0 and 1
+        const char* struck;          // the log's "injected" line; none without an injection
     } cases[] = {
-        {"", {2, 1}, 1, 2},
-        {"fail GetDeviceCount", {0, 0}, 1, 2},
-        {"fail GetDeviceCount 1", {2, 0}, 1, 2},
-        {"fail GetDeviceById", {2, 1}, 0, 0},
-        {"fail GetDeviceById 0 1", {2, 1}, 1, 0},
+        {"", {2, 1}, 1, 2, nullptr},
+        {"fail GetDeviceCount", {0, 0}, 1, 2, "injected fail GetDeviceCount"},
+        {"fail GetDeviceCount 1", {2, 0}, 1, 2, "injected fail GetDeviceCount 1"},
+        {"fail GetDeviceById", {2, 1}, 0, 0, "injected fail GetDeviceById"},
+        {"fail GetDeviceById 0 1", {2, 1}, 1, 0, "injected fail GetDeviceById 0 1"},
+        {"count 1 7", {2, 7}, 1, 2, "injected count 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);
@@ -172,6 +175,11 @@ TEST_F(ConfLibTest, RefusedCountsAndRecordsReadAsNone)
         DriverDeviceById(0, 1, spdif);
         EXPECT_EQ(c.speakerId, speaker.id);
         EXPECT_EQ(c.spdifId, spdif.id);
+        const std::vector<std::string> struck = m_sim.Log("injected ");
+        EXPECT_EQ(c.struck != nullptr, !struck.empty());
+        if (c.struck != nullptr) {
+            EXPECT_NE(std::find(struck.begin(), struck.end(), c.struck), struck.end());
+        }
         ShutdownDriverLibrary();
     }
 }

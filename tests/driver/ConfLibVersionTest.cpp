@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/Launch.h"
 #include "tests/support/WineVersion.h"
 
 namespace {
@@ -38,16 +39,10 @@ bool RunProbe(std::string& version, std::string& loaded, const char* mode = "", 
     const std::string outFile = dir + "conflib_version_probe.out";
     DeleteFileA(outFile.c_str());
     std::string command = "\"" + dir + kProbe + "\" \"" + outFile + "\" " + mode;
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+    const testsupport::RunResult run = testsupport::Run({.commandLine = command, .dir = dir}, 60000);
+    if (!run.started)
         return false;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(pi.hProcess, &exitCode);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    const DWORD exitCode = run.finished ? run.exitCode : 1;
     std::ifstream in(outFile);
     std::string third;
     const bool ok = exitCode == 0 && std::getline(in, version) && std::getline(in, loaded) && std::getline(in, third);

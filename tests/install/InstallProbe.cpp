@@ -73,43 +73,40 @@ int Version(const char* exe)
 }
 
 // Starts the panel in its own folder and waits for its window.
-bool StartPanel(const std::string& exe, PROCESS_INFORMATION& pi, HWND& panel)
+bool StartPanel(const testsupport::Process& process, HWND& panel)
 {
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    std::string cmd = "\"" + exe + "\"";
-    std::string dir = exe.substr(0, exe.find_last_of('\\'));
-    if (!::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
-        printf("started=no error=%lu\n", ::GetLastError());
+    if (!process.Started()) {
+        printf("started=no error=%lu\n", process.StartError());
         return false;
     }
     for (int i = 0; i < 600; ++i) {
         // The panel shows itself once its initialisation is done.
-        auto windows = PanelWindows(pi.dwProcessId);
+        auto windows = PanelWindows(process.Pid());
         if (!windows.empty() && ::IsWindowVisible(windows.front())) {
             panel = windows.front();
             return true;
         }
-        if (::WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
+        if (process.Ended(100))
             break;
     }
     printf("started=no (no panel window)\n");
     return false;
 }
 
+testsupport::StartOptions PanelOptions(const std::string& exe)
+{
+    return {.exe = exe, .dir = exe.substr(0, exe.find_last_of('\\'))};
+}
+
 int Start(const char* exe)
 {
-    PROCESS_INFORMATION pi{};
+    testsupport::Process process(PanelOptions(exe));
     HWND panel = nullptr;
-    bool started = StartPanel(exe, pi, panel);
+    bool started = StartPanel(process, panel);
     if (started) {
         char line[256] = "";
         ::GetWindowTextA(::GetDlgItem(panel, kPanelVersionLabel), line, sizeof(line));
         printf("started=yes\nversion-line=%s\n", line);
-    }
-    if (pi.hProcess) {
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
     }
     return started ? 0 : 1;
 }
@@ -142,14 +139,10 @@ int Exit()
 // A click on the link button, then whether the panel still answers and ends cleanly.
 int LinkClick(const char* exe)
 {
-    PROCESS_INFORMATION pi{};
+    testsupport::Process process(PanelOptions(exe));
     HWND panel = nullptr;
-    if (!StartPanel(exe, pi, panel)) {
-        if (pi.hProcess) {
-            ::TerminateProcess(pi.hProcess, 99);
-            ::CloseHandle(pi.hThread);
-            ::CloseHandle(pi.hProcess);
-        }
+    if (!StartPanel(process, panel)) {
+        process.Kill(99);
         return 1;
     }
     RECT r{};
@@ -160,17 +153,21 @@ int LinkClick(const char* exe)
     // The release goes first, so that the window-move loop a click on the face enters ends at once.
     ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
     DWORD_PTR ignored = 0;
-    // Should the move loop have missed that release, it gets another.
-    if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where, SMTO_NORMAL, 5000, &ignored))
+    bool rescued = false;
+    if (!::SendMessageTimeoutA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where, SMTO_NORMAL, 5000, &ignored)) {
+        // The move loop missed that release: a second one ends it, and the click counts as failed.
+        testsupport::TheTally().Rescue("a second release ended the panel's stuck move loop");
         ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
+        rescued = true;
+    }
     const bool answered = ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
-    printf("clicked=yes answered=%s\n", answered ? "yes" : "no");
-    const bool ended = EndThroughExit(panel, pi.hProcess);
-    if (!ended)
-        ::TerminateProcess(pi.hProcess, 99);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return answered && ended ? 0 : 1;
+    printf("clicked=%s answered=%s\n", rescued ? "rescued" : "yes", answered ? "yes" : "no");
+    const bool ended = EndThroughExit(panel, process.Handle());
+    if (!ended) {
+        testsupport::TheTally().Rescue("the panel did not end through Exit and was killed");
+        process.Kill(99);
+    }
+    return !rescued && answered && ended ? 0 : 1;
 }
 
 int Processes()
@@ -183,35 +180,29 @@ int Processes()
 // the panel ended and whether the installer started it again.
 int UpgradeRunning(const std::string& exe, std::string command)
 {
-    PROCESS_INFORMATION panel{};
+    testsupport::Process panel(PanelOptions(exe));
     HWND window = nullptr;
-    if (!StartPanel(exe, panel, window))
+    if (!StartPanel(panel, window))
         return 1;
     printf("panel-started=yes\n");
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION setup{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &setup)) {
-        printf("setup-started=no error=%lu\n", ::GetLastError());
+    const testsupport::RunResult setup = testsupport::Run({.commandLine = command}, 180000);
+    if (!setup.started) {
+        printf("setup-started=no error=%lu\n", setup.startError);
         return 1;
     }
-    DWORD setupWait = ::WaitForSingleObject(setup.hProcess, 180000);
-    DWORD setupCode = 1;
-    ::GetExitCodeProcess(setup.hProcess, &setupCode);
-    bool ended = ::WaitForSingleObject(panel.hProcess, 0) == WAIT_OBJECT_0;
-    DWORD panelCode = STILL_ACTIVE;
-    ::GetExitCodeProcess(panel.hProcess, &panelCode);
+    const bool setupFinished = setup.finished;
+    const DWORD setupCode = setup.exitCode;
+    const bool ended = panel.Ended(0);
+    const DWORD panelCode = panel.ExitCode();
     // The shell starts the new panel after the installer has ended.
     size_t windows = 0;
     for (int i = 0; i < 300 && (windows = PanelWindows().size()) == 0; ++i)
         ::Sleep(100);
-    int processes = KestrunProcesses();
-    printf("setup-finished=%s setup-exit-code=%lu\n", setupWait == WAIT_OBJECT_0 ? "yes" : "no", setupCode);
+    const int processes = KestrunProcesses();
+    printf("setup-finished=%s setup-exit-code=%lu\n", setupFinished ? "yes" : "no", setupCode);
     printf("panel-ended=%s panel-exit-code=%lu\n", ended ? "yes" : "no", panelCode);
     printf("kestrun-processes=%d panel-windows=%zu\n", processes, windows);
-    for (HANDLE h : {setup.hThread, setup.hProcess, panel.hThread, panel.hProcess})
-        ::CloseHandle(h);
-    return setupWait == WAIT_OBJECT_0 && setupCode == 0 && ended && panelCode == 0 && processes == 1 && windows == 1 ? 0 : 1;
+    return setupFinished && setupCode == 0 && ended && panelCode == 0 && processes == 1 && windows == 1 ? 0 : 1;
 }
 
 // Runs a command line as given, unquoted: the installer takes /D= only as the last, unquoted
@@ -228,18 +219,13 @@ int Run(std::string command, const char* locked = nullptr)
             return 1;
         }
     }
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        printf("started=no error=%lu\n", ::GetLastError());
+    const testsupport::RunResult run = testsupport::Run({.commandLine = command}, 180000);
+    if (!run.started) {
+        printf("started=no error=%lu\n", run.startError);
         return 1;
     }
-    bool finished = ::WaitForSingleObject(pi.hProcess, 180000) == WAIT_OBJECT_0;
-    DWORD code = 1;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    const bool finished = run.finished;
+    const DWORD code = run.exitCode;
     printf("finished=%s exit-code=%lu\n", finished ? "yes" : "no", code);
     return finished && code == 0 ? 0 : 1;
 }

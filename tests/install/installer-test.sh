@@ -19,7 +19,13 @@ cleanup() { wineserver -k 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
 # The probe's output, through a file: a panel it starts inherits its output and would hold a pipe open.
-probe() { wine "$probe_exe" "$@" >"$work/probe.out" 2>&1; local status=$?; tr -d '\r' <"$work/probe.out"; return $status; }
+# Its closing tally line goes to the log (standard error), not into the answer being compared.
+probe() {
+  wine "$probe_exe" "$@" >"$work/probe.out" 2>&1; local status=$?
+  tr -d '\r' <"$work/probe.out" | grep -v '^test-tally:'
+  tr -d '\r' <"$work/probe.out" | grep '^test-tally:' >&2
+  return $status
+}
 ini_value() {  # ini_value FILE KEY: the value in [CPL]
   tr -d '\r' < "$1" | awk -F= -v key="$2" '/^\[/ { s = ($0 == "[CPL]") } s && $1 == key { print substr($0, length(key) + 2) }'
 }

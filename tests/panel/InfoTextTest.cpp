@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/Launch.h"
+
 namespace {
 
 struct VersionCase {
@@ -94,34 +96,9 @@ protected:
         std::string command(path);
         command = "\"" + command.substr(0, command.find_last_of('\\') + 1) + kProbe + "\"";
 
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-            return "<no pipe>";
-        ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA si{};
-        si.cb = sizeof(si);
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = writeEnd;
-        si.hStdError = writeEnd;
-        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-        PROCESS_INFORMATION pi{};
-        const BOOL started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                              nullptr, nullptr, &si, &pi);
-        ::CloseHandle(writeEnd);
-        std::string output = started ? "" : "<not started>";
-        char buffer[256];
-        DWORD got = 0;
-        while (started && ::ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            output.append(buffer, got);
-        ::CloseHandle(readEnd);
-        if (started) {
-            ::WaitForSingleObject(pi.hProcess, 30000);
-            ::CloseHandle(pi.hProcess);
-            ::CloseHandle(pi.hThread);
-        }
-        return output;
+        const testsupport::RunResult run =
+            testsupport::Run({.commandLine = command, .flags = CREATE_NO_WINDOW}, 30000, true);
+        return !run.started ? "<not started>" : run.finished ? run.output : "<did not end>";
     }
 };
 

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "res/resource.h"
+#include "tests/support/Launch.h"
 
 namespace paneltest {
 
@@ -71,50 +72,37 @@ class PanelProcess {
 public:
     explicit PanelProcess(const std::string& exe = BinDir() + "Kestrun.exe",
                           const std::vector<std::pair<std::string, std::string>>& env = {})
+        : process_(Options(exe, env))
     {
-        for (const auto& [name, value] : env)
-            ::SetEnvironmentVariableA(name.c_str(), value.c_str());
-        STARTUPINFOA si{};
-        si.cb = sizeof(si);
-        std::string cmd = "\"" + exe + "\"";
-        std::string dir = exe.substr(0, exe.find_last_of('\\'));
-        // Under load Wine's CreateProcess now and then fails with ERROR_INTERNAL_ERROR while it
-        // is still setting the new process up; the panel never got to show anything, so such a
-        // start is tried again. Any other failure stands.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            started_ = ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi_) != FALSE;
-            startError_ = started_ ? 0 : ::GetLastError();
-            if (started_ || startError_ != ERROR_INTERNAL_ERROR)
-                break;
-            ::Sleep(500);
-        }
         for (const auto& [name, value] : env)
             ::SetEnvironmentVariableA(name.c_str(), nullptr);
     }
     ~PanelProcess()
     {
-        if (!started_)
+        if (!Started() || Ended(0))
             return;
-        if (!Ended(0)) {
-            Exit();
-            if (!Ended(15000))
-                ::TerminateProcess(pi_.hProcess, 99);
+        Exit();
+        if (!Ended(15000)) {
+            testsupport::TheTally().Rescue("Kestrun.exe killed, still running 15 s after the tray menu's Exit");
+#ifdef ADD_FAILURE
+            // gtest is in this test: a panel that had to be killed fails it.
+            ADD_FAILURE() << "Kestrun.exe did not end within 15 s of the tray menu's Exit and was killed";
+#endif
+            process_.Kill(99);
         }
-        ::CloseHandle(pi_.hThread);
-        ::CloseHandle(pi_.hProcess);
     }
     PanelProcess(const PanelProcess&) = delete;
     PanelProcess& operator=(const PanelProcess&) = delete;
 
-    bool Started() const { return started_; }
-    DWORD StartError() const { return startError_; }
-    DWORD Pid() const { return pi_.dwProcessId; }
+    bool Started() const { return process_.Started(); }
+    DWORD StartError() const { return process_.StartError(); }
+    DWORD Pid() const { return process_.Pid(); }
 
     // The panel's window once it is up and taking messages.
     HWND Window(DWORD timeoutMs = 20000) const
     {
         for (DWORD waited = 0;; waited += 50) {
-            auto windows = PanelWindows(pi_.dwProcessId);
+            auto windows = PanelWindows(Pid());
             DWORD_PTR ignored = 0;
             if (!windows.empty() && ::IsWindowVisible(windows[0]) &&
                 ::SendMessageTimeoutA(windows[0], WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored))
@@ -125,26 +113,26 @@ public:
         }
     }
 
-    bool Ended(DWORD timeoutMs) const { return ::WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-
-    DWORD ExitCode() const
-    {
-        DWORD code = 0;
-        ::GetExitCodeProcess(pi_.hProcess, &code);
-        return code;
-    }
+    bool Ended(DWORD timeoutMs) const { return process_.Ended(timeoutMs); }
+    DWORD ExitCode() const { return process_.ExitCode(); }
 
     // The tray menu's Exit, shown or hidden.
     void Exit()
     {
-        for (HWND h : PanelWindows(pi_.dwProcessId))
+        for (HWND h : PanelWindows(Pid()))
             ::PostMessageA(h, WM_COMMAND, ID_MENU_EXIT, 0);
     }
 
 private:
-    PROCESS_INFORMATION pi_{};
-    bool started_ = false;
-    DWORD startError_ = 0;
+    // The environment is set for the start and taken back by the constructor.
+    static testsupport::StartOptions Options(const std::string& exe, const std::vector<std::pair<std::string, std::string>>& env)
+    {
+        for (const auto& [name, value] : env)
+            ::SetEnvironmentVariableA(name.c_str(), value.c_str());
+        return {.exe = exe, .dir = exe.substr(0, exe.find_last_of('\\'))};
+    }
+
+    testsupport::Process process_;
 };
 
 }  // namespace paneltest
