@@ -105,10 +105,14 @@ std::string CMMNotificationClient::DeviceName() const
     return m_deviceName;
 }
 
+// An endpoint that arrives or comes back has a new life: what the panel registered through
+// its earlier objects is dead. The panel renews that on its own thread.
 STDMETHODIMP CMMNotificationClient::OnDeviceStateChanged(LPCWSTR deviceId, DWORD newState)
 {
     std::string name;
     LookupDeviceName(deviceId, name);
+    if (newState == DEVICE_STATE_ACTIVE)
+        PostDeviceArrived();
     return S_OK;
 }
 
@@ -116,6 +120,7 @@ STDMETHODIMP CMMNotificationClient::OnDeviceAdded(LPCWSTR deviceId)
 {
     std::string name;
     LookupDeviceName(deviceId, name);
+    PostDeviceArrived();
     return S_OK;
 }
 
@@ -136,6 +141,9 @@ STDMETHODIMP CMMNotificationClient::OnDefaultDeviceChanged(EDataFlow flow, ERole
         AfxPostToMainWnd(WM_OUTPUT_CHANGED, 0, 0);
     if (MatchesKeywordList(name, KeywordList::SpeakerChange))
         AfxPostToMainWnd(WM_OUTPUT_CHANGED, 0, 1);
+    // The sliders act on the render default: the panel must hear that endpoint's changes too.
+    if (flow == eRender && deviceId != nullptr)
+        PostDeviceArrived();
     return S_OK;
 }
 

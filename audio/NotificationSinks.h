@@ -50,6 +50,8 @@ private:
 
 // Default endpoint changes: posts WM_OUTPUT_CHANGED with lParam 0 when the new default's name
 // carries an S/PDIF keyword and then lParam 1 when it carries a Speaker keyword (case-sensitive).
+// An endpoint added, one that becomes active and a new render default also post
+// WM_AUDIO_DEVICE_ARRIVED (coalesced), after the name look-up.
 class CMMNotificationClient final : public CComSink<CMMNotificationClient, IMMNotificationClient> {
 public:
     CMMNotificationClient() = default;

@@ -1,5 +1,6 @@
 #include "audio/ProcessLifeObjects.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -26,6 +27,19 @@ void KeepForProcessLife(IUnknown* object)
         return;
     std::lock_guard<std::mutex> lock(KeptLock());
     KeptObjects().push_back(object);
+}
+
+void ReleaseInvalidated(IUnknown* object)
+{
+    {
+        std::lock_guard<std::mutex> lock(KeptLock());
+        auto& kept = KeptObjects();
+        auto it = std::find(kept.begin(), kept.end(), object);
+        if (it == kept.end())
+            return;
+        kept.erase(it);
+    }
+    object->Release();
 }
 
 size_t KeptObjectCount()

@@ -7,5 +7,10 @@
 // Takes over one reference to object and never releases it. Null is ignored.
 void KeepForProcessLife(IUnknown* object);
 
+// The one exception: a kept object that Windows has invalidated (its endpoint went away) is
+// given up when the panel replaces it, so that replugs do not pile up dead objects. An object
+// that is not kept is left alone.
+void ReleaseInvalidated(IUnknown* object);
+
 // How many objects have been kept so far.
 size_t KeptObjectCount();

@@ -22,6 +22,11 @@ extern int g_deviceSinkCount;
 HRESULT RegisterEndpointVolumeNotify(CAudioEndpointVolumeCallback* sink, const GUID& eventContext,
                                      UINT* registered = nullptr);
 
+// After an endpoint arrived or came back: registers sink, in the same way and order, on every
+// endpoint that has no registration held or whose held one Windows has invalidated, and gives
+// up the invalidated endpoint volume it replaces. registered receives how many were made.
+HRESULT RenewEndpointVolumeNotify(CAudioEndpointVolumeCallback* sink, UINT* registered = nullptr);
+
 // Registers sink for endpoint notifications through a short-lived enumerator; returns the
 // creation or registration HRESULT.
 HRESULT RegisterDeviceNotify(CMMNotificationClient* sink);
@@ -31,3 +36,7 @@ HRESULT RegisterDeviceNotify(CMMNotificationClient* sink);
 // (OUTPUT_SPDIF or OUTPUT_SPEAKER only) and registers one device sink after a successful walk
 // plus one in every case.
 void StartNotificationSinks(int outputId, const CAudioEndpointControl& audio);
+
+// The WM_AUDIO_DEVICE_ARRIVED work, on the UI thread: the volume sink's registrations, then
+// the topology walk again if its registrations died. The sinks themselves stay as they are.
+void RenewNotificationSinks();

@@ -5,8 +5,12 @@
 #include "audio/NotificationSinks.h"
 #include "audio/ProcessLifeObjects.h"
 
+#include <audioclient.h>
 #include <endpointvolume.h>
 #include <wrl/client.h>
+
+#include <string>
+#include <vector>
 
 using Microsoft::WRL::ComPtr;
 
@@ -23,6 +27,20 @@ const IID* const kControlInterfaces[] = {
 bool IsSkippedSubunit(UINT index)
 {
     return index >= 16 && index <= 19;
+}
+
+// What the walk that registered last holds, kept for the process's life (ProcessLifeObjects)
+// until invalidated. Touched on the UI thread only.
+struct HeldWalk {
+    std::wstring endpointId;  // empty until a walk registered something
+    std::vector<IPart*> parts;
+    IDeviceTopology* adapterTopology = nullptr;
+};
+
+HeldWalk& LastWalk()
+{
+    static auto* walk = new HeldWalk();  // never destroyed, like what it lists
+    return *walk;
 }
 
 // A success code with a null object is as good as a failure.
@@ -94,6 +112,7 @@ HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpoi
 
     hr = S_OK;
     bool registeredAny = false;
+    HeldWalk held;
     for (UINT i = 0; i < count; ++i) {
         if (IsSkippedSubunit(i))
             continue;
@@ -118,13 +137,37 @@ HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpoi
             }
             hr = part->RegisterControlChangeCallback(*control, sink);
             if (hr == S_OK) {
+                held.parts.push_back(part.Get());
                 KeepForProcessLife(part.Detach());  // its registration lasts until process end
                 registeredAny = true;
                 break;
             }
         }
     }
-    if (registeredAny)
+    if (registeredAny) {
+        held.endpointId = endpointId;
+        held.adapterTopology = adapterTopology.Get();
         KeepForProcessLife(adapterTopology.Detach());  // the registered parts belong to it
+        LastWalk() = std::move(held);
+    }
     return hr;
+}
+
+HRESULT RenewHardwareControlNotify(CControlChangeNotify* sink, const GUID& eventContext)
+{
+    HeldWalk& walk = LastWalk();
+    if (sink == nullptr || walk.endpointId.empty())
+        return S_FALSE;
+    UINT localId = 0;
+    if (!walk.parts.empty() && walk.parts.front()->GetLocalId(&localId) != AUDCLNT_E_DEVICE_INVALIDATED)
+        return S_FALSE;
+    for (IPart* part : walk.parts)
+        ReleaseInvalidated(part);
+    walk.parts.clear();
+    ReleaseInvalidated(walk.adapterTopology);
+    walk.adapterTopology = nullptr;
+    // A walk that finds the endpoint still away leaves the record empty, and the next arrival
+    // tries again.
+    const std::wstring endpointId = walk.endpointId;
+    return RegisterHardwareControlNotify(sink, endpointId.c_str(), eventContext);
 }

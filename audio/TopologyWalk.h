@@ -21,3 +21,9 @@ HRESULT GetHardwareDeviceTopology(IMMDevice* device, IDeviceTopology** topology)
 HRESULT RegisterHardwareControlNotify(CControlChangeNotify* sink, LPCWSTR endpointId,
                                       const GUID& eventContext);
 
+// After an endpoint came back: when the walk that registered last holds parts that Windows has
+// invalidated (or holds none after such a renewal found the endpoint still away), gives them
+// and their adapter topology up and walks the same endpoint again. S_FALSE when nothing was
+// due (no walk ever registered, or its registrations live); else the walk's result.
+HRESULT RenewHardwareControlNotify(CControlChangeNotify* sink, const GUID& eventContext);
+

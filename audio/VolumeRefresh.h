@@ -11,3 +11,8 @@
 void PostVolumeRefresh(WPARAM kind);
 // Called by the WM_VOLUME_REFRESH handler before it reads; other kinds are ignored.
 void ClearVolumeRefreshPending(WPARAM kind);
+
+// WM_AUDIO_DEVICE_ARRIVED the same way: a resume brings several endpoints back at once, and
+// one renewal after the last of them serves them all.
+void PostDeviceArrived();
+void ClearDeviceArrivedPending();

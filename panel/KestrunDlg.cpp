@@ -319,6 +319,18 @@ LRESULT CKestrunDlg::OnVolumeRefresh(WPARAM wParam, LPARAM)
     return 1;
 }
 
+// An endpoint arrived or came back: listen to it again where the earlier registrations died,
+// then show the levels of whatever is the default now. The output choice is left to
+// WM_OUTPUT_CHANGED, as before.
+LRESULT CKestrunDlg::OnAudioDeviceArrived(WPARAM, LPARAM)
+{
+    ClearDeviceArrivedPending();  // an arrival from here on posts again
+    RenewNotificationSinks();
+    RefreshVolumeSliders();
+    RefreshMuteState();
+    return 1;
+}
+
 // ---- Stream format -----------------------------------------------------------------
 
 void CKestrunDlg::SetButtonPushed(int controlId, bool pushed)

@@ -34,6 +34,7 @@ public:
     LRESULT OnHScroll(WPARAM wParam, LPARAM lParam);
     LRESULT OnSliderMoving(WPARAM wParam, LPARAM lParam);
     LRESULT OnVolumeRefresh(WPARAM wParam, LPARAM lParam);
+    LRESULT OnAudioDeviceArrived(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnOutputChanged(WPARAM wParam, LPARAM lParam);
@@ -96,6 +97,7 @@ public:
         MESSAGE_HANDLER(WM_HSCROLL, OnHScroll)
         MESSAGE_HANDLER(WM_SLIDER_MOVING, OnSliderMoving)
         MESSAGE_HANDLER(WM_VOLUME_REFRESH, OnVolumeRefresh)
+        MESSAGE_HANDLER(WM_AUDIO_DEVICE_ARRIVED, OnAudioDeviceArrived)
         MESSAGE_HANDLER(WM_TRAY_NOTIFY, OnTrayNotify)
         COMMAND_ID_HANDLER(IDC_DEPTH_16, OnBitDepth16)
         COMMAND_ID_HANDLER(IDC_DEPTH_24, OnBitDepth24)

@@ -34,6 +34,9 @@ extern std::atomic<long> g_serverReferences;
 // Live objects and held callbacks of this process, by kind (KestrunSimLiveObjects reads them).
 extern std::atomic<long> g_live[kLiveKindCount];
 
+// The fault table's answer for one call (see SimControl.h); hr receives the failure code.
+FaultMode TakeFault(SimFault fault, HRESULT& hr);
+
 // Reference counting and the object counts; the derived class supplies QueryInterface.
 class CSimObject {
 protected:
@@ -64,9 +67,6 @@ private:
 #define SIM_REFCOUNT_METHODS                                            \
     STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }     \
     STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-
-// The fault table's answer for one call (see SimControl.h); hr receives the failure code.
-FaultMode TakeFault(SimFault fault, HRESULT& hr);
 
 // For a call that hands back an interface or string through out: true when an injected fault
 // decides the call, which then returns hr (the failure, or S_OK with *out null).
@@ -148,12 +148,90 @@ HRESULT HandOut(T* object, REFIID iid, void** out)
     return hr;
 }
 
+// An object obtained from an endpoint. It belongs to the endpoint's life in which it was made:
+// once that life ends (removal, or a move into or out of the active state) every call answers
+// AUDCLNT_E_DEVICE_INVALIDATED, also after the same ID comes back, as Windows does.
+class CBoundObject : public CSimObject {
+protected:
+    CBoundObject(LiveKind kind, std::wstring id, uint32_t life);
+    ~CBoundObject() override;
+    // The endpoint's index while this object's life lasts, else -1.
+    int FindLive(const SharedBlock& block) const { return FindEndpointLife(block, m_id, m_life); }
+    // Runs use(block, index) under the lock while the life lasts; AUDCLNT_E_DEVICE_INVALIDATED after.
+    template <class F>
+    HRESULT WithLive(F&& use, CSimLock::Purpose purpose = CSimLock::kRead) const
+    {
+        CSimLock lock(purpose);
+        if (!lock)
+            return E_FAIL;
+        int index = FindLive(lock.Block());
+        if (index < 0)
+            return AUDCLNT_E_DEVICE_INVALIDATED;
+        return use(lock.Block(), index);
+    }
+    HRESULT Alive() const
+    {
+        return WithLive([](SharedBlock&, int) { return S_OK; });
+    }
+    template <class T, class V>
+    HRESULT GiveIfAlive(T* out, V value) const
+    {
+        HRESULT hr = Alive();
+        return FAILED(hr) ? hr : Give(out, value);
+    }
+    HRESULT GiveTextIfAlive(LPWSTR* out, const std::wstring& text) const
+    {
+        HRESULT hr = Alive();
+        return FAILED(hr) ? hr : GiveText(out, text);
+    }
+
+    std::wstring m_id;
+    uint32_t m_life;
+
+    friend long CountDeadLocked(const SharedBlock& block);
+};
+
+// This process's objects whose endpoint life has ended (the caller holds the lock).
+long CountDeadLocked(const SharedBlock& block);
+
+// A registration call: an injected fault decides first (its null form reports success and
+// never calls back), then add runs; the outcome goes into the registration log.
+HRESULT LogRegistration(RegistrationKind kind, bool unregister, const std::wstring& endpointId, uint32_t subunit,
+                        const GUID& iid, HRESULT hr);
+template <class Add>
+HRESULT Register(SimFault fault, RegistrationKind kind, const std::wstring& endpointId, uint32_t subunit, const GUID& iid,
+                 Add&& add)
+{
+    HRESULT hr = S_OK;
+    FaultMode mode = TakeFault(fault, hr);
+    if (mode == kFaultNull)
+        hr = S_OK;
+    else if (mode == kFaultOff)
+        hr = add();
+    return LogRegistration(kind, false, endpointId, subunit, iid, hr);
+}
+
+// The COM part of an object with one interface: reference counting and a QueryInterface that
+// answers IUnknown and Interface. Base is CSimObject or CBoundObject; Implemented is the layout
+// the object implements, when it differs from mingw's declaration (AGC).
+template <class Interface, class Base = CSimObject, class Implemented = Interface>
+class CSimCom : public Base, public Implemented {
+public:
+    using Base::Base;
+    STDMETHODIMP_(ULONG) AddRef() override { return this->AddRefImpl(); }
+    STDMETHODIMP_(ULONG) Release() override { return this->ReleaseImpl(); }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        return SimQueryInterface(iid, out, static_cast<Implemented*>(this), __uuidof(Interface));
+    }
+};
+
 uint32_t ControlBitOf(REFIID iid);
 
 // Object factories (each returns a new object with reference count 1).
 IMMDeviceEnumerator* NewEnumerator();
-IMMDevice* NewDevice(const std::wstring& id, SimFlow flow);
-IAudioEndpointVolume* NewEndpointVolume(const std::wstring& id);
-IDeviceTopology* NewEndpointTopology(const std::wstring& id);
+IMMDevice* NewDevice(const std::wstring& id, uint32_t life, SimFlow flow);
+IAudioEndpointVolume* NewEndpointVolume(const std::wstring& id, uint32_t life);
+IDeviceTopology* NewEndpointTopology(const std::wstring& id, uint32_t life);
 
 }  // namespace CoreAudioSim

@@ -125,6 +125,29 @@ HRESULT SetDeviceState(const std::wstring& endpoint, DWORD state)
     return WithSelected(endpoint, [&](SharedBlock& block, int index) { return SetStateLocked(block, index, state, true); });
 }
 
+HRESULT Replug(const std::wstring& endpoint)
+{
+    return WithSelected(endpoint, [&](SharedBlock& block, int index) { return ReplugLocked(block, {index}, true); });
+}
+
+HRESULT Resume(const std::wstring& namePart)
+{
+    auto lower = [](std::wstring text) {
+        for (wchar_t& ch : text)
+            ch = static_cast<wchar_t>(towlower(ch));
+        return text;
+    };
+    CSimLock lock(CSimLock::kChange);
+    if (!lock)
+        return E_FAIL;
+    std::vector<int> device;
+    for (uint32_t i = 0; i < EndpointCount(lock.Block()); ++i) {
+        if (lower(ReadFixed(lock.Block().endpoints[i].name)).find(lower(namePart)) != std::wstring::npos)
+            device.push_back(static_cast<int>(i));
+    }
+    return device.empty() ? kE_NotFound : ReplugLocked(lock.Block(), device, true);
+}
+
 HRESULT Remove(const std::wstring& endpoint)
 {
     return WithSelected(endpoint, [&](SharedBlock& block, int index) { return RemoveLocked(block, index, true); });
@@ -159,17 +182,28 @@ bool ReadState(SimState& state)
     return true;
 }
 
-std::vector<CallRecord> ReadCallLog()
+namespace {
+
+// The last entries of one of the block's log rings, oldest first, each read by convert.
+template <class Record, class Entry, size_t N, class Convert>
+std::vector<Record> ReadRing(uint64_t SharedBlock::*count, Entry (SharedBlock::*ring)[N], Convert&& convert)
 {
-    std::vector<CallRecord> records;
+    std::vector<Record> records;
     CSimLock lock;
     if (!lock)
         return records;
     const SharedBlock& block = lock.Block();
-    uint64_t count = block.callCount;
-    uint64_t first = count > kCallRing ? count - kCallRing : 0;
-    for (uint64_t n = first; n < count; ++n) {
-        const SharedCall& call = block.calls[n % kCallRing];
+    uint64_t total = block.*count;
+    for (uint64_t n = total > N ? total - N : 0; n < total; ++n)
+        records.push_back(convert((block.*ring)[n % N]));
+    return records;
+}
+
+}  // namespace
+
+std::vector<CallRecord> ReadCallLog()
+{
+    return ReadRing<CallRecord>(&SharedBlock::callCount, &SharedBlock::calls, [](const SharedCall& call) {
         CallRecord record;
         record.sequence = call.sequence;
         record.kind = static_cast<CallKind>(call.kind);
@@ -181,22 +215,13 @@ std::vector<CallRecord> ReadCallLog()
         record.value = call.value;
         record.context = call.context;
         record.result = call.result;
-        records.push_back(record);
-    }
-    return records;
+        return record;
+    });
 }
 
 std::vector<RegistrationRecord> ReadRegistrations()
 {
-    std::vector<RegistrationRecord> records;
-    CSimLock lock;
-    if (!lock)
-        return records;
-    const SharedBlock& block = lock.Block();
-    uint64_t count = block.registrationCount;
-    uint64_t first = count > kRegistrationRing ? count - kRegistrationRing : 0;
-    for (uint64_t n = first; n < count; ++n) {
-        const SharedRegistration& entry = block.registrations[n % kRegistrationRing];
+    return ReadRing<RegistrationRecord>(&SharedBlock::registrationCount, &SharedBlock::registrations, [](const SharedRegistration& entry) {
         RegistrationRecord record;
         record.kind = static_cast<RegistrationKind>(entry.kind);
         record.unregister = entry.unregister != 0;
@@ -205,25 +230,15 @@ std::vector<RegistrationRecord> ReadRegistrations()
         record.subunit = entry.subunit;
         record.iid = entry.iid;
         record.result = entry.result;
-        records.push_back(record);
-    }
-    return records;
+        return record;
+    });
 }
 
 std::vector<SubunitRequest> ReadSubunitRequests()
 {
-    std::vector<SubunitRequest> records;
-    CSimLock lock;
-    if (!lock)
-        return records;
-    const SharedBlock& block = lock.Block();
-    uint64_t count = block.requestCount;
-    uint64_t first = count > kRequestRing ? count - kRequestRing : 0;
-    for (uint64_t n = first; n < count; ++n) {
-        const SharedRequest& entry = block.requests[n % kRequestRing];
-        records.push_back(SubunitRequest{ReadFixed(entry.endpointId), entry.index, entry.result});
-    }
-    return records;
+    return ReadRing<SubunitRequest>(&SharedBlock::requestCount, &SharedBlock::requests, [](const SharedRequest& entry) {
+        return SubunitRequest{ReadFixed(entry.endpointId), entry.index, entry.result};
+    });
 }
 
 void ClearLogs()
@@ -331,7 +346,7 @@ const char* LiveKindName(LiveKind kind)
 {
     static const char* const kNames[kLiveKindCount] = {
         "enumerator", "collection", "device", "property-store", "endpoint-volume", "endpoint-topology",
-        "adapter-topology", "connector", "subunit", "control", "volume-callbacks", "clients", "control-callbacks",
+        "adapter-topology", "connector", "subunit", "control", "volume-callbacks", "clients", "control-callbacks", "dead",
     };
     return kind < kLiveKindCount ? kNames[kind] : nullptr;
 }

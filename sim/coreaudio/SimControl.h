@@ -214,9 +214,16 @@ HRESULT ClearDefault(SimFlow flow, SimRole role);
 HRESULT Unplug(const std::wstring& endpoint);
 HRESULT Plug(const std::wstring& endpoint);
 HRESULT SetDeviceState(const std::wstring& endpoint, DWORD state);
+// A USB unplug and replug: not present, then active again (an OnDeviceStateChanged each),
+// same ID and name; the default roles it held come back to it. What was obtained from it
+// before stays invalid (AUDCLNT_E_DEVICE_INVALIDATED), and its registrations never fire again.
+HRESULT Replug(const std::wstring& endpoint);
+// Sleep and resume: every endpoint whose friendly name contains namePart (case-insensitive)
+// replugs at once: all go, then all come back. E_NOTFOUND when no name matches.
+HRESULT Resume(const std::wstring& namePart);
 // Removes the endpoint altogether (OnDeviceRemoved; GetDevice then gives E_NOTFOUND).
 HRESULT Remove(const std::wstring& endpoint);
-// Adds an endpoint at the end of the table (OnDeviceAdded); an active one becomes the default
+// Adds an endpoint, in the state endpoint.state says, at the end of the table (OnDeviceAdded); an active one becomes the default
 // of every role of its flow that has none. E_INVALIDARG for a bad or taken ID, E_OUTOFMEMORY
 // when the table is full.
 HRESULT AddEndpoint(const EndpointInfo& endpoint);
@@ -257,6 +264,7 @@ enum LiveKind : uint32_t {
     kLiveVolumeCallbacks,   // registered IAudioEndpointVolumeCallback
     kLiveClients,           // registered IMMNotificationClient
     kLiveControlCallbacks,  // registered IControlChangeNotify
+    kLiveDeadObjects,       // of the objects above, those whose endpoint has since gone or replugged
     kLiveKindCount
 };
 struct LiveObjects {

@@ -13,6 +13,14 @@ namespace {
 constexpr DWORD kPollMs = 200;  // also catches a wake-up lost to a garbled listener table
 constexpr DWORD kGateMs = 20;   // how long a worker waits for the others of its batch
 
+void PublishLive(SharedBlock& block, int slot)
+{
+    g_live[kLiveDeadObjects] = CountDeadLocked(block);
+    for (uint32_t k = 0; k < kLiveKindCount; ++k)
+        block.listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
+    ++block.listeners[slot].published;
+}
+
 }  // namespace
 
 void CDeliveryPool::RunBatch(std::vector<std::function<void()>>& jobs)
@@ -174,9 +182,7 @@ void CNotifyHub::Run()
             serial = block.serialDelivery != 0;
             if (slot >= 0) {
                 block.listeners[slot].read = next;
-                for (uint32_t k = 0; k < kLiveKindCount; ++k)
-                    block.listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
-                ++block.listeners[slot].published;
+                PublishLive(block, slot);
             }
         }
         jobs.clear();
@@ -194,9 +200,7 @@ void CNotifyHub::Run()
             int slot = ClaimListenerSlot(lock.Block());
             if (slot >= 0) {
                 lock.Block().listeners[slot].delivered = next;
-                for (uint32_t k = 0; k < kLiveKindCount; ++k)
-                    lock.Block().listeners[slot].live[k] = static_cast<int32_t>(g_live[k].load());
-                ++lock.Block().listeners[slot].published;
+                PublishLive(lock.Block(), slot);
             }
         }
     }
@@ -211,7 +215,7 @@ void CNotifyHub::Collect(const SharedEvent& event, std::vector<std::function<voi
         {
             std::lock_guard<std::mutex> guard(m_mutex);
             for (const VolumeEntry& entry : m_volume) {
-                if (entry.endpointId == id)
+                if (entry.endpointId == id && entry.life == event.life)
                     targets.push_back(entry.callback);
             }
         }
@@ -239,7 +243,7 @@ void CNotifyHub::Collect(const SharedEvent& event, std::vector<std::function<voi
     case kEventControl: {
         std::lock_guard<std::mutex> guard(m_mutex);
         for (const ControlEntry& entry : m_control) {
-            if (entry.endpointId != id || entry.subunit != event.subunit)
+            if (entry.endpointId != id || entry.life != event.life || entry.subunit != event.subunit)
                 continue;
             ComPtr<IControlChangeNotify> target = entry.callback;
             DWORD sender = event.processId;
@@ -249,10 +253,12 @@ void CNotifyHub::Collect(const SharedEvent& event, std::vector<std::function<voi
         }
         return;
     }
-    case kEventDefault:
     case kEventState:
     case kEventAdded:
     case kEventRemoved:
+        DropEnded(id, event.life);
+        break;
+    case kEventDefault:
     case kEventProperty:
         break;
     default:
@@ -299,14 +305,30 @@ void CNotifyHub::CountRegistrations()
     g_live[kLiveControlCallbacks] = static_cast<long>(m_control.size());
 }
 
-HRESULT CNotifyHub::AddVolume(const std::wstring& endpointId, IAudioEndpointVolumeCallback* callback)
+void CNotifyHub::DropEnded(const std::wstring& endpointId, uint32_t life)
+{
+    std::vector<VolumeEntry> volume;  // released outside the lock
+    std::vector<ControlEntry> control;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    // Lives only grow, and a registration of a later life than this change's may already exist.
+    auto ended = [&](const auto& entry) { return entry.endpointId == endpointId && entry.life < life; };
+    auto volumeEnd = std::stable_partition(m_volume.begin(), m_volume.end(), [&](const VolumeEntry& e) { return !ended(e); });
+    volume.assign(std::make_move_iterator(volumeEnd), std::make_move_iterator(m_volume.end()));
+    m_volume.erase(volumeEnd, m_volume.end());
+    auto controlEnd = std::stable_partition(m_control.begin(), m_control.end(), [&](const ControlEntry& e) { return !ended(e); });
+    control.assign(std::make_move_iterator(controlEnd), std::make_move_iterator(m_control.end()));
+    m_control.erase(controlEnd, m_control.end());
+    CountRegistrations();
+}
+
+HRESULT CNotifyHub::AddVolume(const std::wstring& endpointId, uint32_t life, IAudioEndpointVolumeCallback* callback)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     for (const VolumeEntry& entry : m_volume) {
-        if (entry.endpointId == endpointId && entry.callback.Get() == callback)
+        if (entry.endpointId == endpointId && entry.life == life && entry.callback.Get() == callback)
             return S_OK;
     }
-    m_volume.push_back(VolumeEntry{endpointId, callback});
+    m_volume.push_back(VolumeEntry{endpointId, life, callback});
     CountRegistrations();
     return S_OK;
 }
@@ -351,14 +373,14 @@ HRESULT CNotifyHub::RemoveClient(IMMNotificationClient* client)
     return S_OK;
 }
 
-HRESULT CNotifyHub::AddControl(const std::wstring& endpointId, uint32_t subunit, IControlChangeNotify* callback)
+HRESULT CNotifyHub::AddControl(const std::wstring& endpointId, uint32_t life, uint32_t subunit, IControlChangeNotify* callback)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     for (const ControlEntry& entry : m_control) {
-        if (entry.endpointId == endpointId && entry.subunit == subunit && entry.callback.Get() == callback)
+        if (entry.endpointId == endpointId && entry.life == life && entry.subunit == subunit && entry.callback.Get() == callback)
             return S_OK;
     }
-    m_control.push_back(ControlEntry{endpointId, subunit, callback});
+    m_control.push_back(ControlEntry{endpointId, life, subunit, callback});
     CountRegistrations();
     return S_OK;
 }

@@ -40,20 +40,23 @@ public:
     // Starts the watcher on first use; returns once it follows the change log.
     void Start();
 
-    HRESULT AddVolume(const std::wstring& endpointId, IAudioEndpointVolumeCallback* callback);
+    // A registration belongs to the endpoint life it was made in, and is dropped when that ends.
+    HRESULT AddVolume(const std::wstring& endpointId, uint32_t life, IAudioEndpointVolumeCallback* callback);
     HRESULT RemoveVolume(const std::wstring& endpointId, IAudioEndpointVolumeCallback* callback);
     HRESULT AddClient(IMMNotificationClient* client);
     HRESULT RemoveClient(IMMNotificationClient* client);
-    HRESULT AddControl(const std::wstring& endpointId, uint32_t subunit, IControlChangeNotify* callback);
+    HRESULT AddControl(const std::wstring& endpointId, uint32_t life, uint32_t subunit, IControlChangeNotify* callback);
     HRESULT RemoveControl(const std::wstring& endpointId, uint32_t subunit, IControlChangeNotify* callback);
 
 private:
     struct VolumeEntry {
         std::wstring endpointId;
+        uint32_t life;
         ComPtr<IAudioEndpointVolumeCallback> callback;
     };
     struct ControlEntry {
         std::wstring endpointId;
+        uint32_t life;
         uint32_t subunit;
         ComPtr<IControlChangeNotify> callback;
     };
@@ -64,6 +67,8 @@ private:
     // Appends one job per callback the change reaches.
     void Collect(const SharedEvent& event, std::vector<std::function<void()>>& jobs);
     void CountRegistrations();  // callers hold m_mutex
+    // Drops the registrations of the endpoint's lives before life; they can never fire again.
+    void DropEnded(const std::wstring& endpointId, uint32_t life);
 
     std::once_flag m_started;
     HANDLE m_ready = nullptr;

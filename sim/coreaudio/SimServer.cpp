@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 namespace CoreAudioSim {
 
@@ -39,20 +41,70 @@ LPWSTR CoTaskStrDup(const std::wstring& text)
 
 namespace {
 
-class CSimPropertyStore : public CSimObject, public IPropertyStore {
-public:
-    CSimPropertyStore(std::wstring name, bool hasName) : CSimObject(kLivePropertyStore), m_name(std::move(name)), m_hasName(hasName) {}
-    SIM_REFCOUNT_METHODS
+// Every bound object of this process, so that the dead ones can be counted. Kept for the
+// process's life: objects may be released while the process ends.
+std::mutex& BoundLock()
+{
+    static std::mutex* lock = new std::mutex();
+    return *lock;
+}
+std::unordered_set<const CBoundObject*>& BoundObjects()
+{
+    static auto* objects = new std::unordered_set<const CBoundObject*>();
+    return *objects;
+}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+}  // namespace
+
+CBoundObject::CBoundObject(LiveKind kind, std::wstring id, uint32_t life) : CSimObject(kind), m_id(std::move(id)), m_life(life)
+{
+    std::lock_guard<std::mutex> guard(BoundLock());
+    BoundObjects().insert(this);
+}
+
+CBoundObject::~CBoundObject()
+{
+    std::lock_guard<std::mutex> guard(BoundLock());
+    BoundObjects().erase(this);
+}
+
+long CountDeadLocked(const SharedBlock& block)
+{
+    std::lock_guard<std::mutex> guard(BoundLock());
+    long dead = 0;
+    for (const CBoundObject* object : BoundObjects())
+        dead += object->FindLive(block) < 0 ? 1 : 0;
+    return dead;
+}
+
+HRESULT LogRegistration(RegistrationKind kind, bool unregister, const std::wstring& endpointId, uint32_t subunit,
+                        const GUID& iid, HRESULT hr)
+{
+    CSimLock lock;
+    if (lock)
+        LogRegistrationLocked(lock.Block(), kind, unregister, endpointId, subunit, iid, hr);
+    return hr;
+}
+
+namespace {
+
+class CSimPropertyStore : public CSimCom<IPropertyStore, CBoundObject> {
+public:
+    CSimPropertyStore(std::wstring id, uint32_t life, std::wstring name, bool hasName)
+        : CSimCom(kLivePropertyStore, std::move(id), life), m_name(std::move(name)), m_hasName(hasName)
     {
-        return SimQueryInterface(iid, out, static_cast<IPropertyStore*>(this), __uuidof(IPropertyStore));
     }
-    STDMETHODIMP GetCount(DWORD* count) override { return Give(count, m_hasName ? 1 : 0); }
+    STDMETHODIMP GetCount(DWORD* count) override
+    {
+        HRESULT hr = Alive();
+        return FAILED(hr) ? hr : Give(count, m_hasName ? 1 : 0);
+    }
     STDMETHODIMP GetAt(DWORD index, PROPERTYKEY* key) override
     {
         if (!key)
             return E_POINTER;
+        if (HRESULT hr = Alive(); FAILED(hr))
+            return hr;
         if (!m_hasName || index != 0)
             return E_INVALIDARG;
         *key = kFriendlyNameKey;
@@ -73,6 +125,8 @@ public:
         default:
             break;
         }
+        if (FAILED(hr = Alive()))
+            return hr;
         if (m_hasName && key.fmtid == kFriendlyNameKey.fmtid && key.pid == kFriendlyNameKey.pid) {
             value->pwszVal = CoTaskStrDup(m_name);
             if (!value->pwszVal)
@@ -89,9 +143,9 @@ private:
     bool m_hasName;
 };
 
-class CSimDevice : public CSimObject, public IMMDevice, public IMMEndpoint {
+class CSimDevice : public CBoundObject, public IMMDevice, public IMMEndpoint {
 public:
-    CSimDevice(std::wstring id, SimFlow flow) : CSimObject(kLiveDevice), m_id(std::move(id)), m_flow(flow) {}
+    CSimDevice(std::wstring id, uint32_t life, SimFlow flow) : CBoundObject(kLiveDevice, std::move(id), life), m_flow(flow) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -112,24 +166,18 @@ public:
         if (iid == __uuidof(IDeviceTopology) && Injected(kFaultActivateDeviceTopology, out, injected))
             return injected;
         uint32_t fail = 0;
-        {
-            CSimLock lock;
-            if (!lock)
-                return E_FAIL;
-            int index = FindEndpointById(lock.Block(), m_id);
-            if (index < 0)
-                return AUDCLNT_E_DEVICE_INVALIDATED;
-            fail = lock.Block().endpoints[index].fail;
-        }
+        HRESULT hr = WithLive([&](SharedBlock& block, int index) { return Give(&fail, block.endpoints[index].fail); });
+        if (FAILED(hr))
+            return hr;
         if (iid == __uuidof(IAudioEndpointVolume)) {
             if (fail & kFailActivateVolume)
                 return E_FAIL;
-            return HandOut(NewEndpointVolume(m_id), iid, out);
+            return HandOut(NewEndpointVolume(m_id, m_life), iid, out);
         }
         if (iid == __uuidof(IDeviceTopology)) {
             if (fail & kFailActivateTopology)
                 return E_NOINTERFACE;
-            return HandOut(NewEndpointTopology(m_id), iid, out);
+            return HandOut(NewEndpointTopology(m_id, m_life), iid, out);
         }
         return E_NOINTERFACE;
     }
@@ -145,19 +193,15 @@ public:
             return E_INVALIDARG;
         std::wstring name;
         uint32_t fail = 0;
-        {
-            CSimLock lock;
-            if (!lock)
-                return E_FAIL;
-            int index = FindEndpointById(lock.Block(), m_id);
-            if (index < 0)
-                return AUDCLNT_E_DEVICE_INVALIDATED;
-            name = ReadFixed(lock.Block().endpoints[index].name);
-            fail = lock.Block().endpoints[index].fail;
-        }
+        HRESULT hr = WithLive([&](SharedBlock& block, int index) {
+            name = ReadFixed(block.endpoints[index].name);
+            return Give(&fail, block.endpoints[index].fail);
+        });
+        if (FAILED(hr))
+            return hr;
         if (fail & kFailPropertyStore)
             return E_FAIL;
-        *store = new (std::nothrow) CSimPropertyStore(name, (fail & kFailNoName) == 0);
+        *store = new (std::nothrow) CSimPropertyStore(m_id, m_life, name, (fail & kFailNoName) == 0);
         return *store ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP GetId(LPWSTR* id) override
@@ -165,39 +209,34 @@ public:
         HRESULT injected = S_OK;
         if (id && Injected(kFaultGetId, id, injected))
             return injected;
+        if (HRESULT hr = Alive(); FAILED(hr))
+            return hr;
         return GiveText(id, m_id);
     }
     STDMETHODIMP GetState(DWORD* state) override
     {
         if (!state)
             return E_POINTER;
-        CSimLock lock;
-        if (!lock)
-            return E_FAIL;
-        int index = FindEndpointById(lock.Block(), m_id);
-        *state = index < 0 ? DEVICE_STATE_NOTPRESENT : lock.Block().endpoints[index].state;
-        return S_OK;
+        return WithLive([&](SharedBlock& block, int index) { return Give(state, block.endpoints[index].state); });
     }
-    STDMETHODIMP GetDataFlow(EDataFlow* flow) override { return Give(flow, m_flow == kFlowCapture ? eCapture : eRender); }
+    STDMETHODIMP GetDataFlow(EDataFlow* flow) override
+    {
+        HRESULT hr = Alive();
+        return FAILED(hr) ? hr : Give(flow, m_flow == kFlowCapture ? eCapture : eRender);
+    }
 
 private:
-    std::wstring m_id;
     SimFlow m_flow;
 };
 
-class CSimCollection : public CSimObject, public IMMDeviceCollection {
+class CSimCollection : public CSimCom<IMMDeviceCollection> {
 public:
     struct Entry {
         std::wstring id;
+        uint32_t life;  // the endpoint's life when the collection was made
         SimFlow flow;
     };
-    explicit CSimCollection(std::vector<Entry> items) : CSimObject(kLiveCollection), m_items(std::move(items)) {}
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IMMDeviceCollection*>(this), __uuidof(IMMDeviceCollection));
-    }
+    explicit CSimCollection(std::vector<Entry> items) : CSimCom(kLiveCollection), m_items(std::move(items)) {}
     STDMETHODIMP GetCount(UINT* count) override
     {
         if (!count)
@@ -219,22 +258,16 @@ public:
             return hr;
         if (device && index >= m_items.size())
             return Refuse(device, E_INVALIDARG);
-        return GiveNew(device, [&] { return NewDevice(m_items[index].id, m_items[index].flow); });
+        return GiveNew(device, [&] { return NewDevice(m_items[index].id, m_items[index].life, m_items[index].flow); });
     }
 
 private:
     std::vector<Entry> m_items;  // a snapshot, as taken when the collection was made
 };
 
-class CSimEnumerator : public CSimObject, public IMMDeviceEnumerator {
+class CSimEnumerator : public CSimCom<IMMDeviceEnumerator> {
 public:
-    CSimEnumerator() : CSimObject(kLiveEnumerator) {}
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IMMDeviceEnumerator*>(this), __uuidof(IMMDeviceEnumerator));
-    }
+    CSimEnumerator() : CSimCom(kLiveEnumerator) {}
     STDMETHODIMP EnumAudioEndpoints(EDataFlow flow, DWORD stateMask, IMMDeviceCollection** devices) override
     {
         if (!devices)
@@ -258,7 +291,7 @@ public:
                 SimFlow endpointFlow = FlowOf(endpoint);
                 bool flowMatches = flow == eAll || (flow == eRender) == (endpointFlow == kFlowRender);
                 if (flowMatches && (endpoint.state & stateMask) != 0)
-                    items.push_back(CSimCollection::Entry{ReadFixed(endpoint.id), endpointFlow});
+                    items.push_back(CSimCollection::Entry{ReadFixed(endpoint.id), endpoint.life, endpointFlow});
             }
         }
         *devices = new (std::nothrow) CSimCollection(std::move(items));
@@ -276,6 +309,7 @@ public:
             return injected;
         SimFlow simFlow = flow == eRender ? kFlowRender : kFlowCapture;
         std::wstring id;
+        uint32_t life = 0;
         {
             CSimLock lock;
             if (!lock)
@@ -283,8 +317,9 @@ public:
             id = DefaultId(lock.Block(), simFlow, role);
             if (FindEndpointById(lock.Block(), id) < 0)
                 return kE_NotFound;
+            life = EndpointLife(lock.Block(), id);
         }
-        *endpoint = NewDevice(id, simFlow);
+        *endpoint = NewDevice(id, life, simFlow);
         return *endpoint ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP GetDevice(LPCWSTR id, IMMDevice** device) override
@@ -296,6 +331,7 @@ public:
         if (Injected(kFaultGetDevice, device, injected))
             return injected;
         SimFlow flow = kFlowRender;
+        uint32_t life = 0;
         std::wstring wanted(id, wcsnlen(id, kMaxIdChars));
         {
             CSimLock lock;
@@ -305,35 +341,24 @@ public:
             if (index < 0 || wanted.size() >= kMaxIdChars)
                 return kE_NotFound;
             flow = FlowOf(lock.Block().endpoints[index]);
+            life = lock.Block().endpoints[index].life;
         }
-        *device = NewDevice(wanted, flow);
+        *device = NewDevice(wanted, life, flow);
         return *device ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP RegisterEndpointNotificationCallback(IMMNotificationClient* client) override
     {
         if (!client)
             return E_POINTER;
-        HRESULT hr = S_OK;
-        FaultMode fault = TakeFault(kFaultRegisterEndpointNotificationCallback, hr);
-        if (fault == kFaultOff)
-            hr = CNotifyHub::Instance().AddClient(client);
-        else if (fault == kFaultNull)
-            hr = S_OK;  // reports success but never calls the client
-
-        CSimLock lock;
-        if (lock)
-            LogRegistrationLocked(lock.Block(), kRegNotificationClient, false, std::wstring(), 0, GUID_NULL, hr);
-        return hr;
+        return Register(kFaultRegisterEndpointNotificationCallback, kRegNotificationClient, std::wstring(), 0, GUID_NULL,
+                        [&] { return CNotifyHub::Instance().AddClient(client); });
     }
     STDMETHODIMP UnregisterEndpointNotificationCallback(IMMNotificationClient* client) override
     {
         if (!client)
             return E_POINTER;
-        HRESULT hr = CNotifyHub::Instance().RemoveClient(client);
-        CSimLock lock;
-        if (lock)
-            LogRegistrationLocked(lock.Block(), kRegNotificationClient, true, std::wstring(), 0, GUID_NULL, hr);
-        return hr;
+        return LogRegistration(kRegNotificationClient, true, std::wstring(), 0, GUID_NULL,
+                               CNotifyHub::Instance().RemoveClient(client));
     }
 };
 
@@ -383,9 +408,9 @@ IMMDeviceEnumerator* NewEnumerator()
     return new (std::nothrow) CSimEnumerator();
 }
 
-IMMDevice* NewDevice(const std::wstring& id, SimFlow flow)
+IMMDevice* NewDevice(const std::wstring& id, uint32_t life, SimFlow flow)
 {
-    return new (std::nothrow) CSimDevice(id, flow);
+    return new (std::nothrow) CSimDevice(id, life, flow);
 }
 
 }  // namespace CoreAudioSim
@@ -403,6 +428,11 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 // Test hook: this process's live simulated objects and held callbacks, by CoreAudioSim::LiveKind.
 extern "C" void STDAPICALLTYPE KestrunSimLiveObjects(long* counts, unsigned kinds)
 {
+    {
+        CoreAudioSim::CSimLock lock;
+        if (lock)
+            CoreAudioSim::g_live[CoreAudioSim::kLiveDeadObjects] = CoreAudioSim::CountDeadLocked(lock.Block());
+    }
     for (unsigned k = 0; counts && k < kinds && k < CoreAudioSim::kLiveKindCount; ++k)
         counts[k] = CoreAudioSim::g_live[k].load();
 }

@@ -78,8 +78,16 @@ SharedEvent& NewEvent(SharedBlock& block, EventKind kind, const std::wstring& en
     event.sequence = sequence;
     event.kind = kind;
     event.processId = GetCurrentProcessId();
+    event.life = EndpointLife(block, endpointId);
     WriteFixed(event.endpointId, endpointId);
     return event;
+}
+
+uint32_t NewLife(SharedBlock& block)
+{
+    if (++block.lastLife > UINT32_MAX)
+        block.lastLife = 1;
+    return static_cast<uint32_t>(block.lastLife);
 }
 
 void LogCall(SharedBlock& block, CallKind kind, bool viaControl, const std::wstring& endpointId, uint32_t channel,
@@ -142,9 +150,10 @@ void ChangeDefault(SharedBlock& block, SimFlow flow, int role, const std::wstrin
     event.role = role;
 }
 
-void WriteEndpoint(SharedEndpoint& endpoint, const EndpointInfo& info)
+void WriteEndpoint(SharedEndpoint& endpoint, const EndpointInfo& info, uint32_t life)
 {
     std::memset(&endpoint, 0, sizeof(endpoint));
+    endpoint.life = life;
     WriteFixed(endpoint.id, info.id);
     WriteFixed(endpoint.name, info.name);
     endpoint.flow = info.flow;
@@ -383,6 +392,18 @@ int FindEndpointById(const SharedBlock& block, const std::wstring& id)
     return -1;
 }
 
+int FindEndpointLife(const SharedBlock& block, const std::wstring& id, uint32_t life)
+{
+    int index = FindEndpointById(block, id);
+    return index >= 0 && block.endpoints[index].life == life ? index : -1;
+}
+
+uint32_t EndpointLife(const SharedBlock& block, const std::wstring& id)
+{
+    int index = FindEndpointById(block, id);
+    return index >= 0 ? block.endpoints[index].life : 0;
+}
+
 int SelectEndpoint(const SharedBlock& block, const std::wstring& selector)
 {
     if (selector.empty())
@@ -475,6 +496,10 @@ void ReadStateLocked(const SharedBlock& block, SimState& state)
 void WriteStateLocked(SharedBlock& block, const SimState& state)
 {
     const size_t payload = sizeof(SharedBlock) - kPayloadOffset;
+    // An endpoint that stays keeps its life, so that what callers hold follows its ID.
+    std::vector<std::pair<std::wstring, uint32_t>> lives;
+    for (uint32_t i = 0; i < EndpointCount(block); ++i)
+        lives.emplace_back(ReadFixed(block.endpoints[i].id), block.endpoints[i].life);
     // Listener slots belong to the running watchers, not to the scenario.
     SharedListener listeners[kMaxListeners];
     std::memcpy(listeners, block.listeners, sizeof(listeners));
@@ -493,8 +518,10 @@ void WriteStateLocked(SharedBlock& block, const SimState& state)
 
     uint32_t count = static_cast<uint32_t>(std::min<size_t>(state.endpoints.size(), kMaxEndpoints));
     block.endpointCount = count;
-    for (uint32_t i = 0; i < count; ++i)
-        WriteEndpoint(block.endpoints[i], state.endpoints[i]);
+    for (uint32_t i = 0; i < count; ++i) {
+        auto kept = std::find_if(lives.begin(), lives.end(), [&](const auto& entry) { return entry.first == state.endpoints[i].id; });
+        WriteEndpoint(block.endpoints[i], state.endpoints[i], kept != lives.end() && kept->second != 0 ? kept->second : NewLife(block));
+    }
     for (int flow = 0; flow < 2; ++flow) {
         for (int role = 0; role < 3; ++role)
             WriteFixed(block.defaults[flow][role], state.defaults[flow][role]);
@@ -605,6 +632,8 @@ HRESULT SetStateLocked(SharedBlock& block, int index, DWORD state, bool viaContr
     LogCall(block, kCallSetState, viaControl, id, 0, 0, static_cast<float>(state), nullptr, S_OK);
     if (endpoint.state == state)
         return S_FALSE;
+    if ((endpoint.state == DEVICE_STATE_ACTIVE) != (state == DEVICE_STATE_ACTIVE))
+        endpoint.life = NewLife(block);
     endpoint.state = state;
     SharedEvent& event = NewEvent(block, kEventState, id);
     event.state = state;
@@ -637,7 +666,7 @@ HRESULT RemoveLocked(SharedBlock& block, int index, bool viaControl)
         block.endpoints[i] = block.endpoints[i + 1];
     std::memset(&block.endpoints[count - 1], 0, sizeof(SharedEndpoint));
     block.endpointCount = count - 1;
-    NewEvent(block, kEventRemoved, id);
+    NewEvent(block, kEventRemoved, id).life = NewLife(block);  // ends every life it had
     for (int flow = 0; flow < 2; ++flow) {
         for (int role = 0; role < 3; ++role) {
             if (DefaultId(block, static_cast<SimFlow>(flow), role) != id)
@@ -657,7 +686,7 @@ HRESULT AddLocked(SharedBlock& block, const EndpointInfo& endpoint, bool viaCont
     uint32_t count = EndpointCount(block);
     if (count >= kMaxEndpoints)
         return E_OUTOFMEMORY;
-    WriteEndpoint(block.endpoints[count], endpoint);
+    WriteEndpoint(block.endpoints[count], endpoint, NewLife(block));
     block.endpointCount = count + 1;
     NewEvent(block, kEventAdded, endpoint.id);
     if (endpoint.state == DEVICE_STATE_ACTIVE) {
@@ -665,6 +694,37 @@ HRESULT AddLocked(SharedBlock& block, const EndpointInfo& endpoint, bool viaCont
         for (int role = 0; role < 3; ++role) {
             if (FindEndpointById(block, DefaultId(block, flow, role)) < 0)
                 ChangeDefault(block, flow, role, endpoint.id);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT ReplugLocked(SharedBlock& block, const std::vector<int>& indices, bool viaControl)
+{
+    struct Held {
+        std::wstring id;
+        bool roles[2][3];
+    };
+    std::vector<Held> held(indices.size());
+    for (size_t n = 0; n < indices.size(); ++n) {
+        if (!ValidIndex(block, indices[n]))
+            return kE_NotFound;
+        held[n].id = ReadFixed(block.endpoints[indices[n]].id);
+        for (int flow = 0; flow < 2; ++flow) {
+            for (int role = 0; role < 3; ++role)
+                held[n].roles[flow][role] = DefaultId(block, static_cast<SimFlow>(flow), role) == held[n].id;
+        }
+    }
+    for (int index : indices)
+        SetStateLocked(block, index, DEVICE_STATE_NOTPRESENT, viaControl);
+    for (int index : indices)
+        SetStateLocked(block, index, DEVICE_STATE_ACTIVE, viaControl);
+    for (const Held& entry : held) {
+        for (int flow = 0; flow < 2; ++flow) {
+            for (int role = 0; role < 3; ++role) {
+                if (entry.roles[flow][role] && DefaultId(block, static_cast<SimFlow>(flow), role) != entry.id)
+                    ChangeDefault(block, static_cast<SimFlow>(flow), role, entry.id);
+            }
         }
     }
     return S_OK;

@@ -16,7 +16,7 @@ constexpr uint32_t kSharedMagic = 0x4D495343;  // "CSIM"
 constexpr uint32_t kSharedVersion = 3;
 // Changes not yet read by every watcher; a writer waits for room rather than overwrite one.
 constexpr uint32_t kEventRing = 1024;
-constexpr uint32_t kEventsPerChangeMax = 16;  // the most one change appends (a removal)
+constexpr uint32_t kEventsPerChangeMax = 12 * kMaxEndpoints;  // the most one change appends (a resume)
 constexpr uint32_t kCallRing = 512;
 constexpr uint32_t kRegistrationRing = 256;
 constexpr uint32_t kRequestRing = 512;
@@ -63,6 +63,9 @@ struct SharedEndpoint {
     uint32_t fail;
     uint32_t subunitCount;
     SharedSubunit subunits[kMaxSubunits];
+    // The endpoint's current life: a new one on every add and every move into or out of the
+    // active state. Objects obtained in an earlier life are invalidated, as on Windows.
+    uint32_t life;
 };
 
 struct SharedEvent {
@@ -80,6 +83,7 @@ struct SharedEvent {
     float master;
     uint32_t channels;
     float levels[kMaxChannels];
+    uint32_t life;  // the endpoint's life after the change (a removal: one past its last)
 };
 
 struct SharedCall {
@@ -136,6 +140,7 @@ struct SharedBlock {
     uint32_t magic;
     uint32_t version;
     uint64_t nextSequence;  // sequence of the next change; starts at 1
+    uint64_t lastLife;      // the last endpoint life handed out; lives are never reused
     // Payload.
     uint32_t endpointCount;
     SharedEndpoint endpoints[kMaxEndpoints];
@@ -202,6 +207,9 @@ SimFlow FlowOf(const SharedEndpoint& endpoint);
 float LevelOf(const SharedEndpoint& endpoint, uint32_t channel);
 float MasterOf(const SharedEndpoint& endpoint);
 int FindEndpointById(const SharedBlock& block, const std::wstring& id);
+// The endpoint's index while the given life of it lasts, else -1.
+int FindEndpointLife(const SharedBlock& block, const std::wstring& id, uint32_t life);
+uint32_t EndpointLife(const SharedBlock& block, const std::wstring& id);  // 0 when absent
 int SelectEndpoint(const SharedBlock& block, const std::wstring& selector);
 std::wstring DefaultId(const SharedBlock& block, SimFlow flow, int role);
 void ReadEndpoint(const SharedBlock& block, int index, EndpointInfo& info);
@@ -220,6 +228,9 @@ HRESULT SetDefaultLocked(SharedBlock& block, int index, SimFlow flow, SimRole ro
 HRESULT SetStateLocked(SharedBlock& block, int index, DWORD state, bool viaControl);
 HRESULT RemoveLocked(SharedBlock& block, int index, bool viaControl);
 HRESULT AddLocked(SharedBlock& block, const EndpointInfo& endpoint, bool viaControl);
+// A USB unplug and replug: not present, then active again, each with its state change; the
+// default roles it held come back to it, as Windows gives them back to a returning device.
+HRESULT ReplugLocked(SharedBlock& block, const std::vector<int>& indices, bool viaControl);
 HRESULT RenameLocked(SharedBlock& block, int index, const std::wstring& name, bool viaControl);
 // A control change of one adapter subunit; kind is kCallHardwareChange or kCallSetPartControl.
 HRESULT ControlChangeLocked(SharedBlock& block, int index, uint32_t subunit, const GUID* context, bool viaControl, CallKind kind);

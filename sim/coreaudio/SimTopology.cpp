@@ -1,7 +1,7 @@
 // Device topology: the endpoint's topology with its one connector, the adapter connector on
 // the other side (also an IPart), the adapter topology with its subunits and the control
-// interfaces they offer. Objects hold the endpoint ID (and subunit index) only; the shared
-// state decides what exists at the moment of each call.
+// interfaces they offer. Objects hold the endpoint ID and life (and subunit index) only; the
+// shared state decides what exists at the moment of each call.
 #include "sim/coreaudio/SimNotify.h"
 
 #include <cmath>
@@ -22,12 +22,12 @@ std::wstring AdapterDeviceId(const std::wstring& endpointId)
 
 // Runs check with the endpoint (and, when subunit >= 0, the subunit) under the lock.
 template <class F>
-HRESULT WithEndpoint(const std::wstring& id, int subunit, F&& check, CSimLock::Purpose purpose = CSimLock::kRead)
+HRESULT WithEndpoint(const std::wstring& id, uint32_t life, int subunit, F&& check, CSimLock::Purpose purpose = CSimLock::kRead)
 {
     CSimLock lock(purpose);
     if (!lock)
         return E_FAIL;
-    int index = FindEndpointById(lock.Block(), id);
+    int index = FindEndpointLife(lock.Block(), id, life);
     if (index < 0)
         return AUDCLNT_E_DEVICE_INVALIDATED;
     SharedEndpoint& endpoint = lock.Block().endpoints[index];
@@ -36,22 +36,22 @@ HRESULT WithEndpoint(const std::wstring& id, int subunit, F&& check, CSimLock::P
     return check(lock.Block(), index, endpoint);
 }
 
-IDeviceTopology* NewAdapterTopology(const std::wstring& id);
-IConnector* NewConnector(const std::wstring& id, bool adapterSide);
-ISubUnit* NewSubunit(const std::wstring& id, uint32_t index);
+IDeviceTopology* NewAdapterTopology(const std::wstring& id, uint32_t life);
+IConnector* NewConnector(const std::wstring& id, uint32_t life, bool adapterSide);
+ISubUnit* NewSubunit(const std::wstring& id, uint32_t life, uint32_t index);
 
 // ---- Control interfaces of a subunit --------------------------------------------------------
 
 // Common part of the four control objects: the subunit they belong to and the setter path.
-class CSimControlBase : public CSimObject {
+class CSimControlBase : public CBoundObject {
 public:
-    CSimControlBase(std::wstring id, uint32_t subunit) : CSimObject(kLiveControl), m_id(std::move(id)), m_subunit(subunit) {}
+    CSimControlBase(std::wstring id, uint32_t life, uint32_t subunit) : CBoundObject(kLiveControl, std::move(id), life), m_subunit(subunit) {}
 
 protected:
     template <class F>
     HRESULT ReadSubunit(F&& read)
     {
-        return WithEndpoint(m_id, static_cast<int>(m_subunit), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        return WithEndpoint(m_id, m_life, static_cast<int>(m_subunit), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             return read(endpoint.subunits[m_subunit], endpoint);
         });
     }
@@ -59,7 +59,7 @@ protected:
     template <class F>
     HRESULT WriteSubunit(LPCGUID context, F&& change)
     {
-        return WithEndpoint(m_id, static_cast<int>(m_subunit), [&](SharedBlock& block, int index, SharedEndpoint& endpoint) {
+        return WithEndpoint(m_id, m_life, static_cast<int>(m_subunit), [&](SharedBlock& block, int index, SharedEndpoint& endpoint) {
             HRESULT hr = change(endpoint.subunits[m_subunit], endpoint);
             if (hr != S_OK)
                 return hr;
@@ -92,32 +92,23 @@ protected:
         return S_OK;
     }
 
-    std::wstring m_id;
     uint32_t m_subunit;
 };
 
 // Interface as callers see it, and as this object implements it (they differ for AGC only).
 template <class Interface, class Implemented = Interface>
-class CSimControl : public CSimControlBase, public Implemented {
-public:
-    using CSimControlBase::CSimControlBase;
-    SIM_REFCOUNT_METHODS
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<Implemented*>(this), __uuidof(Interface));
-    }
-};
+using CSimControl = CSimCom<Interface, CSimControlBase, Implemented>;
 
 class CSimAudioMute : public CSimControl<IAudioMute> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP SetMute(BOOL mute, LPCGUID context) override { return SetField(&SharedSubunit::mute, mute ? 1u : 0u, context); }
     STDMETHODIMP GetMute(BOOL* mute) override { return GetField(mute, &SharedSubunit::mute); }
 };
 
 class CSimAutoGain : public CSimControl<IAudioAutoGainControl, IAudioAutoGainControlAbi> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP GetEnabled(BOOL* enabled) override { return GetField(enabled, &SharedSubunit::autoGain); }
     STDMETHODIMP SetEnabled(BOOL enable, LPCGUID context) override
     {
@@ -127,7 +118,7 @@ public:
 
 class CSimInputSelector : public CSimControl<IAudioInputSelector> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP GetSelection(UINT* selected) override { return GetField(selected, &SharedSubunit::selection); }
     STDMETHODIMP SetSelection(UINT select, LPCGUID context) override
     {
@@ -137,7 +128,7 @@ public:
 
 class CSimVolumeLevel : public CSimControl<IAudioVolumeLevel> {
 public:
-    using CSimControl::CSimControl;
+    using CSimCom::CSimCom;
     STDMETHODIMP GetChannelCount(UINT* channels) override
     {
         if (!channels)
@@ -202,14 +193,14 @@ private:
 // ---- Parts ---------------------------------------------------------------------------------
 
 // IPart methods common to connectors and subunits.
-class CSimPartBase : public CSimObject, public IPart {
+class CSimPartBase : public CBoundObject, public IPart {
 public:
-    STDMETHODIMP GetLocalId(UINT* id) override { return Give(id, LocalId()); }
+    STDMETHODIMP GetLocalId(UINT* id) override { return GiveIfAlive(id, LocalId()); }
     STDMETHODIMP GetGlobalId(LPWSTR* id) override
     {
-        return GiveText(id, AdapterDeviceId(m_id) + L"/" + std::to_wstring(LocalId()));
+        return GiveTextIfAlive(id, AdapterDeviceId(m_id) + L"/" + std::to_wstring(LocalId()));
     }
-    STDMETHODIMP GetSubType(GUID* subType) override { return Give(subType, GUID_NULL); }
+    STDMETHODIMP GetSubType(GUID* subType) override { return GiveIfAlive(subType, GUID_NULL); }
     // Not simulated: callers reach controls through Activate.
     STDMETHODIMP GetControlInterface(UINT, IControlInterface** control) override { return Refuse(control, E_NOTIMPL); }
     STDMETHODIMP EnumPartsIncoming(IPartsList** parts) override { return Refuse(parts, kE_NotFound); }
@@ -219,11 +210,13 @@ public:
         HRESULT hr = S_OK;
         if (topology && Injected(kFaultGetTopologyObject, topology, hr))
             return hr;
-        return GiveNew(topology, [&] { return AdapterSide() ? NewAdapterTopology(m_id) : NewEndpointTopology(m_id); });
+        if (topology && FAILED(hr = Alive()))
+            return Refuse(topology, hr);
+        return GiveNew(topology, [&] { return AdapterSide() ? NewAdapterTopology(m_id, m_life) : NewEndpointTopology(m_id, m_life); });
     }
 
 protected:
-    CSimPartBase(LiveKind kind, std::wstring id) : CSimObject(kind), m_id(std::move(id)) {}
+    CSimPartBase(LiveKind kind, std::wstring id, uint32_t life) : CBoundObject(kind, std::move(id), life) {}
     virtual UINT LocalId() const = 0;
     virtual bool AdapterSide() const = 0;
     // QueryInterface of a part: its own interface, or IPart unless an injected fault decides.
@@ -235,12 +228,14 @@ protected:
         const IID part = __uuidof(IPart);
         return SimQueryInterface(iid, out, self, own, &part, static_cast<IPart*>(this));
     }
-    std::wstring m_id;
 };
 
 class CSimConnector : public CSimPartBase, public IConnector {
 public:
-    CSimConnector(std::wstring id, bool adapterSide) : CSimPartBase(kLiveConnector, std::move(id)), m_adapterSide(adapterSide) {}
+    CSimConnector(std::wstring id, uint32_t life, bool adapterSide)
+        : CSimPartBase(kLiveConnector, std::move(id), life), m_adapterSide(adapterSide)
+    {
+    }
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -249,13 +244,13 @@ public:
     }
 
     // IConnector
-    STDMETHODIMP GetType(ConnectorType* type) override { return Give(type, m_adapterSide ? Physical_External : Software_IO); }
+    STDMETHODIMP GetType(ConnectorType* type) override { return GiveIfAlive(type, m_adapterSide ? Physical_External : Software_IO); }
     STDMETHODIMP GetDataFlow(DataFlow* flow) override
     {
         if (!flow)
             return E_POINTER;
         SimFlow endpointFlow = kFlowRender;
-        HRESULT hr = WithEndpoint(m_id, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        HRESULT hr = WithEndpoint(m_id, m_life, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             endpointFlow = FlowOf(endpoint);
             return S_OK;
         });
@@ -266,7 +261,7 @@ public:
     }
     STDMETHODIMP ConnectTo(IConnector*) override { return E_NOTIMPL; }  // the wiring is fixed
     STDMETHODIMP Disconnect() override { return E_NOTIMPL; }
-    STDMETHODIMP IsConnected(BOOL* connected) override { return Give(connected, TRUE); }
+    STDMETHODIMP IsConnected(BOOL* connected) override { return GiveIfAlive(connected, TRUE); }
     STDMETHODIMP GetConnectedTo(IConnector** other) override
     {
         if (!other)
@@ -275,24 +270,24 @@ public:
         HRESULT hr = S_OK;
         if (Injected(kFaultGetConnectedTo, other, hr))
             return hr;
-        hr = WithEndpoint(m_id, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        hr = WithEndpoint(m_id, m_life, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             return (endpoint.fail & kFailConnector) ? kE_NotFound : S_OK;
         });
         if (FAILED(hr))
             return hr;
-        return GiveNew(other, [&] { return NewConnector(m_id, !m_adapterSide); });
+        return GiveNew(other, [&] { return NewConnector(m_id, m_life, !m_adapterSide); });
     }
     STDMETHODIMP GetConnectorIdConnectedTo(LPWSTR* id) override
     {
         UINT other = m_adapterSide ? kEndpointConnectorId : kAdapterConnectorId;
-        return GiveText(id, AdapterDeviceId(m_id) + L"/" + std::to_wstring(other));
+        return GiveTextIfAlive(id, AdapterDeviceId(m_id) + L"/" + std::to_wstring(other));
     }
-    STDMETHODIMP GetDeviceIdConnectedTo(LPWSTR* id) override { return GiveText(id, m_adapterSide ? m_id : AdapterDeviceId(m_id)); }
+    STDMETHODIMP GetDeviceIdConnectedTo(LPWSTR* id) override { return GiveTextIfAlive(id, m_adapterSide ? m_id : AdapterDeviceId(m_id)); }
 
     // IPart
-    STDMETHODIMP GetName(LPWSTR* name) override { return GiveText(name, m_adapterSide ? L"Adapter connector" : L"Endpoint connector"); }
-    STDMETHODIMP GetPartType(PartType* type) override { return Give(type, Connector); }
-    STDMETHODIMP GetControlInterfaceCount(UINT* count) override { return Give(count, 0u); }
+    STDMETHODIMP GetName(LPWSTR* name) override { return GiveTextIfAlive(name, m_adapterSide ? L"Adapter connector" : L"Endpoint connector"); }
+    STDMETHODIMP GetPartType(PartType* type) override { return GiveIfAlive(type, Connector); }
+    STDMETHODIMP GetControlInterfaceCount(UINT* count) override { return GiveIfAlive(count, 0u); }
     // Connectors carry no controls here.
     STDMETHODIMP Activate(DWORD, REFIID, void** out) override { return Refuse(out, E_NOINTERFACE); }
     STDMETHODIMP RegisterControlChangeCallback(REFGUID, IControlChangeNotify* notify) override
@@ -312,7 +307,7 @@ private:
 
 class CSimSubunit : public CSimPartBase, public ISubUnit {
 public:
-    CSimSubunit(std::wstring id, uint32_t index) : CSimPartBase(kLiveSubunit, std::move(id)), m_index(index) {}
+    CSimSubunit(std::wstring id, uint32_t life, uint32_t index) : CSimPartBase(kLiveSubunit, std::move(id), life), m_index(index) {}
     SIM_REFCOUNT_METHODS
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -320,13 +315,13 @@ public:
         return QueryPart(iid, out, static_cast<ISubUnit*>(this), __uuidof(ISubUnit), kFaultSubunitPart);
     }
 
-    STDMETHODIMP GetName(LPWSTR* name) override { return GiveText(name, L"Subunit " + std::to_wstring(m_index)); }
-    STDMETHODIMP GetPartType(PartType* type) override { return Give(type, Subunit); }
+    STDMETHODIMP GetName(LPWSTR* name) override { return GiveTextIfAlive(name, L"Subunit " + std::to_wstring(m_index)); }
+    STDMETHODIMP GetPartType(PartType* type) override { return GiveIfAlive(type, Subunit); }
     STDMETHODIMP GetControlInterfaceCount(UINT* count) override
     {
         if (!count)
             return E_POINTER;
-        return WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        return WithEndpoint(m_id, m_life, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             uint32_t controls = endpoint.subunits[m_index].controls & 0xF;
             UINT n = 0;
             for (; controls; controls &= controls - 1)
@@ -343,20 +338,20 @@ public:
         if (Injected(kFaultPartActivate, out, hr))
             return hr;
         uint32_t bit = ControlBitOf(iid);
-        hr = WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        hr = WithEndpoint(m_id, m_life, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             return (bit != 0 && (endpoint.subunits[m_index].controls & bit)) ? S_OK : E_NOINTERFACE;
         });
         if (FAILED(hr))
             return hr;
         switch (bit) {
         case kCtlAutoGain:
-            return HandOut(new (std::nothrow) CSimAutoGain(m_id, m_index), iid, out);
+            return HandOut(new (std::nothrow) CSimAutoGain(m_id, m_life, m_index), iid, out);
         case kCtlInputSelector:
-            return HandOut(new (std::nothrow) CSimInputSelector(m_id, m_index), iid, out);
+            return HandOut(new (std::nothrow) CSimInputSelector(m_id, m_life, m_index), iid, out);
         case kCtlMute:
-            return HandOut(new (std::nothrow) CSimAudioMute(m_id, m_index), iid, out);
+            return HandOut(new (std::nothrow) CSimAudioMute(m_id, m_life, m_index), iid, out);
         default:
-            return HandOut(new (std::nothrow) CSimVolumeLevel(m_id, m_index), iid, out);
+            return HandOut(new (std::nothrow) CSimVolumeLevel(m_id, m_life, m_index), iid, out);
         }
     }
     STDMETHODIMP RegisterControlChangeCallback(REFGUID iid, IControlChangeNotify* notify) override
@@ -364,33 +359,24 @@ public:
         if (!notify)
             return E_POINTER;
         uint32_t bit = ControlBitOf(iid);
-        HRESULT hr = S_OK;
-        FaultMode fault = TakeFault(kFaultRegisterControlChangeCallback, hr);
-        if (fault == kFaultNull)
-            hr = S_OK;  // reports success but never calls the callback
-        else if (fault == kFaultOff)
-            hr = WithEndpoint(m_id, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+        return Register(kFaultRegisterControlChangeCallback, kRegControlChange, m_id, m_index, iid, [&] {
+            return WithEndpoint(m_id, m_life, static_cast<int>(m_index), [&](SharedBlock&, int, SharedEndpoint& endpoint) {
                 const SharedSubunit& subunit = endpoint.subunits[m_index];
                 if (bit == 0 || !(subunit.controls & bit))
                     return E_NOINTERFACE;
                 if (subunit.failRegister & bit)
                     return E_FAIL;
-                return CNotifyHub::Instance().AddControl(m_id, m_index, notify);
+                return CNotifyHub::Instance().AddControl(m_id, m_life, m_index, notify);
             });
-        CSimLock lock;
-        if (lock)
-            LogRegistrationLocked(lock.Block(), kRegControlChange, false, m_id, m_index, iid, hr);
-        return hr;
+        });
     }
     STDMETHODIMP UnregisterControlChangeCallback(IControlChangeNotify* notify) override
     {
         if (!notify)
             return E_POINTER;
-        HRESULT hr = CNotifyHub::Instance().RemoveControl(m_id, m_index, notify);
-        CSimLock lock;
-        if (lock)
-            LogRegistrationLocked(lock.Block(), kRegControlChange, true, m_id, m_index, GUID_NULL, hr);
-        return hr;
+        HRESULT hr = Alive();
+        return LogRegistration(kRegControlChange, true, m_id, m_index, GUID_NULL,
+                               FAILED(hr) ? hr : CNotifyHub::Instance().RemoveControl(m_id, m_index, notify));
     }
 
 private:
@@ -401,19 +387,13 @@ private:
 
 // ---- Topologies ----------------------------------------------------------------------------
 
-class CSimTopology : public CSimObject, public IDeviceTopology {
+class CSimTopology : public CSimCom<IDeviceTopology, CBoundObject> {
 public:
-    CSimTopology(std::wstring id, bool adapter)
-        : CSimObject(adapter ? kLiveAdapterTopology : kLiveEndpointTopology), m_id(std::move(id)), m_adapter(adapter)
+    CSimTopology(std::wstring id, uint32_t life, bool adapter)
+        : CSimCom(adapter ? kLiveAdapterTopology : kLiveEndpointTopology, std::move(id), life), m_adapter(adapter)
     {
     }
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IDeviceTopology*>(this), __uuidof(IDeviceTopology));
-    }
-    STDMETHODIMP GetConnectorCount(UINT* count) override { return Give(count, 1u); }
+    STDMETHODIMP GetConnectorCount(UINT* count) override { return GiveIfAlive(count, 1u); }
     STDMETHODIMP GetConnector(UINT index, IConnector** connector) override
     {
         if (!connector)
@@ -424,10 +404,10 @@ public:
             return hr;
         if (index != 0)
             return E_INVALIDARG;
-        hr = WithEndpoint(m_id, -1, [](SharedBlock&, int, SharedEndpoint&) { return S_OK; });
+        hr = WithEndpoint(m_id, m_life, -1, [](SharedBlock&, int, SharedEndpoint&) { return S_OK; });
         if (FAILED(hr))
             return hr;
-        return GiveNew(connector, [&] { return NewConnector(m_id, m_adapter); });
+        return GiveNew(connector, [&] { return NewConnector(m_id, m_life, m_adapter); });
     }
     STDMETHODIMP GetSubunitCount(UINT* count) override
     {
@@ -443,8 +423,8 @@ public:
             break;
         }
         if (!m_adapter)
-            return Give(count, 0u);
-        return WithEndpoint(m_id, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
+            return GiveIfAlive(count, 0u);
+        return WithEndpoint(m_id, m_life, -1, [&](SharedBlock&, int, SharedEndpoint& endpoint) {
             if (endpoint.fail & kFailSubunitCount)
                 return E_FAIL;
             return Give(count, SubunitCount(endpoint));
@@ -460,7 +440,7 @@ public:
         CSimLock lock;
         if (!lock)
             return E_FAIL;
-        int endpoint = FindEndpointById(lock.Block(), m_id);
+        int endpoint = FindLive(lock.Block());
         if (fault == kFaultNull)
             hr = S_OK;
         else if (fault == kFaultFail)
@@ -472,7 +452,7 @@ public:
         LogSubunitRequestLocked(lock.Block(), m_id, index, hr);
         if (FAILED(hr) || fault == kFaultNull)
             return hr;
-        return GiveNew(subunit, [&] { return NewSubunit(m_id, index); });
+        return GiveNew(subunit, [&] { return NewSubunit(m_id, m_life, index); });
     }
     STDMETHODIMP GetPartById(UINT id, IPart** part) override
     {
@@ -482,39 +462,38 @@ public:
         void* out = nullptr;
         HRESULT hr = kE_NotFound;
         if (id == (m_adapter ? kAdapterConnectorId : kEndpointConnectorId)) {
-            hr = HandOut(NewConnector(m_id, m_adapter), __uuidof(IPart), &out);
+            hr = HandOut(NewConnector(m_id, m_life, m_adapter), __uuidof(IPart), &out);
         } else if (m_adapter && id >= kFirstSubunitId && id - kFirstSubunitId < kMaxSubunits) {
             uint32_t index = id - kFirstSubunitId;
-            hr = WithEndpoint(m_id, static_cast<int>(index), [](SharedBlock&, int, SharedEndpoint&) { return S_OK; });
+            hr = WithEndpoint(m_id, m_life, static_cast<int>(index), [](SharedBlock&, int, SharedEndpoint&) { return S_OK; });
             if (SUCCEEDED(hr))
-                hr = HandOut(NewSubunit(m_id, index), __uuidof(IPart), &out);
+                hr = HandOut(NewSubunit(m_id, m_life, index), __uuidof(IPart), &out);
             else
                 hr = kE_NotFound;
         }
         *part = static_cast<IPart*>(out);
         return hr;
     }
-    STDMETHODIMP GetDeviceId(LPWSTR* id) override { return GiveText(id, m_adapter ? AdapterDeviceId(m_id) : m_id); }
+    STDMETHODIMP GetDeviceId(LPWSTR* id) override { return GiveTextIfAlive(id, m_adapter ? AdapterDeviceId(m_id) : m_id); }
     STDMETHODIMP GetSignalPath(IPart*, IPart*, BOOL, IPartsList** parts) override { return Refuse(parts, E_NOTIMPL); }
 
 private:
-    std::wstring m_id;
     bool m_adapter;
 };
 
-IDeviceTopology* NewAdapterTopology(const std::wstring& id)
+IDeviceTopology* NewAdapterTopology(const std::wstring& id, uint32_t life)
 {
-    return new (std::nothrow) CSimTopology(id, true);
+    return new (std::nothrow) CSimTopology(id, life, true);
 }
 
-IConnector* NewConnector(const std::wstring& id, bool adapterSide)
+IConnector* NewConnector(const std::wstring& id, uint32_t life, bool adapterSide)
 {
-    return new (std::nothrow) CSimConnector(id, adapterSide);
+    return new (std::nothrow) CSimConnector(id, life, adapterSide);
 }
 
-ISubUnit* NewSubunit(const std::wstring& id, uint32_t index)
+ISubUnit* NewSubunit(const std::wstring& id, uint32_t life, uint32_t index)
 {
-    return new (std::nothrow) CSimSubunit(id, index);
+    return new (std::nothrow) CSimSubunit(id, life, index);
 }
 
 }  // namespace
@@ -532,9 +511,9 @@ uint32_t ControlBitOf(REFIID iid)
     return 0;
 }
 
-IDeviceTopology* NewEndpointTopology(const std::wstring& id)
+IDeviceTopology* NewEndpointTopology(const std::wstring& id, uint32_t life)
 {
-    return new (std::nothrow) CSimTopology(id, false);
+    return new (std::nothrow) CSimTopology(id, life, false);
 }
 
 }  // namespace CoreAudioSim

@@ -1,5 +1,5 @@
-// IAudioEndpointVolume of one endpoint. The object holds only the endpoint ID: every call
-// reads and writes the shared state, so that all processes see one volume.
+// IAudioEndpointVolume of one endpoint. The object holds only the endpoint ID and life: every
+// call reads and writes the shared state, so that all processes see one volume.
 #include "sim/coreaudio/SimNotify.h"
 
 #include <algorithm>
@@ -29,40 +29,25 @@ float DbToScalar(float db)
     return std::min(1.0f, std::pow(10.0f, db / 20.0f));
 }
 
-class CSimEndpointVolume : public CSimObject, public IAudioEndpointVolume {
+class CSimEndpointVolume : public CSimCom<IAudioEndpointVolume, CBoundObject> {
 public:
-    explicit CSimEndpointVolume(std::wstring id) : CSimObject(kLiveEndpointVolume), m_id(std::move(id)) {}
-    SIM_REFCOUNT_METHODS
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return SimQueryInterface(iid, out, static_cast<IAudioEndpointVolume*>(this), __uuidof(IAudioEndpointVolume));
-    }
+    CSimEndpointVolume(std::wstring id, uint32_t life) : CSimCom(kLiveEndpointVolume, std::move(id), life) {}
 
     STDMETHODIMP RegisterControlChangeNotify(IAudioEndpointVolumeCallback* notify) override
     {
         if (!notify)
             return E_POINTER;
-        HRESULT hr = S_OK;
-        FaultMode fault = TakeFault(kFaultRegisterControlChangeNotify, hr);
-        if (fault == kFaultNull)
-            hr = S_OK;  // reports success but never calls the callback
-        else if (fault == kFaultOff)
-            hr = Read([&](const SharedEndpoint&) { return CNotifyHub::Instance().AddVolume(m_id, notify); }, false);
-        CSimLock lock;
-        if (lock)
-            LogRegistrationLocked(lock.Block(), kRegEndpointVolume, false, m_id, 0, GUID_NULL, hr);
-        return hr;
+        return Register(kFaultRegisterControlChangeNotify, kRegEndpointVolume, m_id, 0, GUID_NULL, [&] {
+            return Read([&](const SharedEndpoint&) { return CNotifyHub::Instance().AddVolume(m_id, m_life, notify); }, false);
+        });
     }
     STDMETHODIMP UnregisterControlChangeNotify(IAudioEndpointVolumeCallback* notify) override
     {
         if (!notify)
             return E_POINTER;
-        HRESULT hr = CNotifyHub::Instance().RemoveVolume(m_id, notify);
-        CSimLock lock;
-        if (lock)
-            LogRegistrationLocked(lock.Block(), kRegEndpointVolume, true, m_id, 0, GUID_NULL, hr);
-        return hr;
+        HRESULT hr = Alive();
+        return LogRegistration(kRegEndpointVolume, true, m_id, 0, GUID_NULL,
+                               FAILED(hr) ? hr : CNotifyHub::Instance().RemoveVolume(m_id, notify));
     }
     STDMETHODIMP GetChannelCount(UINT* count) override
     {
@@ -162,12 +147,15 @@ public:
     STDMETHODIMP VolumeStepDown(LPCGUID context) override { return Step(-1, context); }
     STDMETHODIMP QueryHardwareSupport(DWORD* mask) override
     {
-        return Give(mask, ENDPOINT_HARDWARE_SUPPORT_VOLUME | ENDPOINT_HARDWARE_SUPPORT_MUTE);
+        HRESULT hr = Alive();
+        return FAILED(hr) ? hr : Give(mask, ENDPOINT_HARDWARE_SUPPORT_VOLUME | ENDPOINT_HARDWARE_SUPPORT_MUTE);
     }
     STDMETHODIMP GetVolumeRange(float* minDb, float* maxDb, float* incrementDb) override
     {
         if (!minDb || !maxDb || !incrementDb)
             return E_POINTER;
+        if (HRESULT hr = Alive(); FAILED(hr))
+            return hr;
         *minDb = kMinDb;
         *maxDb = kMaxDb;
         *incrementDb = kStepDb;
@@ -175,31 +163,19 @@ public:
     }
 
 private:
-    // Every call on an endpoint that is gone reports AUDCLNT_E_DEVICE_INVALIDATED, as Windows does.
+    // Every call after the endpoint's life ended reports AUDCLNT_E_DEVICE_INVALIDATED, as Windows does.
     template <class F>
     HRESULT Read(F&& read, bool getter = true)
     {
-        CSimLock lock;
-        if (!lock)
-            return E_FAIL;
-        int index = FindEndpointById(lock.Block(), m_id);
-        if (index < 0)
-            return AUDCLNT_E_DEVICE_INVALIDATED;
-        const SharedEndpoint& endpoint = lock.Block().endpoints[index];
-        if (getter && (endpoint.fail & kFailGetLevel))
-            return E_FAIL;
-        return read(endpoint);
+        return WithLive([&](SharedBlock& block, int index) {
+            const SharedEndpoint& endpoint = block.endpoints[index];
+            return getter && (endpoint.fail & kFailGetLevel) ? E_FAIL : read(endpoint);
+        });
     }
     template <class F>
     HRESULT Write(F&& write)
     {
-        CSimLock lock(CSimLock::kChange);
-        if (!lock)
-            return E_FAIL;
-        int index = FindEndpointById(lock.Block(), m_id);
-        if (index < 0)
-            return AUDCLNT_E_DEVICE_INVALIDATED;
-        return write(lock.Block(), index);
+        return WithLive(write, CSimLock::kChange);
     }
     HRESULT Step(int direction, LPCGUID context)
     {
@@ -209,15 +185,13 @@ private:
             return SetMasterLevelLocked(block, index, next, context, false);
         });
     }
-
-    std::wstring m_id;
 };
 
 }  // namespace
 
-IAudioEndpointVolume* NewEndpointVolume(const std::wstring& id)
+IAudioEndpointVolume* NewEndpointVolume(const std::wstring& id, uint32_t life)
 {
-    return new (std::nothrow) CSimEndpointVolume(id);
+    return new (std::nothrow) CSimEndpointVolume(id, life);
 }
 
 }  // namespace CoreAudioSim

@@ -275,33 +275,66 @@ int CmdEndpointChange(const Call& c)
     return Report(Change(c.p[0]), c.command.c_str());
 }
 
+DWORD StateFromName(const std::wstring& name)
+{
+    return name == L"active"       ? DEVICE_STATE_ACTIVE
+           : name == L"disabled"   ? DEVICE_STATE_DISABLED
+           : name == L"notpresent" ? DEVICE_STATE_NOTPRESENT
+           : name == L"unplugged"  ? DEVICE_STATE_UNPLUGGED
+                                   : 0;
+}
+
 int CmdSetState(const Call& c)
 {
-    if (c.p.size() != 2)
-        return Usage();
-    DWORD state = c.p[1] == L"active"       ? DEVICE_STATE_ACTIVE
-                  : c.p[1] == L"disabled"   ? DEVICE_STATE_DISABLED
-                  : c.p[1] == L"notpresent" ? DEVICE_STATE_NOTPRESENT
-                  : c.p[1] == L"unplugged"  ? DEVICE_STATE_UNPLUGGED
-                                            : 0;
+    DWORD state = c.p.size() == 2 ? StateFromName(c.p[1]) : 0;
     if (state == 0)
         return Usage();
     return Report(SetDeviceState(c.p[0], state), "set-state");
 }
 
-int CmdAdd(const Call& c)
+// "<ID> render|capture <channels> <name...>" from positional argument first on.
+int AddInState(const Call& c, size_t first, DWORD state)
 {
     uint32_t channels = 0;
-    if (c.p.size() < 4 || (c.p[1] != L"render" && c.p[1] != L"capture") || !ParseUnsigned(c.p[2], channels) ||
-        channels == 0 || channels > kMaxChannels)
+    if (state == 0 || c.p.size() < first + 4 || (c.p[first + 1] != L"render" && c.p[first + 1] != L"capture") ||
+        !ParseUnsigned(c.p[first + 2], channels) || channels == 0 || channels > kMaxChannels)
         return Usage();
     EndpointInfo endpoint;
-    endpoint.id = c.p[0];
-    endpoint.flow = c.p[1] == L"capture" ? kFlowCapture : kFlowRender;
+    endpoint.id = c.p[first];
+    endpoint.flow = c.p[first + 1] == L"capture" ? kFlowCapture : kFlowRender;
+    endpoint.state = state;
     endpoint.channels = channels;
     endpoint.levels.assign(channels, 1.0f);
-    endpoint.name = JoinFrom(c.p, 3);
-    return Report(AddEndpoint(endpoint), "add");
+    endpoint.name = JoinFrom(c.p, first + 3);
+    return Report(AddEndpoint(endpoint), c.command.c_str());
+}
+
+int CmdAdd(const Call& c)
+{
+    return AddInState(c, 0, DEVICE_STATE_ACTIVE);
+}
+
+int CmdAddAs(const Call& c)
+{
+    return AddInState(c, 1, c.p.empty() ? 0 : StateFromName(c.p[0]));
+}
+
+int CmdReplug(const Call& c)
+{
+    uint32_t times = 1;
+    if (c.p.empty() || c.p.size() > 2 || (c.p.size() == 2 && (!ParseUnsigned(c.p[1], times) || times == 0)))
+        return Usage();
+    HRESULT hr = S_OK;
+    for (uint32_t n = 0; n < times && SUCCEEDED(hr); ++n)
+        hr = Replug(c.p[0]);
+    return Report(hr, "replug");
+}
+
+int CmdResume(const Call& c)
+{
+    if (c.p.size() > 1)
+        return Usage();
+    return Report(Resume(c.p.empty() ? std::wstring(L"Lumirel") : c.p[0]), "resume");
 }
 
 int CmdRename(const Call& c)
@@ -505,6 +538,9 @@ const Command kCommands[] = {
     {"remove", "<ep>", CmdEndpointChange<Remove>},
     {"set-state", "<ep> active|disabled|notpresent|unplugged", CmdSetState},
     {"add", "<ID> render|capture <channels> <name...>", CmdAdd},
+    {"add-as", "active|disabled|notpresent|unplugged <ID> render|capture <channels> <name...>", CmdAddAs},
+    {"replug", "<ep> [times]", CmdReplug},
+    {"resume", "[name part]", CmdResume},
     {"rename", "<ep> <name...>", CmdRename},
     {"hw-change", "<ep> <subunit> [--context GUID]", CmdHardwareChange},
     {"load", "<scenario file>", CmdLoad},

@@ -106,10 +106,13 @@ std::vector<PostedMessage> CollectPosted()
     std::vector<PostedMessage> posted;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_VOLUME_REFRESH || msg.message == WM_OUTPUT_CHANGED)
+        if (msg.message == WM_VOLUME_REFRESH || msg.message == WM_OUTPUT_CHANGED || msg.message == WM_AUDIO_DEVICE_ARRIVED)
             posted.push_back({msg.message, msg.wParam, msg.lParam});
+        // Taken, as the panel's handlers do.
         if (msg.message == WM_VOLUME_REFRESH)
-            ClearVolumeRefreshPending(msg.wParam);  // taken, as the panel's handler does
+            ClearVolumeRefreshPending(msg.wParam);
+        else if (msg.message == WM_AUDIO_DEVICE_ARRIVED)
+            ClearDeviceArrivedPending();
         else
             DispatchMessageA(&msg);
     }

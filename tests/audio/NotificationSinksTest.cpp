@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using Microsoft::WRL::ComPtr;
@@ -151,19 +152,37 @@ TEST_F(SinkPostingTest, DefaultChangePostsByCaseSensitiveKeywords)
     }
 }
 
-TEST_F(SinkPostingTest, OtherDeviceCallbacksOnlyLookTheNameUp)
+// Every device callback looks the name up; an endpoint that arrives or comes back, and a new
+// render default, also announce an arrival, whose objects the panel must listen through anew.
+TEST_F(SinkPostingTest, DeviceCallbacksLookTheNameUpAndAnnounceArrivals)
 {
     LoadScenario(kNamedEndpoints);
     SinkHolder<CMMNotificationClient> holder;
+    CMMNotificationClient* sink = holder.sink;
     const PROPERTYKEY key = {};
-    EXPECT_EQ(S_OK, holder.sink->OnDeviceAdded(L"{spdif}"));
-    EXPECT_EQ("SPDIF Interface", holder.sink->DeviceName());
-    EXPECT_EQ(S_OK, holder.sink->OnDeviceStateChanged(L"{both}", DEVICE_STATE_UNPLUGGED));
-    EXPECT_EQ("SPDIF and speaker out", holder.sink->DeviceName());
-    EXPECT_EQ(S_OK, holder.sink->OnPropertyValueChanged(L"{lower}", key));
-    EXPECT_EQ(S_OK, holder.sink->OnDeviceRemoved(L"{gone}"));
-    EXPECT_EQ("", holder.sink->DeviceName());
-    EXPECT_TRUE(CollectPosted().empty());
+    const struct {
+        std::function<HRESULT()> call;
+        const char* name;
+        bool arrival;
+    } cases[] = {
+        {[&] { return sink->OnDeviceAdded(L"{spdif}"); }, "SPDIF Interface", true},
+        {[&] { return sink->OnDeviceStateChanged(L"{both}", DEVICE_STATE_UNPLUGGED); }, "SPDIF and speaker out", false},
+        {[&] { return sink->OnDeviceStateChanged(L"{both}", DEVICE_STATE_ACTIVE); }, "SPDIF and speaker out", true},
+        {[&] { return sink->OnPropertyValueChanged(L"{lower}", key); }, "front speaker", false},
+        {[&] { return sink->OnDeviceRemoved(L"{gone}"); }, "", false},
+        {[&] { return sink->OnDefaultDeviceChanged(eRender, eConsole, L"{speakers}"); }, "Speakers (Lumirel USB Audio Device)", true},
+        {[&] { return sink->OnDefaultDeviceChanged(eCapture, eConsole, L"{speakers}"); }, "Speakers (Lumirel USB Audio Device)", false},
+        {[&] { return sink->OnDefaultDeviceChanged(eRender, eConsole, nullptr); }, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(S_OK, c.call());
+        EXPECT_EQ(c.name, sink->DeviceName());
+        size_t arrivals = 0;
+        for (const PostedMessage& m : CollectPosted())
+            arrivals += m.message == WM_AUDIO_DEVICE_ARRIVED ? 1 : 0;
+        EXPECT_EQ(c.arrival ? 1u : 0u, arrivals);
+    }
 }
 
 TEST_F(SinkPostingTest, LookUpOnAThreadWithoutComLeavesItUninitialised)

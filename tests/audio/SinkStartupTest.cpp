@@ -3,6 +3,7 @@
 #include "audio/AudioEndpointControl.h"
 #include "audio/NotificationSinks.h"
 #include "audio/PanelEventContext.h"
+#include "audio/TopologyWalk.h"
 #include "res/OutputIds.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/audio/AudioTestSupport.h"
@@ -163,6 +164,31 @@ TEST_F(SinkStartupTest, SpeakerOutputWalksTheSpeakerEndpoint)
         EXPECT_EQ(L"{master}", request.endpointId);
     EXPECT_EQ(1, Count(CoreAudioSim::kRegControlChange));
     EXPECT_EQ(2, g_deviceSinkCount);
+}
+
+// After endpoints came back, only what died is registered again: the volume sink on the
+// replugged endpoint and on one that became active meanwhile, and the walk once its parts died.
+TEST_F(SinkStartupTest, RenewalRegistersAgainOnlyWhereARegistrationDied)
+{
+    ASSERT_EQ(OUTPUT_SPDIF, StartUp(kDevice));
+    UINT registered = 99;
+    EXPECT_EQ(S_OK, RenewEndpointVolumeNotify(g_volumeSink, &registered));
+    EXPECT_EQ(0u, registered);
+    EXPECT_EQ(S_FALSE, RenewHardwareControlNotify(g_controlChangeSink, g_panelEventContext));
+
+    ASSERT_EQ(S_OK, CoreAudioSim::Replug(L"{spdif}"));
+    ASSERT_EQ(S_OK, CoreAudioSim::Plug(L"{gone}"));
+    CoreAudioSim::ClearLogs();
+    EXPECT_EQ(S_OK, RenewEndpointVolumeNotify(g_volumeSink, &registered));
+    EXPECT_EQ((std::multiset<std::wstring>{L"{spdif}", L"{gone}"}), VolumeRegistrations());
+    EXPECT_EQ(S_OK, RenewHardwareControlNotify(g_controlChangeSink, g_panelEventContext));
+    EXPECT_EQ(2, Count(CoreAudioSim::kRegControlChange));
+
+    CollectPosted();
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(L"{spdif}", 1, 0.2f, kMixerContext));
+    EXPECT_EQ((std::vector<WPARAM>{0}), VolumeRefreshes(CollectPosted()));
+    ASSERT_EQ(S_OK, CoreAudioSim::HardwareChange(L"{spdif}", 1, kMixerContext));
+    EXPECT_EQ((std::vector<WPARAM>{1}), VolumeRefreshes(CollectPosted()));
 }
 
 // The volume sink is registered in collection order up to the first endpoint whose volume

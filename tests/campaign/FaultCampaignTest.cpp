@@ -520,13 +520,27 @@ bool CoreAudioStateGone()
 // Once started, the panel keeps Core Audio objects only for the process's life, and gains at
 // most one enumerator per device sink (two), kept from its first name look-up on. So what it
 // holds once the case's operations have settled is no more than what it held after start-up
-// plus those; anything beyond was taken on some path and never let go.
-std::string LiveGrowth(const CoreAudioPeek& afterStart, const CoreAudioPeek& atEnd)
+// plus those, and one endpoint volume with its registration for each endpoint the case adds;
+// anything beyond was taken on some path and never let go.
+int AddedEndpoints(const Case& c)
+{
+    int added = 0;
+    for (const std::string& step : c.mixer)
+        added += step.rfind("add ", 0) == 0 || step.rfind("add-as ", 0) == 0 ? 1 : 0;
+    return added;
+}
+
+std::string LiveGrowth(const CoreAudioPeek& afterStart, const CoreAudioPeek& atEnd, int addedEndpoints)
 {
     using namespace CoreAudioSim;
     std::string grown;
     for (uint32_t k = 0; k < kLiveKindCount; ++k) {
-        const long allowed = afterStart.live[k] + (k == kLiveEnumerator ? 2 : 0);
+        // Dead objects are counted in their kinds as well: an endpoint gone for good leaves
+        // what the panel holds of it dead, not more of it.
+        if (k == kLiveDeadObjects)
+            continue;
+        const long allowed = afterStart.live[k] + (k == kLiveEnumerator ? 2 : 0) +
+                             (k == kLiveEndpointVolume || k == kLiveVolumeCallbacks ? addedEndpoints : 0);
         if (atEnd.live[k] > allowed)
             grown += std::string(grown.empty() ? "" : ", ") + LiveKindName(static_cast<LiveKind>(k)) + " " +
                      std::to_string(afterStart.live[k]) + " -> " + std::to_string(atEnd.live[k]);
@@ -765,11 +779,11 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             // What the panel holds once its steps are done, as its watcher publishes it next.
             if (afterStart.listening && drive.FreshPeek(afterLink, out.atEnd)) {
                 out.liveChecked = true;
-                out.liveGrowth = LiveGrowth(afterStart, out.atEnd);
+                out.liveGrowth = LiveGrowth(afterStart, out.atEnd, AddedEndpoints(c));
                 // A look may catch an object in passing on a Core Audio thread: the next decides.
                 CoreAudioPeek again;
                 if (!out.liveGrowth.empty() && drive.FreshPeek(out.atEnd, again))
-                    out.liveGrowth = LiveGrowth(afterStart, again);
+                    out.liveGrowth = LiveGrowth(afterStart, again, AddedEndpoints(c));
             } else {
                 PeekCoreAudio(panel.Pid(), out.atEnd);
             }

@@ -304,6 +304,21 @@ std::vector<Case> Cases(const std::string& conflibCatalogue, const std::set<std:
         {.name = "audio: output added and made default",
          .mixer = {"add {new.1} render 2 SPDIF Interface 2 (Lumirel USB Audio Device)", "set-default {new.1}"}},
         {.name = "audio: hardware controls and mute change", .mixer = {"hw-change 0 0", "hw-change 0 1", "set-mute 0 1"}},
+        // The device comes and goes: what the panel registered through dies with the endpoint's
+        // life, and the panel registers again, also while Core Audio calls fail.
+        {.name = "audio: default output replugged while running", .mixer = {"replug 0", "set-level 0 master 0.3", "hw-change 0 0"}},
+        {.name = "audio: default output replugged 20 times while running", .mixer = {"replug 0 20", "set-level 0 master 0.3"}},
+        {.name = "audio: sleep and resume while running", .mixer = {"resume", "set-level 0 master 0.5", "hw-change 0 1"}},
+        {.name = "audio: playback device added unplugged, plugged in and made default",
+         .mixer = {"add-as unplugged {late.1} render 2 Headphones (USB Headset)", "plug {late.1}", "set-default {late.1}",
+                   "set-level {late.1} master 0.4"}},
+        {.name = "audio: replug while endpoint IDs cannot be read", .mixer = {"inject GetId fail", "replug 0", "set-level 0 master 0.3"},
+         .coreAudioFault = "GetId"},
+        {.name = "audio: replug while the endpoint volume fails to activate", .audioWrites = false,
+         .mixer = {"inject Activate.IAudioEndpointVolume fail", "replug 0", "set-level 0 master 0.3"},
+         .coreAudioFault = "Activate.IAudioEndpointVolume"},
+        {.name = "audio: resume while the topology walk fails", .mixer = {"inject GetSubunit fail", "resume", "hw-change 0 0"},
+         .coreAudioFault = "GetSubunit"},
     };
     AddCatalogueCases(conflibCatalogue, cases);
     AddCoreAudioFaultCases(runningCalls, cases);

@@ -258,6 +258,95 @@ TEST_F(SimNotificationTest, RemoveAndRenameReachTheClient)
     EXPECT_EQ(kNotFound, m_enumerator->GetDevice(m_speakers.c_str(), &gone));
 }
 
+TEST_F(SimNotificationTest, AReplugEndsTheLifeOfWhatWasHeldAndOfItsRegistrations)
+{
+    // Held from the first life: the device, its property store, the volume registered in SetUp
+    // and subunit 0 registered for its control changes.
+    ComPtr<IMMDevice> device = Device(m_spdif);
+    ComPtr<IPropertyStore> store;
+    ASSERT_EQ(S_OK, device->OpenPropertyStore(STGM_READ, &store));
+    ComPtr<IPart> part;
+    {
+        ComPtr<IDeviceTopology> topology, hardware;
+        ComPtr<IConnector> connector, adapter;
+        ComPtr<IPart> adapterPart;
+        ComPtr<ISubUnit> subunit;
+        ASSERT_EQ(S_OK, device->Activate(__uuidof(IDeviceTopology), CLSCTX_ALL, nullptr, &topology));
+        ASSERT_EQ(S_OK, topology->GetConnector(0, &connector));
+        ASSERT_EQ(S_OK, connector->GetConnectedTo(&adapter));
+        ASSERT_EQ(S_OK, adapter.As(&adapterPart));
+        ASSERT_EQ(S_OK, adapterPart->GetTopologyObjects(&hardware));
+        ASSERT_EQ(S_OK, hardware->GetSubunit(0, &subunit));
+        ASSERT_EQ(S_OK, subunit.As(&part));
+        ASSERT_EQ(S_OK, part->RegisterControlChangeCallback(__uuidof(IAudioVolumeLevel), m_recorder.Get()));
+    }
+
+    ASSERT_EQ(S_OK, CoreAudioSim::Replug(m_spdif));
+    Deliver();
+    std::vector<DWORD> states;
+    for (const DeviceNote& note : m_recorder->Device()) {
+        if (note.kind == DeviceNote::StateChanged && note.id == m_spdif)
+            states.push_back(note.state);
+    }
+    EXPECT_EQ((std::vector<DWORD>{DEVICE_STATE_NOTPRESENT, DEVICE_STATE_ACTIVE}), states);
+    EXPECT_EQ(m_spdif, DefaultChanges().back().id);  // a returning device gets its roles back
+
+    DWORD state = 0;
+    UINT localId = 0;
+    BOOL mute = FALSE;
+    const HRESULT calls[] = {
+        device->GetState(&state), store->GetCount(&state),
+        m_volume->GetMute(&mute), m_volume->RegisterControlChangeNotify(m_recorder.Get()), part->GetLocalId(&localId),
+    };
+    for (size_t i = 0; i < std::size(calls); ++i)
+        EXPECT_EQ(kDeviceInvalidated, calls[i]) << "call " << i;
+
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(m_spdif, 0, 0.3f, kMixer));
+    ASSERT_EQ(S_OK, CoreAudioSim::HardwareChange(m_spdif, 0));
+    Deliver();
+    EXPECT_TRUE(m_recorder->Volume().empty());
+    EXPECT_TRUE(m_recorder->Control().empty());
+    CoreAudioSim::LiveObjects live;
+    ASSERT_TRUE(CoreAudioSim::ReadLiveObjects(live));
+    EXPECT_EQ(4, live.count[CoreAudioSim::kLiveDeadObjects]);  // device, store, volume, part
+    EXPECT_EQ(0, live.count[CoreAudioSim::kLiveVolumeCallbacks] + live.count[CoreAudioSim::kLiveControlCallbacks]);
+
+    // What is obtained in the new life works and hears the mixer.
+    m_volume = Volume(m_spdif);
+    ASSERT_EQ(S_OK, m_volume->RegisterControlChangeNotify(m_recorder.Get()));
+    ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(m_spdif, 0, 0.6f, kMixer));
+    Deliver();
+    EXPECT_EQ(1u, m_recorder->Volume().size());
+}
+
+TEST_F(SimNotificationTest, TheControlToolReplugsResumesAndAddsInAnyState)
+{
+    std::string output;
+    ASSERT_EQ(0, RunControlTool(L"replug 1 2", &output)) << output;
+    ASSERT_EQ(0, RunControlTool(L"resume", &output)) << output;  // both demo endpoints are the maker's
+    ASSERT_EQ(0, RunControlTool(L"add-as unplugged {late} render 2 Late Headphones", &output)) << output;
+    EXPECT_NE(0, RunControlTool(L"resume NoSuchDevice"));
+    Deliver();
+    std::vector<std::pair<std::wstring, DWORD>> states;
+    for (const DeviceNote& note : m_recorder->Device()) {
+        if (note.kind == DeviceNote::StateChanged)
+            states.emplace_back(note.id, note.state);
+    }
+    const std::vector<std::pair<std::wstring, DWORD>> expected = {
+        {m_speakers, DEVICE_STATE_NOTPRESENT}, {m_speakers, DEVICE_STATE_ACTIVE},
+        {m_speakers, DEVICE_STATE_NOTPRESENT}, {m_speakers, DEVICE_STATE_ACTIVE},
+        {m_spdif, DEVICE_STATE_NOTPRESENT},    {m_speakers, DEVICE_STATE_NOTPRESENT},
+        {m_spdif, DEVICE_STATE_ACTIVE},        {m_speakers, DEVICE_STATE_ACTIVE},
+    };
+    EXPECT_EQ(expected, states);
+    EXPECT_EQ(m_spdif, DefaultChanges().back().id);
+    CoreAudioSim::SimState state;
+    ASSERT_TRUE(CoreAudioSim::ReadState(state));
+    ASSERT_EQ(3u, state.endpoints.size());
+    EXPECT_EQ(DWORD(DEVICE_STATE_UNPLUGGED), state.endpoints[2].state);
+    EXPECT_EQ(DeviceNote::Added, m_recorder->Device().back().kind);
+}
+
 TEST_F(SimNotificationTest, AddedEndpointIsAnnouncedAndTakesAnEmptyDefault)
 {
     CoreAudioSim::EndpointInfo microphone;
@@ -406,8 +495,11 @@ TEST_F(SimNotificationTest, GarbledSharedStateIsReadWithinBounds)
         EXPECT_EQ(0, RunControlTool(L"log"));
     }
 
-    // A reset repairs the block, and the watcher of this process still delivers.
+    // A reset repairs the block, and the watcher of this process still delivers. The garbled
+    // block lost the endpoint's life, so what was held before is invalid, as after a replug.
     ASSERT_TRUE(CoreAudioSim::Reset());
+    m_volume = Volume(m_spdif);
+    ASSERT_EQ(S_OK, m_volume->RegisterControlChangeNotify(m_recorder.Get()));
     ASSERT_EQ(S_OK, CoreAudioSim::SetChannelLevel(m_spdif, 0, 0.6f, kMixer));
     Deliver();
     auto notes = m_recorder->Volume();

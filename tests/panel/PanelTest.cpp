@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -15,6 +16,7 @@
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
 #include "tests/support/PanelWrites.h"
+#include "tests/support/DialogWindows.h"
 #include "tests/support/Pointer.h"
 #include "tests/support/UsbDevice.h"
 
@@ -263,6 +265,75 @@ TEST(PanelVolume, ChangesMadeElsewhereMoveTheSlidersAndTheMuteIndicator)
             fromHardware |= m.message == WM_VOLUME_REFRESH && m.wParam == 1;
         EXPECT_TRUE(fromHardware);
         EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 10);  // 0.9f written earlier is read now
+    });
+}
+
+std::wstring EndpointIdOf(const wchar_t* name)
+{
+    CoreAudioSim::SimState state;
+    CoreAudioSim::ReadState(state);
+    for (const auto& endpoint : state.endpoints)
+        if (endpoint.name == name)
+            return endpoint.id;
+    return std::wstring();
+}
+
+// The device comes and goes under the running panel, one event after the other. After each, a
+// change made elsewhere on the render default (in the mixer, or on the hardware with a level
+// the panel wrote itself) moves the slider, and a drag sets that endpoint's level.
+TEST(PanelVolume, AfterAReplugAResumeOrALateNewDefaultChangesMadeElsewhereStillShow)
+{
+    const wchar_t kHeadphones[] = L"Headphones (USB Headset)";
+    struct Event {
+        const char* name;
+        std::function<void()> happen;
+        const wchar_t* endpoint;  // the render default afterwards
+        int shownAfterEvent;      // left slider
+        bool hardware;            // the change is a hardware control change
+        float level;
+        int shownAfterChange;
+    };
+    const Event events[] = {
+        {"replug of the default", [] { EXPECT_EQ(CoreAudioSim::Replug(kSpdifEndpoint), S_OK); }, kSpdifEndpoint, 19, false, 0.5f, 50},
+        {"resume", [] { EXPECT_EQ(CoreAudioSim::Resume(L"Lumirel USB Audio Device"), S_OK); }, kSpdifEndpoint, 28, true, 0.25f, 75},
+        {"late new default",
+         [&] {
+             CoreAudioSim::EndpointInfo headphones;
+             headphones.id = L"{late-headphones}";
+             headphones.name = kHeadphones;
+             headphones.levels = {0.75f, 0.75f};
+             EXPECT_EQ(CoreAudioSim::AddEndpoint(headphones), S_OK);
+             EXPECT_EQ(CoreAudioSim::SetDefault(headphones.id, CoreAudioSim::kFlowRender, CoreAudioSim::kRoleAll), S_OK);
+         },
+         kHeadphones, 25, false, 0.5f, 50},
+    };
+    const GUID mixer = MixerContext();
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        for (const Event& event : events) {
+            SCOPED_TRACE(event.name);
+            event.happen();
+            h.SettleAudio();
+            h.SettleAudio();  // the renewal's own refresh
+            EXPECT_EQ(dlg.m_sliderLeft.GetPos(), event.shownAfterEvent);
+            if (event.hardware) {
+                CoreAudioSim::SetChannelLevel(event.endpoint, 0, event.level, g_panelEventContext);  // no refresh of its own
+                CoreAudioSim::HardwareChange(event.endpoint, 0, mixer);
+            } else {
+                CoreAudioSim::SetChannelLevel(event.endpoint, 0, event.level, mixer);
+            }
+            h.SettleAudio();
+            EXPECT_EQ(dlg.m_sliderLeft.GetPos(), event.shownAfterChange);
+
+            CoreAudioSim::ClearLogs();
+            Drag(h, ::GetDlgItem(panel, IDC_SLIDER_LEFT), {62});
+            auto writes = PanelLevelWrites();
+            EXPECT_EQ(writes.size(), 2u);
+            for (const auto& write : writes) {
+                EXPECT_EQ(write.endpointId, EndpointIdOf(event.endpoint));
+                EXPECT_EQ(write.result, S_OK);
+            }
+        }
     });
 }
 
@@ -685,6 +756,38 @@ TEST(PanelLifetime, RemovedEndpointsLeaveThePanelRunning)
         EXPECT_NE(::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
     });
     EXPECT_EQ(result, IDOK);
+}
+
+// A USB DAC is unplugged and plugged in again every day. After a hundred replugs the panel
+// answers, shows no message box and holds what it held after start-up: each dead endpoint
+// volume and topology it replaced has been given up.
+TEST(PanelLifetime, AHundredReplugsLeaveWhatThePanelHoldsAsItWas)
+{
+    using namespace CoreAudioSim;
+    LiveObjects before;
+    ReadLiveObjects(before);
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        h.SettleAudio();
+        const LiveObjects started = LiveSince(before);
+        for (int i = 0; i < 100; ++i) {
+            ASSERT_EQ(Replug(kSpdifEndpoint), S_OK);
+            h.SettleAudio();
+        }
+        h.SettleAudio();
+        const LiveObjects replugged = LiveSince(before);
+        std::printf("live simulated objects of the panel: %ld after start-up, %ld after 100 replugs (dead: %ld, %ld)\n",
+                    started.Objects(), replugged.Objects(), started.count[kLiveDeadObjects],
+                    replugged.count[kLiveDeadObjects]);
+        LiveObjects expected = started;
+        expected.count[kLiveEnumerator] += 2;  // each device sink's, from its first name look-up on
+        ExpectLive(replugged, expected, "100 replugs");
+        DWORD_PTR ignored = 0;
+        EXPECT_NE(::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
+        EXPECT_EQ(paneltest::VisibleDialogs(::GetWindowThreadProcessId(panel, nullptr)),
+                  std::vector<HWND>{panel});  // no message box
+        EXPECT_EQ(dlg.m_sliderLeft.GetPos(), 19);
+    });
 }
 
 }  // namespace
