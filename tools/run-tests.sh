@@ -25,7 +25,7 @@ trap cleanup EXIT
 echo "Preparing the test Wine prefix..."
 "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
 # Two lanes run side by side, one test each at a time (ctest -j2 with a resource lock per
-# lane): the fault campaign in a copy of the prefix with its own Wine server and virtual
+# lane): most of the fault campaign in a copy of the prefix with its own Wine server and virtual
 # display, everything else in the prefix above on xvfb-run's display. Named objects and
 # windows belong to one Wine server, so the lanes cannot see each other's simulators.
 export KESTRUN_CAMPAIGN_WINEPREFIX=$work/prefix-campaign
