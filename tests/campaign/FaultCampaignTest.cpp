@@ -409,39 +409,8 @@ public:
     // before the click has been handled by then.
     bool ClickThrough(int id)
     {
-        HWND h = Panel();
-        HWND control = ::GetDlgItem(h, id);
-        RECT rc;
-        ::GetWindowRect(control, &rc);
-        POINT at{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-        ::ScreenToClient(h, &at);
-        const LPARAM where = MAKELPARAM(at.x, at.y);
-        const auto image = [control] {
-            DWORD_PTR bitmap = 0;
-            ::SendMessageTimeoutA(control, STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_ABORTIFHUNG, 2000, &bitmap);
-            return bitmap;
-        };
-        const DWORD_PTR before = image();
-        ::PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, where);
-        ::PostMessageA(h, WM_LBUTTONUP, 0, where);
-        const DWORD thread = ::GetWindowThreadProcessId(h, nullptr);
-        DWORD movingSince = 0;
-        bool rescued = false;
-        const auto done = [&] {
-            GUITHREADINFO info{sizeof(info)};
-            const bool moving = ::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
-            const DWORD now = ::GetTickCount();
-            movingSince = moving ? (movingSince != 0 ? movingSince : now) : 0;
-            // A move loop that missed its release for seconds is stuck (a busy panel is not):
-            // end it, and say so.
-            if (movingSince != 0 && now - movingSince >= 3000 && !rescued) {
-                testsupport::TheTally().Rescue("a second mouse release ended the window-move loop");
-                ::PostMessageA(h, WM_LBUTTONUP, 0, where);
-                rescued = true;
-            }
-            return !moving && image() != before;
-        };
-        return Pump(done, 30000);
+        FaceClick click(Panel(), id);
+        return Pump([&] { return click.Done(); }, 30000);
     }
 
     // The simulator's on-demand driver event; there is none without the library.

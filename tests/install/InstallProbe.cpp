@@ -145,42 +145,13 @@ int LinkClick(const char* exe)
         process.Kill(99);
         return 1;
     }
-    const HWND link = ::GetDlgItem(panel, IDC_LINK_INDICATOR);
-    RECT r{};
-    ::GetWindowRect(link, &r);
-    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ::ScreenToClient(panel, &at);
-    const LPARAM where = MAKELPARAM(at.x, at.y);
-    const auto image = [link] {
-        DWORD_PTR bitmap = 0;
-        ::SendMessageTimeoutA(link, STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_NORMAL, 2000, &bitmap);
-        return bitmap;
-    };
-    const DWORD_PTR before = image();
-    // The face's click enters the window-move loop, which the queued release ends.
-    ::PostMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
-    const DWORD thread = ::GetWindowThreadProcessId(panel, nullptr);
-    bool rescued = false;
-    DWORD movingSince = 0;
-    for (int i = 0; i < 300; ++i) {
-        GUITHREADINFO info{sizeof(info)};
-        const bool moving = ::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
-        const DWORD now = ::GetTickCount();
-        movingSince = moving ? (movingSince != 0 ? movingSince : now) : 0;
-        if (!moving && image() != before)
-            break;
-        // A move loop that missed its release for seconds is stuck (a busy panel is not): a
-        // second release ends it, and the click counts as failed.
-        if (movingSince != 0 && now - movingSince >= 3000 && !rescued) {
-            testsupport::TheTally().Rescue("a second release ended the panel's stuck move loop");
-            ::PostMessageA(panel, WM_LBUTTONUP, 0, where);
-            rescued = true;
-        }
+    paneltest::FaceClick click(panel, IDC_LINK_INDICATOR);
+    bool clicked = false;
+    for (int i = 0; i < 300 && !(clicked = click.Done()); ++i)
         ::Sleep(50);
-    }
+    const bool rescued = click.Rescued();
     DWORD_PTR ignored = 0;
-    const bool answered = image() != before && ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    const bool answered = clicked && ::SendMessageTimeoutA(panel, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
     printf("clicked=%s answered=%s\n", rescued ? "rescued" : "yes", answered ? "yes" : "no");
     const bool ended = EndThroughExit(panel, process.Handle());
     if (!ended) {

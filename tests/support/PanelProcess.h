@@ -135,4 +135,55 @@ private:
     testsupport::Process process_;
 };
 
+// A click on a control of the panel's face, posted as the mouse would: the press enters the
+// window-move loop (the whole face moves the window), which the queued release ends.
+class FaceClick {
+public:
+    FaceClick(HWND panel, int controlId) : panel_(panel), control_(::GetDlgItem(panel, controlId))
+    {
+        RECT rc{};
+        ::GetWindowRect(control_, &rc);
+        POINT at{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+        ::ScreenToClient(panel, &at);
+        where_ = MAKELPARAM(at.x, at.y);
+        before_ = Image();
+        ::PostMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, where_);
+        ::PostMessageA(panel, WM_LBUTTONUP, 0, where_);
+    }
+
+    // True once the move loop is over and the control shows another image. A move loop that
+    // missed its release for seconds is stuck (a busy panel is not): a second release ends it,
+    // counted as a rescue.
+    bool Done()
+    {
+        GUITHREADINFO info{sizeof(info)};
+        const bool moving = ::GetGUIThreadInfo(::GetWindowThreadProcessId(panel_, nullptr), &info) &&
+                            (info.flags & GUI_INMOVESIZE) != 0;
+        const DWORD now = ::GetTickCount();
+        movingSince_ = moving ? (movingSince_ != 0 ? movingSince_ : now) : 0;
+        if (movingSince_ != 0 && now - movingSince_ >= 3000 && !rescued_) {
+            testsupport::TheTally().Rescue("a second mouse release ended the window-move loop");
+            ::PostMessageA(panel_, WM_LBUTTONUP, 0, where_);
+            rescued_ = true;
+        }
+        return !moving && Image() != before_;
+    }
+    bool Rescued() const { return rescued_; }
+
+private:
+    DWORD_PTR Image() const
+    {
+        DWORD_PTR bitmap = 0;
+        ::SendMessageTimeoutA(control_, STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_ABORTIFHUNG, 2000, &bitmap);
+        return bitmap;
+    }
+
+    HWND panel_;
+    HWND control_;
+    LPARAM where_ = 0;
+    DWORD_PTR before_ = 0;
+    DWORD movingSince_ = 0;
+    bool rescued_ = false;
+};
+
 }  // namespace paneltest
