@@ -29,8 +29,14 @@ echo "Preparing the test Wine prefix..."
 # display, everything else in the prefix above on xvfb-run's display. Named objects and
 # windows belong to one Wine server, so the lanes cannot see each other's simulators.
 export KESTRUN_CAMPAIGN_WINEPREFIX=$work/prefix-campaign
-cp -a "$WINEPREFIX" "$KESTRUN_CAMPAIGN_WINEPREFIX"
-rm -f "$KESTRUN_CAMPAIGN_WINEPREFIX/wineserver"
+# Tests that need a prefix of their own (the installer's, the standard user's) copy a snapshot
+# taken before any test ran: a running Wine server saves its registry to disk now and then, so a
+# copy of a prefix in use can hold a moment when a test had unplugged the device.
+export KESTRUN_TEMPLATE_WINEPREFIX=$work/prefix-template
+for copy in "$KESTRUN_CAMPAIGN_WINEPREFIX" "$KESTRUN_TEMPLATE_WINEPREFIX"; do
+  cp -a "$WINEPREFIX" "$copy"
+  rm -f "$copy/wineserver"
+done
 cat > "$work/run.sh" <<'INNER'
 #!/usr/bin/env bash
 exec 3>"$KESTRUN_CAMPAIGN_WINEPREFIX.display"

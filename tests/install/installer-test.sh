@@ -10,7 +10,6 @@ bindir=$build/bin
 probe_exe=$bindir/install_probe.exe
 started=$(date +%s)
 . "$src/tests/install/script-support.sh"
-suite_prefix=${WINEPREFIX:-}
 
 work=$(mktemp -d /tmp/kestrun-install.XXXXXX)
 # No desktop entries in the host's home for the Start-menu shortcut.
@@ -43,7 +42,7 @@ dir=$WINEPREFIX/drive_c/Program\ Files/Vexmora/Lumirel\ USB\ Audio\ Device
 shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Kestrun.lnk
 
 echo "== Packages (cpack) and the test prefix"
-copy_test_prefix "$src" "$suite_prefix" "$WINEPREFIX" "$bindir" >"$work/prefix.log" 2>&1 &
+own_test_prefix "$src" "$WINEPREFIX" "$bindir" >"$work/prefix.log" 2>&1 &
 prefix_job=$!
 if ! cpack --config "$build/CPackConfig.cmake" -B "$work/packages" >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log"
@@ -51,6 +50,9 @@ if ! cpack --config "$build/CPackConfig.cmake" -B "$work/packages" >"$work/cpack
 fi
 wait $prefix_job || { cat "$work/prefix.log"; fail "the test prefix is prepared"; }
 wineserver -w
+# Without it every installed panel ends at start-up, as on a machine without the device.
+grep -q -i 'Enum\\\\USB\\\\VID_5F3A' "$WINEPREFIX/system.reg" && pass "the test prefix holds the maker's device" ||
+  fail "the test prefix holds the maker's device"
 
 echo "== One version"
 resource=$(probe version "$(winpath "$bindir/Kestrun.exe")")

@@ -19,15 +19,17 @@ summary() {
 # A Unix path as Wine's drive Z: shows it.
 winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 
-# The run's prepared prefix (tools/run-tests.sh makes it and passes it as WINEPREFIX), copied
-# rather than booted a second time; prepared here only when the test runs without one:
-#   copy_test_prefix SOURCE_DIR SUITE_PREFIX DEST BINDIR
-copy_test_prefix() {
-  if [ -n "$2" ] && [ -f "$2/.kestrun-ready" ]; then
+# A Wine prefix of the test's own: a copy of the snapshot tools/run-tests.sh takes of its
+# prepared prefix before any test runs, or one prepared here when the test runs without it.
+# Never a copy of the run's prefix itself: other tests change it while its server runs.
+#   own_test_prefix SOURCE_DIR DEST BINDIR
+own_test_prefix() {
+  local template=${KESTRUN_TEMPLATE_WINEPREFIX:-}
+  if [ -n "$template" ] && [ -f "$template/.kestrun-ready" ]; then
     # Without the link to the running server of the original: Debian's Wine finds a prefix's
     # server through it.
-    cp -a "$2" "$3" && rm -f "$3/wineserver"
+    cp -a "$template" "$2" && rm -f "$2/wineserver"
   else
-    "$1/tools/prepare-wineprefix.sh" "$3" "$4"
+    "$1/tools/prepare-wineprefix.sh" "$2" "$3"
   fi
 }

@@ -42,9 +42,9 @@ cp "$bindir/install_probe.exe" "$bindir/KestrunCoreAudioSim.dll" "$tools/"
 chmod -R a+rX "$app" "$tools"
 chown "$user" "$work/home"
 
-# The user's prefix: the run's prepared one, with the simulator registered where this user can
-# read it, then handed over (Wine refuses a prefix that is not the user's own).
-copy_test_prefix "$src" "${WINEPREFIX:-}" "$prefix" "$bindir" >"$work/prefix.log" 2>&1 &&
+# The user's prefix: a copy of the run's prepared one, with the simulator registered where this
+# user can read it, then handed over (Wine refuses a prefix that is not the user's own).
+own_test_prefix "$src" "$prefix" "$bindir" >"$work/prefix.log" 2>&1 &&
   WINEPREFIX=$prefix "$src/sim/coreaudio/prefix-setup.sh" "$prefix" "$tools" >>"$work/prefix.log" 2>&1 &&
   WINEPREFIX=$prefix wineserver -w && rm -f "$prefix/wineserver" &&
   chown -R "$user" "$prefix" || { cat "$work/prefix.log"; echo "FAIL  the user's prefix"; exit 1; }
