@@ -1,0 +1,29 @@
+// The program's artwork at the display's scale: the bitmaps, icon and cursor drawn for each
+// listed scale, and our own area-averaging filter for the scales between them. Scaling happens
+// here, once per load; painting only copies what these calls return.
+#pragma once
+#include <windows.h>
+
+// The scales the artwork is drawn for, in percent of 96 DPI.
+inline constexpr UINT kArtworkScales[] = {100, 125, 150, 175, 200, 250, 300};
+
+// The drawn scale that serves dpi: the one made for it, else the next larger one (our filter
+// scales it down). Above 300 % the largest.
+UINT ArtworkScaleForDpi(UINT dpi);
+
+// A 96-DPI length at dpi, rounded as MulDiv rounds: the size every scaled picture has.
+int ArtworkLength(int length96, UINT dpi);
+
+// The bitmap drawn for dpi's scale, or made once from the next larger one; at 96 DPI exactly the
+// 100 % resource. Its size is ArtworkLength of the 100 % size on each axis. Pure white (the
+// window's see-through colour) stays pure white exactly where the scaled outline says, and no
+// other pixel becomes pure white. The caller owns it; nullptr on failure.
+HBITMAP LoadScaledBitmap(UINT id, UINT dpi);
+
+// An icon of sizePx x sizePx: the icon file's own image of that size, else made from its next
+// larger image with the same filter. The caller owns it (DestroyIcon); nullptr on failure.
+HICON LoadScaledIcon(UINT id, int sizePx);
+
+// The cursor for dpi: ArtworkLength(32, dpi) pixels square, from the file's 32, 48 or 64 px image
+// or made from the next larger one; the hot spot scaled with it. The caller owns it (DestroyCursor).
+HCURSOR LoadScaledCursor(UINT id, UINT dpi);
