@@ -26,16 +26,16 @@ int TruncateToInt(double value)
 }
 }
 
-BOOL CBitmapSlider::SetChannelBitmaps(UINT channelId, UINT spanId)
+BOOL CBitmapSlider::SetChannelBitmaps(UINT channelId, UINT spanId, UINT dpi)
 {
     // Until both images are back, the control paints only its background.
     m_bBitmapsLoaded = false;
 
     m_bmChannel.DeleteObject();
-    if (!m_bmChannel.LoadBitmap(channelId))
+    if (!m_bmChannel.LoadBitmap(channelId, dpi))
         return FALSE;
     m_bmSpan.DeleteObject();
-    if (!m_bmSpan.LoadBitmap(spanId)) {
+    if (!m_bmSpan.LoadBitmap(spanId, dpi)) {
         m_bmChannel.DeleteObject();
         return FALSE;
     }

@@ -7,8 +7,9 @@
 
 class CBitmapSlider : public CStatic {
 public:
-    // Loads both images and resizes the control to the channel bitmap.
-    BOOL SetChannelBitmaps(UINT channelId, UINT spanId);
+    // Loads both images, drawn for dpi's scale, and resizes the control to the channel bitmap.
+    // The track is the image's height, so a row maps to the same level at every scale.
+    BOOL SetChannelBitmaps(UINT channelId, UINT spanId, UINT dpi = 96);
     void SetMargins(int left, int top, int right, int bottom);
     void SetVertical(bool vertical);
     // Stores the range only: the position is clamped by the next SetPos or drag.

@@ -7,11 +7,14 @@ class CLabel : public CStatic {
 public:
     // Takes effect at the next repaint.
     void SetTextColor(COLORREF colour) { m_textColor = colour; }
+    // The font for a window shown at dpi (0: the screen's), made at the next request.
+    void SetDpi(UINT dpi);
 
     COLORREF m_textColor = RGB(235, 235, 235);
-    // One font for the label's whole life, made on the first request: it has to outlive
-    // every paint that selects it, and a font per request would leak.
+    // One font per display scale, made on the first request: it has to outlive every paint
+    // that selects it, and a font per request would leak.
     CFont m_font;
+    UINT m_dpi = 0;
 
     // Microsoft YaHei, as its code page 936 name for the ANSI font call.
     static constexpr const char kFaceName[] = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA";

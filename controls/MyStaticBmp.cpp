@@ -1,5 +1,7 @@
 #include "controls/MyStaticBmp.h"
 
+#include "framework/Artwork.h"
+
 CMyStaticBmp::~CMyStaticBmp() { ReleaseBitmaps(); }
 
 void CMyStaticBmp::ReleaseBitmaps()
@@ -14,11 +16,11 @@ void CMyStaticBmp::ReleaseBitmaps()
     m_onBitmap = m_offBitmap = nullptr;
 }
 
-bool CMyStaticBmp::SetStateBitmaps(UINT onId, UINT offId, bool state)
+bool CMyStaticBmp::SetStateBitmaps(UINT onId, UINT offId, bool state, UINT dpi)
 {
     ReleaseBitmaps();
-    m_onBitmap = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(onId));
-    m_offBitmap = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(offId));
+    m_onBitmap = ::LoadScaledBitmap(onId, dpi);
+    m_offBitmap = ::LoadScaledBitmap(offId, dpi);
     m_state = state;
     ShowStateImage();
     return m_onBitmap != nullptr && m_offBitmap != nullptr;

@@ -8,9 +8,9 @@ public:
     CMyStaticBmp() = default;
     ~CMyStaticBmp() override;
 
-    // Loads both images from the program's resources, stores the state and shows the
-    // matching image. True when both images loaded.
-    bool SetStateBitmaps(UINT onId, UINT offId, bool state);
+    // Loads both images from the program's resources (drawn for dpi's scale), stores the
+    // state and shows the matching image. True when both images loaded.
+    bool SetStateBitmaps(UINT onId, UINT offId, bool state, UINT dpi = 96);
     // m_state := state, then the matching image.
     void SetState(bool state);
     HBITMAP GetStateBitmap() const { return m_state ? m_onBitmap : m_offBitmap; }

@@ -1,19 +1,19 @@
 #include "framework/Controls.h"
 
 BOOL CBitmapButton::LoadBitmaps(UINT nIDBitmapResource, UINT nIDBitmapResourceSel,
-                                UINT nIDBitmapResourceFocus, UINT nIDBitmapResourceDisabled)
+                                UINT nIDBitmapResourceFocus, UINT nIDBitmapResourceDisabled, UINT dpi)
 {
     m_bitmap.DeleteObject();
     m_bitmapSel.DeleteObject();
     m_bitmapFocus.DeleteObject();
     m_bitmapDisabled.DeleteObject();
 
-    BOOL ok = m_bitmap.LoadBitmap(nIDBitmapResource);
-    if (nIDBitmapResourceSel != 0 && !m_bitmapSel.LoadBitmap(nIDBitmapResourceSel))
+    BOOL ok = m_bitmap.LoadBitmap(nIDBitmapResource, dpi);
+    if (nIDBitmapResourceSel != 0 && !m_bitmapSel.LoadBitmap(nIDBitmapResourceSel, dpi))
         ok = FALSE;
-    if (nIDBitmapResourceFocus != 0 && !m_bitmapFocus.LoadBitmap(nIDBitmapResourceFocus))
+    if (nIDBitmapResourceFocus != 0 && !m_bitmapFocus.LoadBitmap(nIDBitmapResourceFocus, dpi))
         ok = FALSE;
-    if (nIDBitmapResourceDisabled != 0 && !m_bitmapDisabled.LoadBitmap(nIDBitmapResourceDisabled))
+    if (nIDBitmapResourceDisabled != 0 && !m_bitmapDisabled.LoadBitmap(nIDBitmapResourceDisabled, dpi))
         ok = FALSE;
     return ok;
 }

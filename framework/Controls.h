@@ -22,8 +22,9 @@ public:
 // the focus or disabled image when there is one, else the normal image.
 class CBitmapButton : public CButton {
 public:
+    // The pictures drawn for dpi's scale; at 96 DPI the resources themselves.
     BOOL LoadBitmaps(UINT nIDBitmapResource, UINT nIDBitmapResourceSel = 0,
-                     UINT nIDBitmapResourceFocus = 0, UINT nIDBitmapResourceDisabled = 0);
+                     UINT nIDBitmapResourceFocus = 0, UINT nIDBitmapResourceDisabled = 0, UINT dpi = 96);
     // Resizes the button to its normal image.
     void SizeToContent();
 

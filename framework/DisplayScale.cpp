@@ -48,8 +48,9 @@ int ScaleLength(int length, UINT dpi)
 
 RECT ScaleRect(const RECT& rc, UINT dpi)
 {
-    return RECT{ScaleLength(rc.left, dpi), ScaleLength(rc.top, dpi), ScaleLength(rc.right, dpi),
-                ScaleLength(rc.bottom, dpi)};
+    const int left = ScaleLength(rc.left, dpi);
+    const int top = ScaleLength(rc.top, dpi);
+    return RECT{left, top, left + ScaleLength(rc.right - rc.left, dpi), top + ScaleLength(rc.bottom - rc.top, dpi)};
 }
 
 int SystemMetricForDpi(int index, UINT dpi)

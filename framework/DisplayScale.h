@@ -13,7 +13,8 @@ UINT TaskbarDpi();
 
 // A 96-DPI length at dpi, rounded to the nearest pixel (halves away from zero).
 int ScaleLength(int length, UINT dpi);
-// Each edge scaled on its own, so neighbouring rectangles stay neighbours.
+// A rectangle laid out at 96 DPI, at dpi: its corner and its size scaled each on its own, as
+// the artwork is (a control's picture is exactly ScaleLength of its 96-DPI size).
 RECT ScaleRect(const RECT& rc, UINT dpi);
 
 // GetSystemMetricsForDpi where present, else the system's metric scaled from its own DPI.

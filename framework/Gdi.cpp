@@ -1,4 +1,5 @@
 #include "framework/Gdi.h"
+#include "framework/Artwork.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 
@@ -53,6 +54,11 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight)
     return Attach(::CreateCompatibleBitmap(pDC->m_hDC, nWidth, nHeight));
 }
 
+BOOL CBitmap::LoadBitmap(UINT nIDResource, UINT dpi)
+{
+    return Attach(::LoadScaledBitmap(nIDResource, dpi));
+}
+
 int CBitmap::GetBitmap(BITMAP* pBitMap) const
 {
     return ::GetObjectA(m_hObject, sizeof(BITMAP), pBitMap);
@@ -72,6 +78,15 @@ BOOL CFont::CreatePointFont(int nPointSize, LPCSTR lpszFaceName, CDC* pDC)
     lf.lfHeight = -std::abs(pt.y - ptOrg.y);
     if (pDC == nullptr)
         ::ReleaseDC(nullptr, hDC);
+    return Attach(::CreateFontIndirectA(&lf));
+}
+
+BOOL CFont::CreatePointFontForDpi(int nPointSize, LPCSTR lpszFaceName, UINT dpi)
+{
+    LOGFONTA lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, lpszFaceName, LF_FACESIZE);
+    lf.lfHeight = -::MulDiv(static_cast<int>(dpi), nPointSize, 720);
     return Attach(::CreateFontIndirectA(&lf));
 }
 

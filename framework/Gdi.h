@@ -26,6 +26,8 @@ public:
 class CBitmap : public CGdiObject {
 public:
     BOOL LoadBitmap(UINT nIDResource);
+    // The picture drawn for dpi's scale (at 96 DPI the same as above).
+    BOOL LoadBitmap(UINT nIDResource, UINT dpi);
     BOOL CreateCompatibleBitmap(class CDC* pDC, int nWidth, int nHeight);
     int GetBitmap(BITMAP* pBitMap) const;
     operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
@@ -35,6 +37,8 @@ class CFont : public CGdiObject {
 public:
     // nPointSize is in tenths of a point, converted for pDC (the screen when null).
     BOOL CreatePointFont(int nPointSize, LPCSTR lpszFaceName, class CDC* pDC = nullptr);
+    // The same size for a window shown at dpi, whatever the screen's own DPI.
+    BOOL CreatePointFontForDpi(int nPointSize, LPCSTR lpszFaceName, UINT dpi);
     operator HFONT() const { return static_cast<HFONT>(m_hObject); }
 };
 

@@ -59,3 +59,18 @@ struct CreatedDCTraits {
     static void Close(Handle h) { ::DeleteDC(h); }
 };
 using CCreatedDC = CScopedHandle<CreatedDCTraits>;
+
+// Icons and cursors of our own making (LoadImage without LR_SHARED, the artwork loader).
+struct IconHandleTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyIcon(h); }
+};
+using CIconHandle = CScopedHandle<IconHandleTraits>;
+
+struct CursorHandleTraits {
+    using Handle = HCURSOR;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { ::DestroyCursor(h); }
+};
+using CCursorHandle = CScopedHandle<CursorHandleTraits>;

@@ -110,7 +110,7 @@ BOOL CKestrunDlg::OnInitDialog()
     }
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
-    m_hHandCursor = ::LoadCursorA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDC_HAND_CURSOR));
+    SetupDisplayScale();  // the hand cursor and the controls' places for the window's scale
 
     m_audio.ScanEndpoints();
     // Without the device the panel still initialises completely, then ends instead of
@@ -213,9 +213,9 @@ void CKestrunDlg::OnPowerHide() { ShowWindow(SW_HIDE); }
 void CKestrunDlg::SetupIndicators()
 {
     // Muted image until the first read-out replaces it.
-    m_muteIndicator.SetStateBitmaps(IDB_MUTE_ON, IDB_MUTE_OFF, true);
+    m_muteIndicator.SetStateBitmaps(IDB_MUTE_ON, IDB_MUTE_OFF, true, m_dpi);
     bool linked = ReadSettingInt(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED) != 0;
-    m_linkIndicator.SetStateBitmaps(IDB_LINK_ON, IDB_LINK_OFF, linked);
+    m_linkIndicator.SetStateBitmaps(IDB_LINK_ON, IDB_LINK_OFF, linked, m_dpi);
 }
 
 void CKestrunDlg::SetupBitmapButtons()
@@ -240,28 +240,25 @@ void CKestrunDlg::SetupBitmapButtons()
         {&m_btnSpeaker, IDB_OUTPUT_SPEAKER, IDB_OUTPUT_SPEAKER_SEL},
     };
     for (const Entry& e : buttons) {
-        e.button->LoadBitmaps(e.normal, e.selected, 0, 0);
+        e.button->LoadBitmaps(e.normal, e.selected, 0, 0, m_dpi);
         e.button->SizeToContent();
     }
 }
 
+void CKestrunDlg::LoadSliderImages()
+{
+    m_sliderLeft.SetChannelBitmaps(IDB_SLIDER_LEFT_CHANNEL, IDB_SLIDER_LEFT_SPAN, m_dpi);
+    m_sliderRight.SetChannelBitmaps(IDB_SLIDER_RIGHT_CHANNEL, IDB_SLIDER_RIGHT_SPAN, m_dpi);
+}
+
 void CKestrunDlg::SetupSliders()
 {
-    struct Entry {
-        CBitmapSlider* slider;
-        UINT channel;
-        UINT span;
-    };
-    const Entry sliders[] = {
-        {&m_sliderLeft, IDB_SLIDER_LEFT_CHANNEL, IDB_SLIDER_LEFT_SPAN},
-        {&m_sliderRight, IDB_SLIDER_RIGHT_CHANNEL, IDB_SLIDER_RIGHT_SPAN},
-    };
-    for (const Entry& e : sliders) {
-        e.slider->SetChannelBitmaps(e.channel, e.span);
-        e.slider->SetMargins(0, 0, 0, 0);
-        e.slider->SetVertical(true);
-        e.slider->SetRange(0, 100);
-        e.slider->SetPos(kInitialSliderPos);
+    LoadSliderImages();
+    for (CBitmapSlider* slider : {&m_sliderLeft, &m_sliderRight}) {
+        slider->SetMargins(0, 0, 0, 0);
+        slider->SetVertical(true);
+        slider->SetRange(0, 100);
+        slider->SetPos(kInitialSliderPos);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "controls/Label.h"
 #include "controls/MyStaticBmp.h"
 #include "driver/ExchangeBuffers.h"
+#include "framework/ScopedHandle.h"
 
 #include <shellapi.h>
 
@@ -40,6 +41,8 @@ public:
     LRESULT OnOutputChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarScaleMayHaveChanged(WPARAM wParam, LPARAM lParam);
     void OnBitDepth16();
     void OnBitDepth24();
     void OnBitDepth32();
@@ -62,10 +65,19 @@ public:
     void SetupIndicators();
     void SetupBitmapButtons();
     void SetupSliders();
+    void LoadSliderImages();
     void SetupLabelColours();
     // Information display (KestrunDlgInfo.cpp).
     void SetupInfoDisplay();
     static std::string GetOsName();
+    // Display scale (KestrunDlgDpi.cpp): everything drawn or placed for m_dpi.
+    void SetupDisplayScale();
+    void PlaceControls();
+    void SetLabelsDpi();
+    void LoadHandCursor();
+    // Puts the tray icon of the size the shell draws at the taskbar's scale into the record;
+    // true when that size changed.
+    bool UpdateTrayIconSize();
     // Tray (KestrunDlgTray.cpp).
     void AddTrayIcon();
     void RemoveTrayIcon();
@@ -117,6 +129,9 @@ public:
         MESSAGE_HANDLER(WM_OUTPUT_CHANGED, OnOutputChanged)
         MESSAGE_HANDLER(TaskbarCreatedMessage(), OnTaskbarCreated)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MESSAGE_HANDLER(WM_DPICHANGED, OnDpiChanged)
+        MESSAGE_HANDLER(WM_SETTINGCHANGE, OnTaskbarScaleMayHaveChanged)
+        MESSAGE_HANDLER(WM_DISPLAYCHANGE, OnTaskbarScaleMayHaveChanged)
         CHAIN_MSG_MAP(CDialog)
     END_MSG_MAP()
 
@@ -136,7 +151,7 @@ public:
     ExchangeBuffer m_getParamBuf;
     int m_sampleRate = 0;
     int m_bitDepth = 0;
-    HCURSOR m_hHandCursor = nullptr;  // shared resource: never destroyed
+    HCURSOR m_hHandCursor = nullptr;  // drawn for the panel's scale; owned by m_handCursor
     NOTIFYICONDATAA m_trayIconData{};
     HICON m_hIcon = nullptr;          // shared resource: never destroyed
     CBitmapButton m_btn16Bit;
@@ -160,6 +175,11 @@ public:
                                m_getParamBuf.Holder()};
     BOOL m_driverLibraryBound = FALSE;  // the start-up bound the library: the destructor shuts it down
     BOOL m_trayIconAdded = FALSE;
+    // The display scale the panel is drawn for, and what is made for it.
+    UINT m_dpi = 96;  // the start-up takes it from the window
+    CCursorHandle m_handCursor;  // m_hHandCursor is this one
+    CIconHandle m_trayIcon;      // the record's icon
+    int m_trayIconSize = 0;
 };
 
 // What the last left click on the tray icon did: TRUE when it showed the panel.

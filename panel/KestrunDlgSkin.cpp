@@ -17,7 +17,7 @@ void CKestrunDlg::ApplySkin()
     // A second call starts over: the old context must let go of the old skin first.
     m_skinDC.DeleteDC();
     m_skinBitmap.DeleteObject();
-    m_skinBitmap.LoadBitmap(IDB_SKIN);
+    m_skinBitmap.LoadBitmap(IDB_SKIN, m_dpi);
     HRGN hRgn = BuildSkinRegion(m_skinBitmap, RGB(255, 255, 255));
     {
         CClientDC windowDC(this);

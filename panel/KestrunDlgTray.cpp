@@ -7,6 +7,7 @@ bool g_trayShown = false;
 void CKestrunDlg::AddTrayIcon()
 {
     FillTrayIconData(m_trayIconData, m_hWnd, AfxGetInstanceHandle());
+    UpdateTrayIconSize();
     // When the icon already exists the shell refuses this; nothing else happens.
     NotifyTrayIcon(NIM_ADD, m_trayIconData);
     m_trayIconAdded = TRUE;
@@ -53,8 +54,10 @@ LRESULT CKestrunDlg::OnTaskbarCreated(WPARAM wParam, LPARAM lParam)
     // Should registration ever have failed, the map routes WM_NULL here: ignore it.
     if (TaskbarCreatedMessage() == 0)
         return 0;
-    if (m_trayIconAdded)
+    if (m_trayIconAdded) {
+        UpdateTrayIconSize();  // the new taskbar may have another scale
         NotifyTrayIcon(NIM_ADD, m_trayIconData);
+    }
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "panel/TrayIcon.h"
 
+#include "framework/DisplayScale.h"
 #include "framework/ScopedHandle.h"
 #include "framework/afxwin.h"
 #include "panel/PanelMessages.h"
@@ -26,7 +27,8 @@ void TrackTrayMenu(HWND hPanel, POINT cursor)
     // elsewhere; the posted WM_NULL is the other half of the documented cure.
     ::SetForegroundWindow(hPanel);
     // A chosen item arrives at the panel as WM_COMMAND once the menu has closed.
-    ::TrackPopupMenu(popup, 0, cursor.x, cursor.y - TRAY_MENU_RAISE, 0, hPanel, nullptr);
+    // The menu opens by the tray, so the raise follows the taskbar's scale.
+    ::TrackPopupMenu(popup, 0, cursor.x, cursor.y - ScaleLength(TRAY_MENU_RAISE, TaskbarDpi()), 0, hPanel, nullptr);
     ::PostMessageA(hPanel, WM_NULL, 0, 0);
 }
 

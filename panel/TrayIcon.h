@@ -7,7 +7,7 @@
 constexpr UINT TRAY_ICON_ID = 128;
 constexpr UINT TRAY_ICON_FLAGS = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr char TRAY_ICON_TIP[] = "Lumirel USB Audio Device";
-// The menu opens this far above the pointer.
+// The menu opens this far above the pointer, at 96 DPI.
 constexpr int TRAY_MENU_RAISE = 20;
 
 // Fills the fields the shell reads (size, window, ID, flags, message, icon, tip); the rest
