@@ -186,23 +186,6 @@ bool BaseSize(UINT id, int* width, int* height)
     return true;
 }
 
-// The first stored picture at or above `scale` (the largest one when none is), by `load`.
-template <typename Load>
-auto FirstStoredFrom(UINT scale, Load load) -> decltype(load(100u))
-{
-    decltype(load(100u)) last;
-    for (UINT s : kArtworkScales) {
-        if (s < scale)
-            continue;
-        if (auto found = load(s))
-            return found;
-    }
-    for (auto it = std::rbegin(kArtworkScales); it != std::rend(kArtworkScales); ++it)
-        if ((last = load(*it)))
-            break;
-    return last;
-}
-
 HBITMAP ToBitmap(const RgbaImage& img)
 {
     BITMAPINFO bi{};
@@ -368,7 +351,7 @@ HBITMAP LoadScaledBitmap(UINT id, UINT dpi)
     height = ArtworkLength(height, dpi);
     if (width <= 0 || height <= 0)
         return nullptr;
-    std::optional<RgbaImage> art = FirstStoredFrom(ArtworkScaleForDpi(dpi), [id](UINT s) { return StoredBitmap(s, id); });
+    std::optional<RgbaImage> art = StoredBitmap(ArtworkScaleForDpi(dpi), id);
     if (!art)
         return nullptr;
     if (art->width != width || art->height != height)

@@ -4,17 +4,19 @@
 #pragma once
 #include <windows.h>
 
-// The scales the artwork is drawn for, in percent of 96 DPI.
-inline constexpr UINT kArtworkScales[] = {100, 125, 150, 175, 200, 250, 300};
+// The scales whose artwork the program carries, in percent of 96 DPI. tools/artwork draws every
+// scale from 100 to 300 %; the ones between these are made by our filter, which costs less room
+// than carrying them (tools/artwork/README.md has the figures).
+inline constexpr UINT kArtworkScales[] = {100, 200, 300};
 
-// The drawn scale that serves dpi: the one made for it, else the next larger one (our filter
-// scales it down). Above 300 % the largest.
+// The carried scale that serves dpi: its own, else the next larger one (our filter scales it
+// down); above 300 % the largest (the filter then enlarges it).
 UINT ArtworkScaleForDpi(UINT dpi);
 
 // A 96-DPI length at dpi, rounded as MulDiv rounds: the size every scaled picture has.
 int ArtworkLength(int length96, UINT dpi);
 
-// The bitmap drawn for dpi's scale, or made once from the next larger one; at 96 DPI exactly the
+// The bitmap carried for dpi's scale, or made once from the next larger one; at 96 DPI exactly the
 // 100 % resource. Its size is ArtworkLength of the 100 % size on each axis. Pure white (the
 // window's see-through colour) stays pure white exactly where the scaled outline says, and no
 // other pixel becomes pure white. The caller owns it; nullptr on failure.

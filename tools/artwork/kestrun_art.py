@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Draws Kestrun's skin, key, indicator and slider bitmaps, the program icon and the hand cursor.
 
-Everything is drawn from code with fixed fonts and a fixed noise seed, so a rerun gives the same
-files byte for byte. Bitmaps are written as plain 24-bit bottom-up BMPs; the icon and the cursor as
-classic BITMAPINFOHEADER images (no PNG inside).
+Everything is drawn from code with fixed fonts and a fixed noise seed, at every display scale from
+one geometry, so a rerun gives the same files byte for byte. Bitmaps at 100 % are written as plain
+24-bit bottom-up BMPs, at the other stored scales as PNGs; the icon and the cursor hold every size
+as classic BITMAPINFOHEADER images (no PNG inside).
 
 Usage: kestrun_art.py --out <res dir> [--preview <png>] [--compare <committed res dir>]
-With --compare, the files written to --out must equal the committed ones byte for byte.
+                      [--all-scales | --scales 100,125,...]
+With --compare, the files written to --out must equal the committed ones byte for byte. Scales the
+program does not carry are drawn (and checked) only when asked, into <out>/drawn/<scale>/.
 """
 
 import argparse
@@ -51,6 +54,27 @@ FONT_COND_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
 
 SS = 4  # supersampling factor for everything drawn with antialiasing
 
+# The display scales the artwork is drawn for, in percent. Every drawing below is in pixels of the
+# 100 % geometry times U, the supersampled pixels per 100 % pixel at the scale being drawn
+# (SS * scale / 100: 4, 5, 6, 7, 8, 10, 12), and comes out at 1/SS of that.
+SCALES = (100, 125, 150, 175, 200, 250, 300)
+# The scales the program carries (the others it makes with its own filter from the next larger):
+# 100 % as BMP resources, the rest as PNG. See README.md for the sizes that chose them.
+STORED_SCALES = (100, 200, 300)
+PCT = 100
+U = SS
+
+
+def set_scale(pct):
+    global PCT, U
+    assert (SS * pct) % 100 == 0, "one 100 % pixel must be a whole number of supersampled pixels"
+    PCT, U = pct, SS * pct // 100
+
+
+def sc(v, pct=None):
+    """A 100 % length at the scale, rounded as the program's MulDiv(v, dpi, 96) rounds."""
+    return mul_div(v, PCT if pct is None else pct, 100)
+
 SKIN_W, SKIN_H = 600, 350
 FACE = (194, 192, 193)
 WHITE = (255, 255, 255)
@@ -89,6 +113,12 @@ class Control:
     @property
     def rect(self):
         return (self.left, self.top, self.left + self.width, self.top + self.height)
+
+    @property
+    def scaled_rect(self):
+        """Where the program puts the control at the scale: place and size each scaled and rounded."""
+        left, top = sc(self.left), sc(self.top)
+        return (left, top, left + sc(self.width), top + sc(self.height))
 
 
 RATE_SIZE = (46, 47)
@@ -176,7 +206,7 @@ def mask_rows(opaque, w, h):
     return bytes(out)
 
 
-def ico_bytes(img):
+def icon_image(img):
     """One 32-bpp image with alpha and an AND mask (transparent where alpha is 0)."""
     img = img.convert("RGBA")
     w, h = img.size
@@ -188,10 +218,23 @@ def ico_bytes(img):
             xor += bytes((b, g, r, a))
     andmask = mask_rows(lambda x, y: px[x, y][3] != 0, w, h)
     header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(xor) + len(andmask), 0, 0, 0, 0)
-    image = header + bytes(xor) + andmask
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(image), 6 + 16)
-    return directory + entry + image
+    return header + bytes(xor) + andmask
+
+
+def group_file(kind, entries):
+    """An .ico (kind 1) or .cur (kind 2) file: entries are (width, height, colours, field4, field6,
+    image bytes), the two fields being planes and bit count for an icon, the hot spot for a cursor."""
+    out = struct.pack("<HHH", 0, kind, len(entries))
+    offset = 6 + 16 * len(entries)
+    for w, h, colours, f4, f6, image in entries:
+        out += struct.pack("<BBBBHHII", w % 256, h % 256, colours, 0, f4, f6, len(image), offset)
+        offset += len(image)
+    return out + b"".join(e[5] for e in entries)
+
+
+def ico_bytes(images):
+    """Every size of the program icon, smallest first, each a classic 32-bpp image."""
+    return group_file(1, [(img.width, img.height, 0, 1, 32, icon_image(img)) for img in images])
 
 
 VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
@@ -199,8 +242,8 @@ VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 
          (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
 
-def cur_bytes(indices, opaque, w, h, hotspot):
-    """One 16-colour (4 bpp) cursor image with its AND mask and hot spot."""
+def cursor_image(indices, opaque, w, h):
+    """One 16-colour (4 bpp) cursor image with its AND mask."""
     palette = b"".join(bytes((b, g, r, 0)) for (r, g, b) in VGA16)
     xor = bytearray()
     for y in range(h - 1, -1, -1):
@@ -211,10 +254,13 @@ def cur_bytes(indices, opaque, w, h, hotspot):
         xor += row
     andmask = mask_rows(lambda x, y: opaque[y][x], w, h)
     header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 4, 0, len(xor) + len(andmask), 0, 0, 16, 0)
-    image = header + palette + bytes(xor) + andmask
-    directory = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", w % 256, h % 256, 16, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
-    return directory + entry + image
+    return header + palette + bytes(xor) + andmask
+
+
+def cur_bytes(cursors):
+    """cursors: (indices, opaque, size, hot spot) for every size, smallest first."""
+    return group_file(2, [(n, n, 16, hot[0], hot[1], cursor_image(idx, opaque, n, n))
+                          for idx, opaque, n, hot in cursors])
 
 
 # --------------------------------------------------------------------------------------------------
@@ -257,48 +303,49 @@ def down(img):
     return img.resize((w // SS, h // SS), Image.Resampling.BOX)
 
 
-def embossed_text(draw, pos, text, fnt, fill, anchor, light=(226, 226, 228), offset=SS):
+def embossed_text(draw, pos, text, fnt, fill, anchor, light=(226, 226, 228), offset=None):
+    offset = U if offset is None else offset
     x, y = pos
     draw.text((x, y + offset), text, font=fnt, fill=light, anchor=anchor)
     draw.text((x, y), text, font=fnt, fill=fill, anchor=anchor)
 
 
 # --------------------------------------------------------------------------------------------------
-# Keys and indicators (drawn at SS x, returned at 1 x)
+# Keys and indicators (size in pixels at the scale; drawn at SS x, returned at 1 x)
 def key_base(size, lit, bg, radius=6):
     """A rounded, bevelled metal key sunk into the grey face; blue when lit. bg is the skin under
     the key, so that the face around the key continues the skin's brushed texture."""
     w, h = size[0] * SS, size[1] * SS
     img = bg.resize((w, h), Image.BICUBIC)
-    r = radius * SS
+    r = radius * U
     # recess around the key: darker ring that fades into the face
-    well = rounded_mask((w, h), (0, 0, w - 1, h - 1), r + SS)
-    img.paste((150, 149, 152), (0, 0), well.filter(ImageFilter.GaussianBlur(SS)))
+    well = rounded_mask((w, h), (0, 0, w - 1, h - 1), r + U)
+    img.paste((150, 149, 152), (0, 0), well.filter(ImageFilter.GaussianBlur(U)))
     # drop shadow under the key
-    body_box = (SS * 2, SS * 1, w - 1 - SS * 2, h - 1 - SS * 3)
-    shadow = rounded_mask((w, h), (body_box[0], body_box[1] + SS * 2, body_box[2], body_box[3] + SS * 2), r)
-    img.paste((88, 88, 94), (0, 0), shadow.filter(ImageFilter.GaussianBlur(SS * 0.8)))
+    body_box = (U * 2, U * 1, w - 1 - U * 2, h - 1 - U * 3)
+    shadow = rounded_mask((w, h), (body_box[0], body_box[1] + U * 2, body_box[2], body_box[3] + U * 2), r)
+    img.paste((88, 88, 94), (0, 0), shadow.filter(ImageFilter.GaussianBlur(U * 0.8)))
     # rim
     rim = rounded_mask((w, h), body_box, r)
     img.paste((92, 96, 108) if not lit else (10, 60, 150), (0, 0), rim)
     # body gradient
-    inner = (body_box[0] + SS, body_box[1] + SS, body_box[2] - SS, body_box[3] - SS)
-    body = rounded_mask((w, h), inner, r - SS)
+    inner = (body_box[0] + U, body_box[1] + U, body_box[2] - U, body_box[3] - U)
+    body = rounded_mask((w, h), inner, r - U)
     if lit:
         grad = vgradient((w, h), KEY_BLUE_TOP, KEY_BLUE_BOTTOM)
     else:
         grad = vgradient((w, h), (238, 238, 240), (170, 170, 176))
     img.paste(grad, (0, 0), body)
     # slightly concave cap: a second, reversed gradient inside
-    cap_box = (inner[0] + SS * 2, inner[1] + SS * 2, inner[2] - SS * 2, inner[3] - SS * 3)
-    cap = rounded_mask((w, h), cap_box, max(SS, r - SS * 3))
+    cap_box = (inner[0] + U * 2, inner[1] + U * 2, inner[2] - U * 2, inner[3] - U * 3)
+    cap = rounded_mask((w, h), cap_box, max(U, r - U * 3))
     if lit:
         cgrad = vgradient((w, h), (34, 122, 232), (66, 162, 250))
     else:
         cgrad = vgradient((w, h), (196, 196, 201), (224, 224, 228))
-    img.paste(cgrad, (0, 0), cap.filter(ImageFilter.GaussianBlur(SS * 0.6)))
+    img.paste(cgrad, (0, 0), cap.filter(ImageFilter.GaussianBlur(U * 0.6)))
     # top highlight line on the rim
-    hl = ImageChops.subtract(body, shifted(body, 0, SS))
+    hl = ImageChops.subtract(body, shifted(body, 0, U))
     img.paste((250, 250, 252) if not lit else (170, 220, 255), (0, 0), hl)
     return img, cap_box
 
@@ -315,13 +362,13 @@ def label_key(size, text, lit, font_px, bg):
     img, cap = key_base(size, lit, bg)
     d = ImageDraw.Draw(img)
     cx = (cap[0] + cap[2]) / 2
-    cy = (cap[1] + cap[3]) / 2 + SS * 0.5
-    fnt = font(FONT_COND_BOLD, font_px * SS)
+    cy = (cap[1] + cap[3]) / 2 + U * 0.5
+    fnt = font(FONT_COND_BOLD, font_px * U)
     if lit:
-        d.text((cx, cy + SS * 0.7), text, font=fnt, fill=(14, 70, 160), anchor="mm")
+        d.text((cx, cy + U * 0.7), text, font=fnt, fill=(14, 70, 160), anchor="mm")
         d.text((cx, cy), text, font=fnt, fill=(254, 254, 254), anchor="mm")
     else:
-        embossed_text(d, (cx, cy), text, fnt, TEXT_DIM, "mm", light=(242, 242, 244), offset=SS * 0.7)
+        embossed_text(d, (cx, cy), text, fnt, TEXT_DIM, "mm", light=(242, 242, 244), offset=U * 0.7)
     return face_corners(clamp_face(down(img)), bg)
 
 
@@ -337,7 +384,7 @@ def draw_power_symbol(d, c, radius, width, colour):
 
 
 def draw_speaker(d, c, s, colour, waves=True):
-    """Loudspeaker facing right, scaled by s (pixels of SS space per unit)."""
+    """Loudspeaker facing right, scaled by s (pixels of U space per unit)."""
     cx, cy = c
     pts = [(-5, -2.2), (-2.2, -2.2), (1.6, -5.4), (1.6, 5.4), (-2.2, 2.2), (-5, 2.2)]
     d.polygon([(cx + x * s, cy + y * s) for x, y in pts], fill=colour)
@@ -353,33 +400,33 @@ def symbol_key(size, lit, painter, bg):
     symbol = Image.new("L", img.size, 0)
     painter(ImageDraw.Draw(symbol), ((cap[0] + cap[2]) / 2, (cap[1] + cap[3]) / 2))
     # a light edge below an unlit print, a dark one below a lit print, as with the texts
-    img.paste((14, 70, 160) if lit else (242, 242, 244), (0, 0), shifted(symbol, 0, 3))
+    img.paste((14, 70, 160) if lit else (242, 242, 244), (0, 0), shifted(symbol, 0, (3 * U + SS // 2) // SS))
     img.paste(symbol_colour(lit), (0, 0), symbol)
     return face_corners(clamp_face(down(img)), bg)
 
 
 def power_painter(d, c):
-    draw_power_symbol(d, c, 6.5 * SS, int(2.2 * SS), 255)
+    draw_power_symbol(d, c, 6.5 * U, int(2.2 * U), 255)
 
 
 def square_wave_painter(d, c):
     cx, cy = c
-    u = 2.6 * SS
+    u = 2.6 * U
     pts = [(-7, 2.5), (-4.5, 2.5), (-4.5, -2.5), (-1.5, -2.5), (-1.5, 2.5), (1.5, 2.5), (1.5, -2.5),
            (4.5, -2.5), (4.5, 2.5), (7, 2.5)]
-    d.line([(cx + x * u, cy + y * u) for x, y in pts], fill=255, width=int(2 * SS), joint="curve")
+    d.line([(cx + x * u, cy + y * u) for x, y in pts], fill=255, width=int(2 * U), joint="curve")
 
 
 def speaker_painter(d, c):
-    draw_speaker(d, (c[0] - 1.5 * SS, c[1]), 1.9 * SS, 255)
+    draw_speaker(d, (c[0] - 1.5 * U, c[1]), 1.9 * U, 255)
 
 
 def mute_painter(d, c):
     cx, cy = c
-    s = 2.2 * SS
-    draw_speaker(d, (cx - 6 * SS, cy), s, 255, waves=False)
-    x0, y0, k = cx + 7 * SS, cy, 5 * SS
-    wdt = int(2.6 * SS)
+    s = 2.2 * U
+    draw_speaker(d, (cx - 6 * U, cy), s, 255, waves=False)
+    x0, y0, k = cx + 7 * U, cy, 5 * U
+    wdt = int(2.6 * U)
     d.line((x0 - k, y0 - k, x0 + k, y0 + k), fill=255, width=wdt)
     d.line((x0 - k, y0 + k, x0 + k, y0 - k), fill=255, width=wdt)
 
@@ -387,7 +434,7 @@ def mute_painter(d, c):
 def link_painter(d, c):
     """Two chain links on a diagonal, the second passing under the first."""
     cx, cy = c
-    u = SS
+    u = U
     n = 40 * u
     chain = Image.new("L", (n, n), 0)
     cd = ImageDraw.Draw(chain)
@@ -415,21 +462,22 @@ def wedge_width(y, h):
 
 
 def slider_image(size, filled, bg):
-    """bg is the skin under the slider: outside its slot the image is the skin itself."""
+    """bg is the skin under the slider at the scale: outside its slot the image is the skin itself.
+    size is the slider's 100 % size, in which the wedge is laid out."""
     w, h = size
-    img = bg.resize((w * SS, h * SS), Image.BICUBIC)
+    img = bg.resize((bg.width * SS, bg.height * SS), Image.BICUBIC)
     d = ImageDraw.Draw(img)
     drawn = Image.new("L", img.size, 0)
     dm = ImageDraw.Draw(drawn)
 
     def poly(points, fill):
-        pts = [(x * SS, y * SS) for x, y in points]
+        pts = [(x * U, y * U) for x, y in points]
         d.polygon(pts, fill=fill)
         dm.polygon(pts, fill=255)
 
     def line(points, fill):
-        d.line(points, fill=fill, width=SS)
-        dm.line(points, fill=255, width=SS)
+        d.line(points, fill=fill, width=U)
+        dm.line(points, fill=255, width=U)
 
     # the recessed slot that holds the ladder
     poly([(WEDGE_X0 - 2, 0), (WEDGE_X0 + WEDGE_TOP_W + 3, 0),
@@ -450,13 +498,13 @@ def slider_image(size, filled, bg):
         poly([(WEDGE_X0, y), (WEDGE_X0 + wt, y), (WEDGE_X0 + wb, y1), (WEDGE_X0, y1)], col)
         y = y1 + gap
     # a faint highlight along the right edge of the slot, where light meets the bevel
-    line([((WEDGE_X0 + WEDGE_TOP_W + 3) * SS, 0), ((WEDGE_X0 + WEDGE_BOTTOM_W + 3) * SS, h * SS)],
+    line([((WEDGE_X0 + WEDGE_TOP_W + 3) * U, 0), ((WEDGE_X0 + WEDGE_BOTTOM_W + 3) * U, h * U)],
          (226, 226, 230))
     # scale ticks beside the slope: every 10 %, longer at 0, 50 and 100 %
     for i in range(11):
         ty = min(h - 1, round(i * h / 10))
         tx = WEDGE_X0 + wedge_width(ty, h) + 4
-        line([(tx * SS, ty * SS + SS // 2), ((tx + (4 if i % 5 == 0 else 2.5)) * SS, ty * SS + SS // 2)],
+        line([(tx * U, ty * U + U // 2), ((tx + (4 if i % 5 == 0 else 2.5)) * U, ty * U + U // 2)],
              (78, 80, 90))
     out = clamp_face(down(img))
     untouched = down(drawn).point(lambda v: 255 if v == 0 else 0)
@@ -466,46 +514,57 @@ def slider_image(size, filled, bg):
 
 # --------------------------------------------------------------------------------------------------
 # The skin
-def face_row_run(y):
-    """Opaque run [x0, x1) of the face on row y, or None."""
-    if y < FACE_TOP or y >= FACE_BOTTOM:
+def skin_size(pct=None):
+    return sc(SKIN_W, pct), sc(SKIN_H, pct)
+
+
+def face_row_run(y, pct=None):
+    """Opaque run [x0, x1) of the face on row y at the scale, or None."""
+    top, bottom = sc(FACE_TOP, pct), sc(FACE_BOTTOM, pct)
+    if y < top or y >= bottom:
         return None
-    r = FACE_RADIUS
+    r = FACE_RADIUS * (PCT if pct is None else pct) / 100
     inset = 0
     dy = None
-    if y < FACE_TOP + r:
-        dy = FACE_TOP + r - (y + 0.5)
-    elif y >= FACE_BOTTOM - r:
-        dy = (y + 0.5) - (FACE_BOTTOM - r)
+    if y < top + r:
+        dy = top + r - (y + 0.5)
+    elif y >= bottom - r:
+        dy = (y + 0.5) - (bottom - r)
     if dy is not None and dy > 0:
         dx = math.sqrt(max(0.0, r * r - dy * dy))
         inset = int(math.ceil(r - dx - 0.5))  # pixel centre inside the corner circle
         inset = max(0, inset)
-    return (FACE_LEFT + inset, FACE_RIGHT - inset)
+    return (sc(FACE_LEFT, pct) + inset, sc(FACE_RIGHT, pct) - inset)
 
 
-def outline_runs():
+def outline_runs(pct=None):
     """The rows of the outline as lists of runs: exactly what the window region will be."""
+    pct = PCT if pct is None else pct
     rows = []
-    for y in range(SKIN_H):
+    slot = (sc(SLOT_ROW, pct), sc(SLOT_ROW + 1, pct))
+    slot_x = (sc(SLOT_X[0], pct), sc(SLOT_X[1], pct))
+    feet_top, feet_bottom = sc(FEET_TOP, pct), sc(FEET_BOTTOM, pct)
+    for y in range(skin_size(pct)[1]):
         runs = []
-        fr = face_row_run(y)
+        fr = face_row_run(y, pct)
         if fr:
-            if y == SLOT_ROW:
-                runs += [(fr[0], SLOT_X[0]), (SLOT_X[1], fr[1])]
+            if slot[0] <= y < slot[1]:
+                runs += [(fr[0], slot_x[0]), (slot_x[1], fr[1])]
             else:
                 runs.append(fr)
-        if FEET_TOP <= y < FEET_BOTTOM:
-            inset = {FEET_BOTTOM - 2: 1, FEET_BOTTOM - 1: 3}.get(y, 0)
+        if feet_top <= y < feet_bottom:
+            # the feet's lower corners: cut by 1 px one row up and by 3 px on the last row (100 %)
+            above = (feet_bottom - (y + 0.5)) * 100 / pct
+            inset = sc(3, pct) if above < 1 else sc(1, pct) if above < 2 else 0
             for a, b in FEET:
-                runs.append((a + inset, b - inset))
+                runs.append((sc(a, pct) + inset, sc(b, pct) - inset))
         rows.append(runs)
     return rows
 
 
 def outline_mask():
     """255 inside the outline, 0 where the window will be see-through."""
-    m = Image.new("L", (SKIN_W, SKIN_H), 0)
+    m = Image.new("L", skin_size(), 0)
     d = ImageDraw.Draw(m)
     for y, runs in enumerate(outline_runs()):
         for a, b in runs:
@@ -530,16 +589,17 @@ def brushed_face(size, rng):
 
 
 def draw_caption(d, text, pos, anchor, size_px=11):
-    fnt = font(FONT_BOLD, size_px * SS)
-    x, y = pos[0] * SS, pos[1] * SS
-    embossed_text(d, (x, y), text, fnt, CAPTION, anchor, light=(228, 228, 230), offset=SS)
+    fnt = font(FONT_BOLD, size_px * U)
+    x, y = pos[0] * U, pos[1] * U
+    embossed_text(d, (x, y), text, fnt, CAPTION, anchor, light=(228, 228, 230), offset=U)
     return d.textbbox((x, y), text, font=fnt, anchor=anchor)
 
 
 def make_skin(rng):
-    W, H = SKIN_W * SS, SKIN_H * SS
+    W, H = skin_size()[0] * SS, skin_size()[1] * SS
     outline = outline_mask()
-    face = brushed_face((SKIN_W, SKIN_H), rng).resize((W, H), Image.BICUBIC)
+    # the same 100 % texture at every scale, so the metal looks alike on every monitor
+    face = brushed_face((SKIN_W, SKIN_H), rng).resize((SKIN_W * U, SKIN_H * U), Image.BICUBIC)
     img = Image.new("RGB", (W, H), WHITE)
     img.paste(face, (0, 0))
     d = ImageDraw.Draw(img)
@@ -547,45 +607,45 @@ def make_skin(rng):
 
     # feet: dark rubber with a soft highlight
     for a, b in FEET:
-        d.rectangle((a * SS, FEET_TOP * SS, b * SS - 1, FEET_BOTTOM * SS - 1), fill=(44, 44, 48))
-        d.rectangle(((a + 3) * SS, (FEET_TOP + 1) * SS, (b - 3) * SS - 1, (FEET_TOP + 3) * SS),
+        d.rectangle((a * U, FEET_TOP * U, b * U - 1, FEET_BOTTOM * U - 1), fill=(44, 44, 48))
+        d.rectangle(((a + 3) * U, (FEET_TOP + 1) * U, (b - 3) * U - 1, (FEET_TOP + 3) * U),
                     fill=(78, 78, 84))
     # the face's base trim: a darker band along the bottom
-    base = ((FACE_LEFT) * SS, (FACE_BOTTOM - 14) * SS, FACE_RIGHT * SS - 1, FACE_BOTTOM * SS - 1)
+    base = ((FACE_LEFT) * U, (FACE_BOTTOM - 14) * U, FACE_RIGHT * U - 1, FACE_BOTTOM * U - 1)
     d.rectangle(base, fill=(150, 148, 150))
-    d.line((base[0], base[1], base[2], base[1]), fill=(112, 110, 114), width=SS)
-    d.line((base[0], base[1] + SS, base[2], base[1] + SS), fill=(214, 212, 214), width=SS)
+    d.line((base[0], base[1], base[2], base[1]), fill=(112, 110, 114), width=U)
+    d.line((base[0], base[1] + U, base[2], base[1] + U), fill=(214, 212, 214), width=U)
 
     # engraved groove framing the working area
     gl, gt, gr, gb = 18, 20, 582, 318
-    d.rounded_rectangle((gl * SS, gt * SS, gr * SS, gb * SS), radius=8 * SS, outline=(160, 158, 162), width=SS)
-    d.rounded_rectangle(((gl + 1) * SS, (gt + 1) * SS, (gr + 1) * SS, (gb + 1) * SS), radius=8 * SS,
-                        outline=(222, 220, 222), width=SS)
+    d.rounded_rectangle((gl * U, gt * U, gr * U, gb * U), radius=8 * U, outline=(160, 158, 162), width=U)
+    d.rounded_rectangle(((gl + 1) * U, (gt + 1) * U, (gr + 1) * U, (gb + 1) * U), radius=8 * U,
+                        outline=(222, 220, 222), width=U)
 
     # the slot on row 10 shows through; its lips are drawn as a shadowed groove
-    d.rectangle(((SLOT_X[0] - 2) * SS, (SLOT_ROW - 1) * SS, (SLOT_X[1] + 2) * SS - 1, SLOT_ROW * SS - 1),
+    d.rectangle(((SLOT_X[0] - 2) * U, (SLOT_ROW - 1) * U, (SLOT_X[1] + 2) * U - 1, SLOT_ROW * U - 1),
                 fill=(112, 110, 114))
-    d.rectangle(((SLOT_X[0] - 2) * SS, (SLOT_ROW + 1) * SS, (SLOT_X[1] + 2) * SS - 1, (SLOT_ROW + 2) * SS - 1),
+    d.rectangle(((SLOT_X[0] - 2) * U, (SLOT_ROW + 1) * U, (SLOT_X[1] + 2) * U - 1, (SLOT_ROW + 2) * U - 1),
                 fill=(224, 222, 224))
 
     # display window: recessed pale blue glass
     l, t, r, b = DISPLAY_RECT
-    d.rounded_rectangle(((l - 3) * SS, (t - 3) * SS, (r + 3) * SS - 1, (b + 3) * SS - 1), radius=7 * SS,
+    d.rounded_rectangle(((l - 3) * U, (t - 3) * U, (r + 3) * U - 1, (b + 3) * U - 1), radius=7 * U,
                         fill=(226, 226, 228))
-    d.rounded_rectangle(((l - 3) * SS, (t - 3) * SS, (r + 2) * SS - 1, (b + 2) * SS - 1), radius=7 * SS,
+    d.rounded_rectangle(((l - 3) * U, (t - 3) * U, (r + 2) * U - 1, (b + 2) * U - 1), radius=7 * U,
                         fill=(118, 120, 130))
-    d.rounded_rectangle(((l - 1) * SS, (t - 1) * SS, (r + 1) * SS - 1, (b + 1) * SS - 1), radius=5 * SS,
+    d.rounded_rectangle(((l - 1) * U, (t - 1) * U, (r + 1) * U - 1, (b + 1) * U - 1), radius=5 * U,
                         fill=(70, 86, 110))
     glass = vgradient((W, H), lerp(DISPLAY_BLUE, (190, 214, 250), 0.2), lerp(DISPLAY_BLUE, WHITE, 0.2))
-    gm = rounded_mask((W, H), (l * SS, t * SS, r * SS - 1, b * SS - 1), 4 * SS)
+    gm = rounded_mask((W, H), (l * U, t * U, r * U - 1, b * U - 1), 4 * U)
     img.paste(glass, (0, 0), gm)
     # inner shadow along the glass's top and left edge
-    sh = ImageChops.subtract(gm, shifted(gm, 2 * SS, 2 * SS)).filter(ImageFilter.GaussianBlur(SS))
+    sh = ImageChops.subtract(gm, shifted(gm, 2 * U, 2 * U)).filter(ImageFilter.GaussianBlur(U))
     img.paste((160, 184, 214), (0, 0), sh)
-    fnt = font(FONT_BOLD, 13 * SS)
-    d.text((((l + r) / 2) * SS, (b - 12) * SS), "Lumirel USB Audio Device", font=fnt,
+    fnt = font(FONT_BOLD, 13 * U)
+    d.text((((l + r) / 2) * U, (b - 12) * U), "Lumirel USB Audio Device", font=fnt,
            fill=(62, 102, 156), anchor="mm")
-    d.line(((l + 14) * SS, (b - 24) * SS, (r - 14) * SS, (b - 24) * SS), fill=(180, 206, 236), width=SS)
+    d.line(((l + 14) * U, (b - 24) * U, (r - 14) * U, (b - 24) * U), fill=(180, 206, 236), width=U)
 
     # group captions beside where their controls land
     pw, sp, d16, r44 = control("power"), control("spdif"), control("depth_16"), control("rate_44k1")
@@ -595,13 +655,13 @@ def make_skin(rng):
     captions.append(draw_caption(d, "Bit Depth", (d16.left - 8, d16.top + d16.height / 2), "rm"))
     captions.append(draw_caption(d, "Sample Rate", (r44.left - 8, r44.top + r44.height / 2), "rm"))
     captions.append(draw_caption(d, "Volume", ((sl.left + sr.right_x()) / 2, sl.top - 21), "mm"))
-    small = font(FONT_BOLD, 9 * SS)
+    small = font(FONT_BOLD, 9 * U)
     for s, txt in ((sl, "L"), (sr, "R")):
-        bx = (s.left + WEDGE_X0 + WEDGE_TOP_W / 2) * SS
-        embossed_text(d, (bx, (s.top - 3) * SS), txt, small, CAPTION, "mb", light=(228, 228, 230))
-        captions.append(d.textbbox((bx, (s.top - 3) * SS), txt, font=small, anchor="mb"))
-    brand = font(FONT_BOLD, 10 * SS)
-    embossed_text(d, (574 * SS, 326 * SS), "V E X M O R A", brand, (92, 92, 100), "rm",
+        bx = (s.left + WEDGE_X0 + WEDGE_TOP_W / 2) * U
+        embossed_text(d, (bx, (s.top - 3) * U), txt, small, CAPTION, "mb", light=(228, 228, 230))
+        captions.append(d.textbbox((bx, (s.top - 3) * U), txt, font=small, anchor="mb"))
+    brand = font(FONT_BOLD, 10 * U)
+    embossed_text(d, (574 * U, 326 * U), "V E X M O R A", brand, (92, 92, 100), "rm",
                   light=(200, 198, 200))
 
     img = down(img)
@@ -615,10 +675,11 @@ def make_skin(rng):
 
 def bevel(img, mask):
     """Light top-left and dark bottom-right rims just inside the outline."""
-    inside_tl = ImageChops.subtract(mask, shifted(mask, 1, 1))
-    inside_tl2 = ImageChops.subtract(mask, shifted(mask, 2, 2))
-    inside_br = ImageChops.subtract(mask, shifted(mask, -1, -1))
-    inside_br2 = ImageChops.subtract(mask, shifted(mask, -2, -2))
+    one, two = sc(1), sc(2)
+    inside_tl = ImageChops.subtract(mask, shifted(mask, one, one))
+    inside_tl2 = ImageChops.subtract(mask, shifted(mask, two, two))
+    inside_br = ImageChops.subtract(mask, shifted(mask, -one, -one))
+    inside_br2 = ImageChops.subtract(mask, shifted(mask, -two, -two))
     img.paste((222, 221, 222), (0, 0), inside_tl2)
     img.paste((240, 239, 240), (0, 0), inside_tl)
     img.paste((140, 138, 141), (0, 0), inside_br2)
@@ -629,7 +690,7 @@ def bevel(img, mask):
 def check_captions_clear(boxes):
     """Printed captions must leave the areas under the controls as plain face."""
     for bx in boxes:
-        l, t, r, b = (v / SS for v in bx)
+        l, t, r, b = (v / U for v in bx)
         for c in VISIBLE:
             cl, ct, cr, cb = c.rect
             if l < cr and cl < r and t < cb and ct < b:
@@ -638,11 +699,15 @@ def check_captions_clear(boxes):
 
 # --------------------------------------------------------------------------------------------------
 # Icon and cursor
-def make_icon():
-    n = 48 * SS
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+
+
+def make_icon(size=48):
+    """The icon's geometry is laid out on a 48-unit grid and drawn at any size from it."""
+    n = size * SS
     img = Image.new("RGBA", (n, n), (0, 0, 0, 0))
     d = ImageDraw.Draw(img)
-    u = SS
+    u = n // 48 if n % 48 == 0 else n / 48
     # a small hi-fi front: grey body, dark feet, blue display and a level wedge
     d.rectangle((8 * u, 38 * u, 15 * u, 44 * u), fill=(40, 40, 44, 255))
     d.rectangle((33 * u, 38 * u, 40 * u, 44 * u), fill=(40, 40, 44, 255))
@@ -653,13 +718,13 @@ def make_icon():
     d.rounded_rectangle((7 * u, 13 * u, 29 * u, 27 * u), radius=2 * u, fill=(60, 80, 110, 255))
     d.rounded_rectangle((8 * u, 14 * u, 28 * u, 26 * u), radius=2 * u, fill=(200, 228, 255, 255))
     d.line((11 * u, 20 * u, 14 * u, 20 * u, 14 * u, 17 * u, 18 * u, 17 * u, 18 * u, 23 * u, 22 * u, 23 * u,
-            22 * u, 20 * u, 25 * u, 20 * u), fill=(20, 100, 210, 255), width=int(1.6 * u))
+            22 * u, 20 * u, 25 * u, 20 * u), fill=(20, 100, 210, 255), width=max(1, int(1.6 * u)))
     d.polygon([(33 * u, 35 * u), (42 * u, 13 * u), (42 * u, 35 * u)], fill=(60, 62, 70, 255))
     d.polygon([(34.5 * u, 34 * u), (41 * u, 18 * u), (41 * u, 34 * u)], fill=(40, 200, 255, 255))
     for i in range(3):
         d.rounded_rectangle(((7 + i * 8) * u, 30 * u, (13 + i * 8) * u, 35 * u), radius=u,
                             fill=(30, 120, 230, 255) if i == 0 else (120, 122, 130, 255))
-    return img.resize((48, 48), Image.Resampling.BOX)
+    return img.resize((size, size), Image.Resampling.BOX)
 
 
 HAND = [
@@ -688,18 +753,27 @@ HAND = [
 ]
 
 
-def make_cursor():
-    w = h = 32
-    idx = [[0] * w for _ in range(h)]
-    opaque = [[False] * w for _ in range(h)]
-    for y, row in enumerate(HAND):
-        for x, ch in enumerate(row):
+CURSOR_SIZES = (32, 48, 64)
+
+
+def make_cursor(size=32):
+    """The hand's 32-pixel drawing at size: each pixel takes the cell of the drawing under its
+    centre, and the hot spot scales with it."""
+    idx = [[0] * size for _ in range(size)]
+    opaque = [[False] * size for _ in range(size)]
+    for y in range(size):
+        cy = (2 * y + 1) * 32 // (2 * size)
+        row = HAND[cy] if cy < len(HAND) else ""
+        for x in range(size):
+            cx = (2 * x + 1) * 32 // (2 * size)
+            ch = row[cx] if cx < len(row) else " "
             if ch == "X":
                 idx[y][x], opaque[y][x] = 0, True
             elif ch == "W":
                 idx[y][x], opaque[y][x] = 15, True
-    assert opaque[CURSOR_HOTSPOT[1]][CURSOR_HOTSPOT[0]], "hot spot must sit on the fingertip"
-    return idx, opaque
+    hot = (CURSOR_HOTSPOT[0] * size // 32, CURSOR_HOTSPOT[1] * size // 32)
+    assert opaque[hot[1]][hot[0]], "hot spot must sit on the fingertip"
+    return idx, opaque, hot
 
 
 # --------------------------------------------------------------------------------------------------
@@ -764,26 +838,74 @@ def check_skin(path):
     return total
 
 
-def check_sizes(out_dir):
-    sizes = {146: (SKIN_W, SKIN_H)}
+def read_png(path):
+    img = Image.open(path)
+    img.load()
+    if img.mode != "RGB" or img.format != "PNG":
+        raise SystemExit("%s: not an RGB PNG" % path)
+    w, h = img.size
+    raw = img.tobytes("raw", "RGB")
+    return w, h, [raw[y * w * 3:(y + 1) * w * 3] for y in range(h)]
+
+
+def scaled_file(pct, bid):
+    """Where a bitmap drawn for a scale lives under res/."""
+    name = BITMAP_FILES[bid]
+    if pct == 100:
+        return os.path.join("bitmaps", name)
+    folder = "bitmaps" if pct in STORED_SCALES else "drawn"
+    return os.path.join(folder, str(pct), os.path.splitext(name)[0] + ".png")
+
+
+def read_scaled(out_dir, pct, bid):
+    path = os.path.join(out_dir, scaled_file(pct, bid))
+    return read_bmp(path) if pct == 100 else read_png(path)
+
+
+def check_scaled_skin(out_dir, pct):
+    """The skin drawn for a scale: its region is exactly the scaled outline (no white inside it,
+    no near-white fringe outside it), which leaves the margins and the slot open."""
+    w, h, rows = read_scaled(out_dir, pct, 146)
+    if (w, h) != skin_size(pct):
+        raise SystemExit("skin at %d %% is %dx%d, want %dx%d" % (pct, w, h, *skin_size(pct)))
+    runs = region_runs(w, h, rows)
+    if runs != outline_runs(pct):
+        bad = [y for y in range(h) if runs[y] != outline_runs(pct)[y]][:5]
+        raise SystemExit("skin region at %d %% differs from the scaled outline on rows %s" % (pct, bad))
+    open_rows = [y for y in range(h) if not runs[y]]
+    if open_rows != list(range(sc(8, pct))) + list(range(sc(343, pct), h)):
+        raise SystemExit("skin at %d %%: unexpected open rows" % pct)
+    slot = [y for y in range(h) if len(runs[y]) == 2 and y < sc(FACE_TOP + FACE_RADIUS, pct)]
+    if slot != list(range(sc(SLOT_ROW, pct), sc(SLOT_ROW + 1, pct))):
+        raise SystemExit("skin at %d %%: slot rows %s" % (pct, slot))
+    return sum(len(r) for r in runs)
+
+
+def check_sizes(out_dir, pct):
+    sizes = {146: skin_size(pct)}
     for c in CONTROLS:
         for i in c.images:
-            sizes[i] = (c.width, c.height)
+            sizes[i] = (sc(c.width, pct), sc(c.height, pct))
     assert sorted(sizes) == sorted(BITMAP_FILES), "every bitmap ID has one control or the skin"
-    for bid, name in BITMAP_FILES.items():
-        w, h, _ = read_bmp(os.path.join(out_dir, "bitmaps", name))
+    for bid in BITMAP_FILES:
+        w, h, _ = read_scaled(out_dir, pct, bid)
         if (w, h) != sizes[bid]:
-            raise SystemExit("%s is %dx%d, want %dx%d" % (name, w, h, *sizes[bid]))
+            raise SystemExit("%s is %dx%d, want %dx%d" % (scaled_file(pct, bid), w, h, *sizes[bid]))
 
 
 # --------------------------------------------------------------------------------------------------
-def build(out_dir):
+def draw_scale(pct):
+    """Every bitmap drawn for one scale, by ID."""
+    set_scale(pct)
     rng = random.Random(146)
     skin = make_skin(rng)
     images = {146: skin}
 
     def under(c):
-        return skin.crop(c.rect)
+        return skin.crop(c.scaled_rect)
+
+    def scaled_size(c):
+        return sc(c.width), sc(c.height)
 
     key_texts = {
         "rate_44k1": "44.1", "rate_48k": "48", "rate_88k2": "88.2", "rate_96k": "96",
@@ -793,28 +915,40 @@ def build(out_dir):
         c = control(name)
         px = 15 if name.startswith("rate") else 14
         for lit, bid in ((False, c.images[0]), (True, c.images[1])):
-            images[bid] = label_key((c.width, c.height), text, lit, px, under(c))
+            images[bid] = label_key(scaled_size(c), text, lit, px, under(c))
     painters = {"power": power_painter, "spdif": square_wave_painter, "speaker": speaker_painter,
                 "mute": mute_painter, "link": link_painter}
     for name, painter in painters.items():
         c = control(name)
         for lit, bid in ((False, c.images[0]), (True, c.images[1])):
-            images[bid] = symbol_key((c.width, c.height), lit, painter, under(c))
+            images[bid] = symbol_key(scaled_size(c), lit, painter, under(c))
     for name in ("slider_left", "slider_right"):
         c = control(name)
         images[c.images[0]] = slider_image((c.width, c.height), False, under(c))
         images[c.images[1]] = slider_image((c.width, c.height), True, under(c))
-
-    os.makedirs(os.path.join(out_dir, "bitmaps"), exist_ok=True)
-    for bid, name in BITMAP_FILES.items():
-        with open(os.path.join(out_dir, "bitmaps", name), "wb") as f:
-            f.write(bmp_bytes(images[bid]))
-    with open(os.path.join(out_dir, ICON_FILE), "wb") as f:
-        f.write(ico_bytes(make_icon()))
-    idx, opaque = make_cursor()
-    with open(os.path.join(out_dir, CURSOR_FILE), "wb") as f:
-        f.write(cur_bytes(idx, opaque, 32, 32, CURSOR_HOTSPOT))
+    set_scale(100)
     return images
+
+
+def build(out_dir, scales):
+    """Writes every bitmap at every scale (BMP at 100 %, PNG above), the icon and the cursor."""
+    drawn = {}
+    for pct in scales:
+        images = draw_scale(pct)
+        drawn[pct] = images
+        os.makedirs(os.path.dirname(os.path.join(out_dir, scaled_file(pct, 146))), exist_ok=True)
+        for bid in BITMAP_FILES:
+            path = os.path.join(out_dir, scaled_file(pct, bid))
+            if pct == 100:
+                with open(path, "wb") as f:
+                    f.write(bmp_bytes(images[bid]))
+            else:
+                images[bid].convert("RGB").save(path, format="PNG", optimize=False, compress_level=9)
+    with open(os.path.join(out_dir, ICON_FILE), "wb") as f:
+        f.write(ico_bytes([make_icon(n) for n in ICON_SIZES]))
+    with open(os.path.join(out_dir, CURSOR_FILE), "wb") as f:
+        f.write(cur_bytes([(*make_cursor(n)[:2], n, make_cursor(n)[2]) for n in CURSOR_SIZES]))
+    return drawn
 
 
 def preview(images, path):
@@ -850,13 +984,14 @@ def preview(images, path):
         tile = Image.new("RGB", (192, 192), bg)
         tile.paste(icon, (0, 0), icon)
         sheet.paste(tile, (8 + (0 if bg[0] < 100 else 200), y))
-    idx, opaque = make_cursor()
+    idx, opaque, _ = make_cursor()
     cur = Image.new("RGB", (32, 32), (0, 160, 80))
     for cy in range(32):
         for cx in range(32):
             if opaque[cy][cx]:
                 cur.putpixel((cx, cy), VGA16[idx[cy][cx]])
     sheet.paste(cur.resize((128, 128), Image.NEAREST), (420, y))
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
     sheet.save(path)
 
 
@@ -865,23 +1000,44 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--preview")
     ap.add_argument("--compare")
+    ap.add_argument("--scales", help="comma-separated scales to draw (default: the stored ones, %s)"
+                    % ",".join(map(str, STORED_SCALES)))
+    ap.add_argument("--all-scales", action="store_true", help="draw and check every scale, %s"
+                    % ",".join(map(str, SCALES)))
     args = ap.parse_args()
     for f in (FONT_BOLD, FONT_COND_BOLD):
         if not os.path.exists(f):
             raise SystemExit("missing font " + f)
-    images = build(args.out)
-    total = check_skin(os.path.join(args.out, "bitmaps", BITMAP_FILES[146]))
-    check_sizes(args.out)
-    print("skin region: %d rectangles; %d bitmaps, icon and cursor written to %s"
-          % (total, len(BITMAP_FILES), args.out))
-    if args.preview:
-        preview(images, args.preview)
+    scales = STORED_SCALES
+    if args.all_scales:
+        scales = SCALES
+    elif args.scales:
+        scales = tuple(int(v) for v in args.scales.split(","))
+    if not set(scales) <= set(SCALES):
+        raise SystemExit("scales are %s" % (SCALES,))
+    drawn = build(args.out, scales)
+    for pct in scales:
+        if pct == 100:
+            total = check_skin(os.path.join(args.out, scaled_file(100, 146)))
+        else:
+            total = check_scaled_skin(args.out, pct)
+        check_sizes(args.out, pct)
+        print("%d %%: skin region %d rectangles; %d bitmaps" % (pct, total, len(BITMAP_FILES)))
+    print("icon (%s px) and cursor (%s px) written to %s"
+          % (", ".join(map(str, ICON_SIZES)), ", ".join(map(str, CURSOR_SIZES)), args.out))
+    if args.preview and 100 in drawn:
+        preview(drawn[100], args.preview)
         print("preview: " + args.preview)
     if args.compare:
-        names = [os.path.join("bitmaps", n) for n in BITMAP_FILES.values()] + [ICON_FILE, CURSOR_FILE]
+        stored = [pct for pct in scales if pct in STORED_SCALES]
+        names = [scaled_file(pct, bid) for pct in stored for bid in BITMAP_FILES] + [ICON_FILE, CURSOR_FILE]
         stale = []
         for name in names:
-            with open(os.path.join(args.out, name), "rb") as a, open(os.path.join(args.compare, name), "rb") as b:
+            committed = os.path.join(args.compare, name)
+            if not os.path.exists(committed):
+                stale.append(name + " (missing)")
+                continue
+            with open(os.path.join(args.out, name), "rb") as a, open(committed, "rb") as b:
                 if a.read() != b.read():
                     stale.append(name)
         if stale:
