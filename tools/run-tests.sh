@@ -18,6 +18,7 @@ export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
 cleanup() {
   wineserver -k 2>/dev/null || true
   WINEPREFIX=$work/prefix-campaign wineserver -k 2>/dev/null || true
+  for scaled in "$work"/dpi/dpi*; do [ -d "$scaled" ] && WINEPREFIX=$scaled wineserver -k 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -37,6 +38,14 @@ for copy in "$KESTRUN_CAMPAIGN_WINEPREFIX" "$KESTRUN_TEMPLATE_WINEPREFIX"; do
   cp -a "$WINEPREFIX" "$copy"
   rm -f "$copy/wineserver"
 done
+# The display-scale lanes (tests/CMakeLists.txt kestrun_add_dpi_runs): a copy of the snapshot per
+# DPI; Wine takes LogPixels when a prefix's server starts, so each has a server of its own.
+export KESTRUN_DPI_WINEPREFIXES=$work/dpi
+mkdir -p "$KESTRUN_DPI_WINEPREFIXES"
+for dpi in 120 144 192; do
+  cp -a "$KESTRUN_TEMPLATE_WINEPREFIX" "$KESTRUN_DPI_WINEPREFIXES/dpi$dpi"
+  "$root/tools/set-prefix-dpi.sh" "$KESTRUN_DPI_WINEPREFIXES/dpi$dpi" "$dpi"
+done
 cat > "$work/run.sh" <<'INNER'
 #!/usr/bin/env bash
 exec 3>"$KESTRUN_CAMPAIGN_WINEPREFIX.display"
@@ -50,10 +59,15 @@ lane wineserver -p
 # Warm the prefixes up: a prefix's very first program occasionally stalls while Wine sets up the desktop.
 timeout 60 wine cmd /c exit >/dev/null 2>&1
 lane timeout 60 wine cmd /c exit >/dev/null 2>&1
+for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*; do
+  WINEPREFIX=$scaled wineserver -p
+  WINEPREFIX=$scaled timeout 60 wine cmd /c exit >/dev/null 2>&1
+done
 ctest -j2 "$@"
 status=$?
 wineserver -k
 lane wineserver -k
+for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*; do WINEPREFIX=$scaled wineserver -k; done
 kill $xvfb
 exit $status
 INNER
@@ -61,7 +75,8 @@ chmod +x "$work/run.sh"
 cd "$root"
 status=0
 start=$(date +%s)
-xvfb-run -a -s "-screen 0 1280x1024x24" "$work/run.sh" --preset "$preset" "$@" || status=$?
+# Large enough for the virtual desktop of the 200 % lane.
+xvfb-run -a -s "-screen 0 2048x1536x24" "$work/run.sh" --preset "$preset" "$@" || status=$?
 echo "Wall time of the tests: $(( $(date +%s) - start )) s"
 # ctest's "Label Time Summary" above times each group (test folder). Test processes print
 # "test-tally: retries=N rescues=M" for every process start they repeated and every hang they

@@ -7,7 +7,9 @@
 #include "TestWindows.h"
 #include "controls/BitmapSlider.h"
 #include "controls/SliderMessages.h"
+#include "framework/Artwork.h"
 #include "res/resource.h"
+#include "tests/support/TestScale.h"
 
 namespace {
 
@@ -33,10 +35,11 @@ protected:
         parent.reset();
     }
 
-    // The panel's set-up: 50 x 208 images, vertical, 0..100, position 20.
+    // The panel's set-up: 50 x 208 images at 100 %, vertical, 0..100, position 20; the images
+    // drawn for the prefix's scale.
     void SetUpAsPanel()
     {
-        ASSERT_TRUE(slider.SetChannelBitmaps(IDB_SLIDER_LEFT_CHANNEL, IDB_SLIDER_LEFT_SPAN));
+        ASSERT_TRUE(slider.SetChannelBitmaps(IDB_SLIDER_LEFT_CHANNEL, IDB_SLIDER_LEFT_SPAN, dpi));
         slider.SetMargins(0, 0, 0, 0);
         slider.SetVertical(true);
         slider.SetRange(0, 100);
@@ -54,6 +57,7 @@ protected:
     std::unique_ptr<TestParentWindow> parent;
     HWND hSlider = nullptr;
     CBitmapSlider slider;
+    const UINT dpi = testscale::Dpi();
 };
 
 void ExpectPosted(const std::vector<MSG>& posted, std::initializer_list<std::pair<UINT, int>> expected)
@@ -73,8 +77,8 @@ TEST_F(SliderTest, LoadingTheImagesSizesTheControlToTheChannelBitmap)
     SetUpAsPanel();
     RECT rc;
     ::GetWindowRect(hSlider, &rc);
-    EXPECT_EQ(rc.right - rc.left, 50);
-    EXPECT_EQ(rc.bottom - rc.top, 208);
+    EXPECT_EQ(rc.right - rc.left, testscale::At(50, dpi));
+    EXPECT_EQ(rc.bottom - rc.top, testscale::At(208, dpi));
     POINT topLeft{rc.left, rc.top};
     ::ScreenToClient(parent->hwnd(), &topLeft);
     EXPECT_EQ(topLeft.x, 20);  // resized in place
@@ -82,16 +86,25 @@ TEST_F(SliderTest, LoadingTheImagesSizesTheControlToTheChannelBitmap)
     EXPECT_TRUE(slider.HasBitmaps());
 }
 
+// The 100 % values hold exactly at 96 DPI; at any other scale row round(r x scale) gives the
+// level of row r at 100 % within one position, through the mapping and through a press.
 TEST_F(SliderTest, PanelMappingsTruncateAndAreNotInverse)
 {
     SetUpAsPanel();
+    const int tolerance = dpi == 96 ? 0 : 1;
     const std::pair<int, int> positionToPixel[] = {{0, 0}, {20, 41}, {50, 104}, {99, 205}, {100, 208}};
     for (auto [position, pixel] : positionToPixel)
-        EXPECT_EQ(slider.PositionToPixel(position), pixel) << "position " << position;
+        EXPECT_NEAR(slider.PositionToPixel(position), testscale::At(pixel, dpi), tolerance) << "position " << position;
     const std::pair<int, int> pixelToPosition[] = {{207, 99}, {208, 100}, {0, 0},   {1, 0},
                                                    {2, 0},    {41, 19},   {42, 20}, {100, 48}};
-    for (auto [pixel, position] : pixelToPosition)
-        EXPECT_EQ(slider.PixelToPosition(pixel), position) << "pixel " << pixel;
+    for (auto [pixel, position] : pixelToPosition) {
+        const int row = testscale::At(pixel, dpi);
+        EXPECT_NEAR(slider.PixelToPosition(row), position, tolerance) << "pixel " << pixel << " at row " << row;
+        slider.SetPos(position == 50 ? 0 : 50);
+        Send(WM_LBUTTONDOWN, 10, row, MK_LBUTTON);
+        Send(WM_LBUTTONUP, 10, row);
+        EXPECT_NEAR(slider.GetPos(), position, tolerance) << "press at row " << row << " for pixel " << pixel;
+    }
 }
 
 TEST_F(SliderTest, MappingsDivideBeforeMultiplyingAndHonourTheNearMargin)
@@ -327,8 +340,8 @@ ImagePixels ReadImages(UINT channelId, UINT spanId, int x, int y)
 {
     HDC screen = ::GetDC(nullptr);
     HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP channel = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(channelId));
-    HBITMAP span = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spanId));
+    HBITMAP channel = LoadScaledBitmap(channelId, testscale::Dpi());
+    HBITMAP span = LoadScaledBitmap(spanId, testscale::Dpi());
     HGDIOBJ old = ::SelectObject(mem, channel);
     ImagePixels pixels{::GetPixel(mem, x, y), 0};
     ::SelectObject(mem, span);
@@ -344,8 +357,12 @@ ImagePixels ReadImages(UINT channelId, UINT spanId, int x, int y)
 TEST_F(SliderTest, PaintShowsTheSpanImageAboveTheBoundaryAndTheChannelImageBelow)
 {
     SetUpAsPanel();
-    const int columns[] = {0, 12, 25, 37, 49};
-    const int rows[] = {0, 20, 60, 103, 104, 105, 150, 190, 207};
+    int columns[] = {0, 12, 25, 37, 49};
+    int rows[] = {0, 20, 60, 103, 104, 105, 150, 190, 207};
+    for (int& x : columns)
+        x = testscale::At(x, dpi);
+    for (int& y : rows)
+        y = testscale::At(y, dpi);
     int discriminating = 0;
     for (int position : {50, 0, 100, 20}) {
         slider.SetPos(position);

@@ -1,5 +1,6 @@
 // The panel dialog's skin set-up on a plain window: size, region, the skin context and the
-// background it paints. The dialog object is built without its template window.
+// background it paints, at the prefix's display scale. The dialog object is built without its
+// template window.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +8,8 @@
 #include "TestWindows.h"
 #include "panel/KestrunDlg.h"
 #include "panel/SkinRegion.h"
+#include "framework/Artwork.h"
+#include "tests/support/TestScale.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ protected:
         parent = std::make_unique<TestParentWindow>(415, 204, RGB(255, 0, 255));
         ::SetWindowPos(parent->hwnd(), nullptr, 30, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         ASSERT_TRUE(dlg.Attach(parent->hwnd()));
+        dlg.m_dpi = dpi;  // as the start-up takes it from the window
     }
     void TearDown() override
     {
@@ -25,34 +29,53 @@ protected:
         parent.reset();
     }
     COLORREF SkinPixel(int x, int y) { return ::GetPixel(dlg.m_skinDC, x, y); }
+    // A point of the 100 % skin, at the prefix's scale.
+    POINT At(POINT pt) const { return {testscale::At(pt.x, dpi), testscale::At(pt.y, dpi)}; }
 
     std::unique_ptr<TestParentWindow> parent;
     CKestrunDlg dlg;
+    const UINT dpi = testscale::Dpi();
 };
 
 TEST_F(ShapedWindowTest, ApplySkinSizesAndShapesTheWindow)
 {
     dlg.ApplySkin();
-    EXPECT_EQ(dlg.m_skinWidth, 600);
-    EXPECT_EQ(dlg.m_skinHeight, 350);
+    // The 100 % size times the scale, within a pixel.
+    EXPECT_NEAR(dlg.m_skinWidth, 600.0 * dpi / 96, 1.0);
+    EXPECT_NEAR(dlg.m_skinHeight, 350.0 * dpi / 96, 1.0);
     RECT rc;
     ::GetWindowRect(parent->hwnd(), &rc);
     EXPECT_EQ(rc.left, 30);  // resized, not moved
     EXPECT_EQ(rc.top, 20);
-    EXPECT_EQ(rc.right - rc.left, 600);
-    EXPECT_EQ(rc.bottom - rc.top, 350);
+    EXPECT_EQ(rc.right - rc.left, dlg.m_skinWidth);
+    EXPECT_EQ(rc.bottom - rc.top, dlg.m_skinHeight);
 
     HRGN windowRgn = ::CreateRectRgn(0, 0, 0, 0);
     ASSERT_EQ(::GetWindowRgn(parent->hwnd(), windowRgn), COMPLEXREGION);
     HRGN expected = BuildSkinRegionFromBitmap(dlg.m_skinBitmap, RGB(255, 255, 255));
     EXPECT_TRUE(::EqualRgn(windowRgn, expected));
-    EXPECT_FALSE(::PtInRegion(windowRgn, 0, 0));      // white surround
-    EXPECT_TRUE(::PtInRegion(windowRgn, 300, 100));   // the face
+    // The white surround, the gap between the feet and below them are left out; the face not.
+    for (POINT pt : {POINT{0, 0}, POINT{300, 345}, POINT{300, 3}, POINT{597, 100}})
+        EXPECT_FALSE(::PtInRegion(windowRgn, At(pt).x, At(pt).y)) << pt.x << "," << pt.y;
+    for (POINT pt : {POINT{300, 100}, POINT{60, 340}, POINT{12, 100}})
+        EXPECT_TRUE(::PtInRegion(windowRgn, At(pt).x, At(pt).y)) << pt.x << "," << pt.y;
     ::DeleteObject(expected);
     ::DeleteObject(windowRgn);
 
     // The skin stays selected in its context.
     EXPECT_EQ(::GetCurrentObject(dlg.m_skinDC, OBJ_BITMAP), dlg.m_skinBitmap.GetSafeHandle());
+
+    // It is the artwork made for this scale, pixel for pixel.
+    HBITMAP art = LoadScaledBitmap(IDB_SKIN, dpi);
+    ASSERT_NE(art, nullptr);
+    HDC mem = ::CreateCompatibleDC(dlg.m_skinDC);
+    HGDIOBJ old = ::SelectObject(mem, art);
+    for (int y = 0; y < dlg.m_skinHeight; y += 7)
+        for (int x = 0; x < dlg.m_skinWidth; x += 13)
+            ASSERT_EQ(SkinPixel(x, y), ::GetPixel(mem, x, y)) << x << "," << y;
+    ::SelectObject(mem, old);
+    ::DeleteDC(mem);
+    ::DeleteObject(art);
 }
 
 TEST_F(ShapedWindowTest, EraseCopiesTheSkin)
@@ -60,16 +83,18 @@ TEST_F(ShapedWindowTest, EraseCopiesTheSkin)
     dlg.ApplySkin();
     HDC screen = ::GetDC(nullptr);
     HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP target = ::CreateCompatibleBitmap(screen, 600, 350);
+    HBITMAP target = ::CreateCompatibleBitmap(screen, dlg.m_skinWidth, dlg.m_skinHeight);
     HGDIOBJ old = ::SelectObject(mem, target);
-    RECT all{0, 0, 600, 350};
+    RECT all{0, 0, dlg.m_skinWidth, dlg.m_skinHeight};
     ::FillRect(mem, &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
 
     EXPECT_NE(dlg.OnEraseBkgnd(reinterpret_cast<WPARAM>(mem), 0), 0);
     const POINT points[] = {{0, 0}, {300, 100}, {150, 50}, {599, 349}, {60, 340}, {8, 100}, {591, 100}};
-    for (POINT pt : points)
+    for (POINT pt100 : points) {
+        POINT pt = At(pt100);
         EXPECT_EQ(::GetPixel(mem, pt.x, pt.y), SkinPixel(pt.x, pt.y)) << pt.x << "," << pt.y;
-    EXPECT_NE(SkinPixel(300, 100), RGB(0, 0, 0));
+    }
+    EXPECT_NE(SkinPixel(At({300, 100}).x, At({300, 100}).y), RGB(0, 0, 0));
 
     ::SelectObject(mem, old);
     ::DeleteObject(target);
@@ -99,8 +124,10 @@ TEST_F(ShapedWindowTest, TheWindowShowsTheSkinAfterARepaint)
     ASSERT_TRUE(dlg.SubclassWindow(parent->hwnd()));
     RepaintNow(parent->hwnd());
     const POINT points[] = {{300, 100}, {150, 50}, {60, 340}, {20, 200}};
-    for (POINT pt : points)
+    for (POINT pt100 : points) {
+        POINT pt = At(pt100);
         EXPECT_EQ(ReadWindowPixel(parent->hwnd(), pt.x, pt.y), SkinPixel(pt.x, pt.y)) << pt.x << "," << pt.y;
+    }
     dlg.UnsubclassWindow();
     ASSERT_TRUE(dlg.Attach(parent->hwnd()));
 }
