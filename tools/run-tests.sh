@@ -39,7 +39,8 @@ for copy in "$KESTRUN_CAMPAIGN_WINEPREFIX" "$KESTRUN_TEMPLATE_WINEPREFIX"; do
   rm -f "$copy/wineserver"
 done
 # The display-scale lanes (tests/CMakeLists.txt kestrun_add_dpi_runs): a copy of the snapshot per
-# DPI; Wine takes LogPixels when a prefix's server starts, so each has a server of its own.
+# DPI; Wine takes LogPixels when a prefix's server starts, so each has a server (and a display) of
+# its own.
 export KESTRUN_DPI_WINEPREFIXES=$work/dpi
 mkdir -p "$KESTRUN_DPI_WINEPREFIXES"
 for dpi in 120 144 192; do
@@ -59,24 +60,31 @@ lane wineserver -p
 # Warm the prefixes up: a prefix's very first program occasionally stalls while Wine sets up the desktop.
 timeout 60 wine cmd /c exit >/dev/null 2>&1
 lane timeout 60 wine cmd /c exit >/dev/null 2>&1
+# Each display-scale prefix has its display too: Wine's virtual desktops of several servers on one
+# display now and then lose their X windows to each other.
+scaledXvfbs=()
 for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*; do
-  WINEPREFIX=$scaled wineserver -p
-  WINEPREFIX=$scaled timeout 60 wine cmd /c exit >/dev/null 2>&1
+  exec 4>"$scaled.display"
+  Xvfb -displayfd 4 -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 &
+  scaledXvfbs+=($!)
+  exec 4>&-
+  for _ in $(seq 100); do [ -s "$scaled.display" ] && break; sleep 0.1; done
+  WINEPREFIX=$scaled DISPLAY=:$(cat "$scaled.display") wineserver -p
+  WINEPREFIX=$scaled DISPLAY=:$(cat "$scaled.display") timeout 60 wine cmd /c exit >/dev/null 2>&1
 done
 ctest -j2 "$@"
 status=$?
 wineserver -k
 lane wineserver -k
 for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*; do WINEPREFIX=$scaled wineserver -k; done
-kill $xvfb
+kill $xvfb "${scaledXvfbs[@]}"
 exit $status
 INNER
 chmod +x "$work/run.sh"
 cd "$root"
 status=0
 start=$(date +%s)
-# Large enough for the virtual desktop of the 200 % lane.
-xvfb-run -a -s "-screen 0 2048x1536x24" "$work/run.sh" --preset "$preset" "$@" || status=$?
+xvfb-run -a -s "-screen 0 1280x1024x24" "$work/run.sh" --preset "$preset" "$@" || status=$?
 echo "Wall time of the tests: $(( $(date +%s) - start )) s"
 # ctest's "Label Time Summary" above times each group (test folder). Test processes print
 # "test-tally: retries=N rescues=M" for every process start they repeated and every hang they

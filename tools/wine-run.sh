@@ -8,9 +8,13 @@ if [ "${KESTRUN_LANE:-}" = campaign ] && [ -n "${KESTRUN_CAMPAIGN_WINEPREFIX:-}"
   export WINEPREFIX=$KESTRUN_CAMPAIGN_WINEPREFIX DISPLAY=$KESTRUN_CAMPAIGN_DISPLAY
 fi
 # A display-scale lane (dpi120, dpi144, ...) runs in the prefix of that DPI, with a Wine server
-# of its own, on the main lane's display. Without one the test finds itself at the wrong DPI and fails.
+# and a display of its own. Without one the test finds itself at the wrong DPI and fails.
 case "${KESTRUN_LANE:-}" in
-  dpi*) [ -n "${KESTRUN_DPI_WINEPREFIXES:-}" ] && export WINEPREFIX=$KESTRUN_DPI_WINEPREFIXES/$KESTRUN_LANE ;;
+  dpi*)
+    if [ -n "${KESTRUN_DPI_WINEPREFIXES:-}" ]; then
+      export WINEPREFIX=$KESTRUN_DPI_WINEPREFIXES/$KESTRUN_LANE
+      [ -s "$WINEPREFIX.display" ] && export DISPLAY=:$(cat "$WINEPREFIX.display")
+    fi ;;
 esac
 : "${WINEPREFIX:=${KESTRUN_WINEPREFIX:-$here/../build/wineprefix}}"
 export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

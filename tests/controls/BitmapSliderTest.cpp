@@ -2,6 +2,7 @@
 // mouse messages (notifications checked in the parent's queue), painting and bitmap lifetime.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 #include "TestWindows.h"
@@ -25,7 +26,8 @@ class SliderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        parent = std::make_unique<TestParentWindow>(300, 300, RGB(255, 0, 0), WM_SLIDER_MOVING, WM_SLIDER_MOVED);
+        parent = std::make_unique<TestParentWindow>(testscale::At(300, dpi), testscale::At(300, dpi), RGB(255, 0, 0),
+                                                    WM_SLIDER_MOVING, WM_SLIDER_MOVED);
         hSlider = parent->CreateStatic(kSliderId, kSliderStyle, 20, 10, 33, 128);
         ASSERT_TRUE(slider.SubclassWindow(hSlider));
     }
@@ -336,19 +338,27 @@ struct ImagePixels {
     COLORREF span;
 };
 
+// The pictures of the prefix's scale, made once per test run.
+HBITMAP ScaledImage(UINT id)
+{
+    static std::map<UINT, HBITMAP> made;
+    HBITMAP& image = made[id];
+    if (image == nullptr)
+        image = LoadScaledBitmap(id, testscale::Dpi());
+    return image;
+}
+
 ImagePixels ReadImages(UINT channelId, UINT spanId, int x, int y)
 {
     HDC screen = ::GetDC(nullptr);
     HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP channel = LoadScaledBitmap(channelId, testscale::Dpi());
-    HBITMAP span = LoadScaledBitmap(spanId, testscale::Dpi());
+    HBITMAP channel = ScaledImage(channelId);
+    HBITMAP span = ScaledImage(spanId);
     HGDIOBJ old = ::SelectObject(mem, channel);
     ImagePixels pixels{::GetPixel(mem, x, y), 0};
     ::SelectObject(mem, span);
     pixels.span = ::GetPixel(mem, x, y);
     ::SelectObject(mem, old);
-    ::DeleteObject(channel);
-    ::DeleteObject(span);
     ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
     return pixels;

@@ -30,7 +30,8 @@ void ExpectPanelAt(CKestrunDlg& dlg, HWND panel, UINT dpi, const char* when)
     ASSERT_EQ(::GetWindowRgn(panel, region), COMPLEXREGION);
     RECT box{};
     ::GetRgnBox(region, &box);
-    EXPECT_NEAR(box.right, 600.0 * dpi / 96, 1.0);
+    EXPECT_NEAR(box.left, 8.0 * dpi / 96, 1.0);  // the face runs from x 8 to 592 at 100 %
+    EXPECT_NEAR(box.right, 592.0 * dpi / 96, 1.0);
     // White-key points of the surround stay out of the outline.
     for (POINT pt : {POINT{0, 0}, POINT{300, 3}, POINT{300, 345}, POINT{597, 100}})
         EXPECT_FALSE(::PtInRegion(region, testscale::At(pt.x, dpi), testscale::At(pt.y, dpi))) << pt.x << "," << pt.y;
