@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Kestrun and runs it under Wine on the simulated device (driver library and
 # Core Audio simulators, the maker's USB device key).  With $DISPLAY set the panel opens
-# there; without one it runs on a virtual display and a screenshot's path is printed.
+# there; without one it runs on a virtual display and a screenshot's path is printed:
+#   tools/run-panel.sh [OUT.png [DPI]]    DPI 192 shows the panel at 200 % display scale
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRUN_BUILD_DIR:-$root/build}
@@ -16,8 +17,9 @@ if [ -n "${DISPLAY:-}" ]; then
   cd "$build/bin"
   exec wine Kestrun.exe
 fi
-export WINEPREFIX=${KESTRUN_DEMO_PREFIX:-$build/wineprefix-screenshot} KESTRUN_VIRTUAL_DESKTOP=800x450
+dpi=${2:-96}
+export WINEPREFIX=${KESTRUN_DEMO_PREFIX:-$build/wineprefix-screenshot-$dpi} KESTRUN_VIRTUAL_DESKTOP=800x450
 "$root/tools/prepare-wineprefix.sh" "$WINEPREFIX" "$build/bin"
 shot=${1:-$build/kestrun-panel.png}
-"$root/tools/screenshot-panel.sh" "$shot"
+"$root/tools/screenshot-panel.sh" "$shot" "$dpi"
 echo "Screenshot of the running panel: $shot"
