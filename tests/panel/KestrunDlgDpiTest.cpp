@@ -1,7 +1,6 @@
 // The real panel at the prefix's display scale (the test runner has a prefix per DPI), and
 // moved to a monitor of another scale by WM_DPICHANGED, which Wine never sends by itself.
 #include "PanelHarness.h"
-#include "framework/Artwork.h"
 #include "panel/PanelLayout.h"
 #include "tests/support/TestScale.h"
 
@@ -50,16 +49,7 @@ void ExpectPanelAt(CKestrunDlg& dlg, HWND panel, UINT dpi, const char* when)
     ::DeleteObject(region);
 
     // The skin is the artwork of that scale.
-    HBITMAP art = LoadScaledBitmap(IDB_SKIN, dpi);
-    ASSERT_NE(art, nullptr);
-    HDC mem = ::CreateCompatibleDC(dlg.m_skinDC);
-    HGDIOBJ old = ::SelectObject(mem, art);
-    for (int y = 0; y < dlg.m_skinHeight; y += 11)
-        for (int x = 0; x < dlg.m_skinWidth; x += 17)
-            ASSERT_EQ(::GetPixel(dlg.m_skinDC, x, y), ::GetPixel(mem, x, y)) << x << "," << y;
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-    ::DeleteObject(art);
+    EXPECT_TRUE(testscale::HoldsArtwork(dlg.m_skinDC, IDB_SKIN, dpi));
 
     // The slider's track is its image's height, so a row maps to its 100 % level.
     EXPECT_EQ(dlg.m_sliderLeft.PositionToPixel(100), testscale::At(208, dpi));

@@ -8,7 +8,6 @@
 #include "TestWindows.h"
 #include "panel/KestrunDlg.h"
 #include "panel/SkinRegion.h"
-#include "framework/Artwork.h"
 #include "tests/support/TestScale.h"
 
 namespace {
@@ -66,16 +65,7 @@ TEST_F(ShapedWindowTest, ApplySkinSizesAndShapesTheWindow)
     EXPECT_EQ(::GetCurrentObject(dlg.m_skinDC, OBJ_BITMAP), dlg.m_skinBitmap.GetSafeHandle());
 
     // It is the artwork made for this scale, pixel for pixel.
-    HBITMAP art = LoadScaledBitmap(IDB_SKIN, dpi);
-    ASSERT_NE(art, nullptr);
-    HDC mem = ::CreateCompatibleDC(dlg.m_skinDC);
-    HGDIOBJ old = ::SelectObject(mem, art);
-    for (int y = 0; y < dlg.m_skinHeight; y += 7)
-        for (int x = 0; x < dlg.m_skinWidth; x += 13)
-            ASSERT_EQ(SkinPixel(x, y), ::GetPixel(mem, x, y)) << x << "," << y;
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-    ::DeleteObject(art);
+    EXPECT_TRUE(testscale::HoldsArtwork(dlg.m_skinDC, IDB_SKIN, dpi));
 }
 
 TEST_F(ShapedWindowTest, EraseCopiesTheSkin)
