@@ -27,7 +27,7 @@ cat > "$work/run.sh" <<INNER
 wineserver -p
 timeout 60 wine cmd /c exit >/dev/null 2>&1
 cd "$build/bin"
-for b in "startup_bench.exe 7" controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe coreaudioburst.exe; do
+for b in "startup_bench.exe 7" "artwork_bench.exe 7" controls_benchmark.exe audio_benchmark.exe coreaudiobench.exe coreaudioburst.exe; do
   set -- \$b
   [ -f "\$1" ] || continue
   echo "== \$b"

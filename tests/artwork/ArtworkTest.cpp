@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/AreaAverage.h"
+#include "framework/Artwork.h"
 #include "res/resource.h"
 
 namespace {
@@ -90,8 +93,8 @@ Pixels ReadPixels(HBITMAP bmp, int bitCount) {
     return px;
 }
 
-Pixels LoadPixels(int id, int bitCount = 32) {
-    UniqueBitmap bmp(LoadBitmapA(Module(), MAKEINTRESOURCEA(id)));
+Pixels LoadPixels(int id, int bitCount = 32, UINT dpi = 96) {
+    UniqueBitmap bmp(dpi == 96 ? LoadBitmapA(Module(), MAKEINTRESOURCEA(id)) : LoadScaledBitmap(id, dpi));
     if (!bmp) return {};
     return ReadPixels(bmp.get(), bitCount);
 }
@@ -210,6 +213,89 @@ TEST(ArtworkBitmaps, EveryBitmapIsAnUncompressedBottomUp24BitImageOfItsControlsS
     }
 }
 
+// Every bitmap at a display scale: the 100 % size scaled and rounded, made once by the loader (from
+// the artwork carried for that scale, else from the next larger); at 96 DPI the resource itself.
+class AnyScale : public ::testing::TestWithParam<UINT> {};
+
+TEST_P(AnyScale, EveryBitmapHasItsControlsScaledSize) {
+    const UINT dpi = GetParam();
+    for (const BitmapCase& c : kBitmaps) {
+        SCOPED_TRACE("bitmap " + std::to_string(c.id));
+        UniqueBitmap bmp(LoadScaledBitmap(c.id, dpi));
+        ASSERT_TRUE(bmp);
+        Pixels px = ReadPixels(bmp.get(), 32);
+        EXPECT_EQ(px.width, ArtworkLength(c.width, dpi));
+        EXPECT_EQ(px.height, ArtworkLength(c.height, dpi));
+        if (dpi == 96) {
+            EXPECT_EQ(px.bytes, LoadPixels(c.id).bytes);
+        }
+    }
+}
+
+// The see-through white is scaled on its own: the outline stays where the scaled geometry puts it,
+// and no pixel along it is a blend of the white surround (the lightest colour the artwork draws at
+// its edge is the 240 rim).
+TEST_P(AnyScale, SkinOutlineHasNoNearWhiteFringeAndKeepsItsShape) {
+    const UINT dpi = GetParam();
+    Pixels px = LoadPixels(IDB_SKIN, 32, dpi);
+    ASSERT_FALSE(px.bytes.empty());
+    auto white = [&](int x, int y) { return (px.At(x, y) & 0xFFFFFF) == 0xFFFFFF; };
+    int edge = 0;
+    for (int y = 0; y < px.height; ++y)
+        for (int x = 0; x < px.width; ++x) {
+            if (white(x, y)) continue;
+            bool nextToWhite = (x > 0 && white(x - 1, y)) || (x + 1 < px.width && white(x + 1, y)) ||
+                               (y > 0 && white(x, y - 1)) || (y + 1 < px.height && white(x, y + 1));
+            if (!nextToWhite) continue;
+            ++edge;
+            COLORREF c = px.Colour(x, y);
+            ASSERT_LE(std::max({GetRValue(c), GetGValue(c), GetBValue(c)}), 240) << "edge pixel " << x << "," << y;
+        }
+    EXPECT_GT(edge, 2 * px.width);
+    auto rows = OpaqueRuns(px);
+    auto within1 = [](int a, int b) { return std::abs(a - b) <= 1; };
+    const int middle = ArtworkLength(100, dpi);
+    ASSERT_EQ(rows[middle].size(), 1u);
+    EXPECT_PRED2(within1, rows[middle][0].left, ArtworkLength(8, dpi));
+    EXPECT_PRED2(within1, rows[middle][0].right, ArtworkLength(592, dpi));
+    for (int y = 0; y + 1 < ArtworkLength(8, dpi); ++y) EXPECT_TRUE(rows[y].empty()) << "row " << y;
+    EXPECT_EQ(rows[ArtworkLength(340, dpi)].size(), 2u) << "the feet";
+    bool slot = false;
+    for (int y = ArtworkLength(10, dpi) - 1; y <= ArtworkLength(11, dpi); ++y) slot = slot || rows[y].size() == 2;
+    EXPECT_TRUE(slot) << "the slot on the top edge";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, AnyScale, ::testing::Values(96u, 106u, 120u, 144u, 168u, 192u, 216u, 240u, 288u));
+
+TEST(ArtworkScale, ScalesBetweenTheCarriedOnesComeFromTheNextLargerThroughTheFilter) {
+    const struct { UINT dpi; UINT carried; UINT carriedDpi; } rows[] = {
+        {72, 100, 96}, {96, 100, 96}, {106, 200, 192}, {144, 200, 192}, {192, 200, 192},
+        {193, 300, 288}, {216, 300, 288}, {288, 300, 288}, {384, 300, 288},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE("dpi " + std::to_string(r.dpi));
+        EXPECT_EQ(ArtworkScaleForDpi(r.dpi), r.carried);
+        if (r.dpi == r.carriedDpi) continue;
+        for (int id : {IDB_SKIN, IDB_RATE_96K_SEL}) {
+            Pixels made = LoadPixels(id, 32, r.dpi), source = LoadPixels(id, 32, r.carriedDpi);
+            ASSERT_FALSE(made.bytes.empty());
+            ASSERT_FALSE(source.bytes.empty());
+            RgbaImage from{source.width, source.height, {}};
+            for (int y = 0; y < source.height; ++y)
+                for (int x = 0; x < source.width; ++x) {
+                    COLORREF c = source.Colour(x, y);
+                    from.rgba.insert(from.rgba.end(), {GetRValue(c), GetGValue(c), GetBValue(c), 255});
+                }
+            RgbaImage want = AreaAverageKeyed(from, made.width, made.height);
+            int differing = 0;
+            for (int y = 0; y < made.height; ++y)
+                for (int x = 0; x < made.width; ++x)
+                    differing += made.Colour(x, y) != RGB(want.At(x, y)[0], want.At(x, y)[1], want.At(x, y)[2]);
+            EXPECT_EQ(differing, 0) << "bitmap " << id;
+        }
+    }
+}
+
 // The skin's outline decides the window region; both deliveries the panel can meet must agree.
 class SkinRegion : public ::testing::TestWithParam<int> {};
 
@@ -257,19 +343,25 @@ bool NearFace(COLORREF c) {
            std::abs(GetBValue(c) - 193) <= 16;
 }
 
+// The scales the program carries artwork for: each picture is drawn for its control's place there
+// (place and size of the 100 % rectangle scaled and rounded).
+class CarriedScale : public ::testing::TestWithParam<UINT> {};
+
 // The corners show the skin's own face pixels, so a key sits on the face without a visible box.
-TEST(ArtworkKeys, CornersContinueTheSkinUnderTheKey) {
-    Pixels skin = LoadPixels(IDB_SKIN);
+TEST_P(CarriedScale, KeyCornersContinueTheSkinUnderTheKey) {
+    const UINT dpi = GetParam();
+    Pixels skin = LoadPixels(IDB_SKIN, 32, dpi);
     ASSERT_FALSE(skin.bytes.empty());
     for (const ControlArt& k : kKeys) {
         for (int id : {k.normal, k.lit}) {
             SCOPED_TRACE("bitmap " + std::to_string(id));
-            Pixels px = LoadPixels(id);
+            Pixels px = LoadPixels(id, 32, dpi);
             ASSERT_FALSE(px.bytes.empty());
             const int w = px.width - 1, h = px.height - 1;
+            const int x = ArtworkLength(k.x, dpi), y = ArtworkLength(k.y, dpi);
             for (POINT c : {POINT{0, 0}, POINT{w, 0}, POINT{0, h}, POINT{w, h}}) {
                 EXPECT_TRUE(NearFace(px.Colour(c.x, c.y))) << "corner " << c.x << "," << c.y;
-                EXPECT_EQ(px.Colour(c.x, c.y), skin.Colour(k.x + c.x, k.y + c.y)) << "corner " << c.x << "," << c.y;
+                EXPECT_EQ(px.Colour(c.x, c.y), skin.Colour(x + c.x, y + c.y)) << "corner " << c.x << "," << c.y;
             }
         }
     }
@@ -298,12 +390,14 @@ TEST(ArtworkKeys, LitImageIsBlueAndTheNormalOneIsNot) {
     }
 }
 
-TEST(ArtworkSliders, FilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeamlessly) {
-    Pixels skin = LoadPixels(IDB_SKIN);
+TEST_P(CarriedScale, SliderFilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeamlessly) {
+    const UINT dpi = GetParam();
+    Pixels skin = LoadPixels(IDB_SKIN, 32, dpi);
     ASSERT_FALSE(skin.bytes.empty());
     for (const ControlArt& sl : kSliders) {
         SCOPED_TRACE("slider " + std::to_string(sl.control));
-        Pixels span = LoadPixels(sl.normal), channel = LoadPixels(sl.lit);
+        const int slx = ArtworkLength(sl.x, dpi), sly = ArtworkLength(sl.y, dpi);
+        Pixels span = LoadPixels(sl.normal, 32, dpi), channel = LoadPixels(sl.lit, 32, dpi);
         ASSERT_EQ(span.width, channel.width);
         ASSERT_EQ(span.height, channel.height);
         ASSERT_FALSE(span.bytes.empty());
@@ -314,16 +408,18 @@ TEST(ArtworkSliders, FilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeamlessly)
             // Outside the wedge both images are the skin itself, so neither the boundary between
             // them nor the control's edge shows a seam.
             for (int x : {0, channel.width - 1}) {
-                EXPECT_EQ(span.Colour(x, y), skin.Colour(sl.x + x, sl.y + y)) << x << "," << y;
-                EXPECT_EQ(channel.Colour(x, y), skin.Colour(sl.x + x, sl.y + y)) << x << "," << y;
+                EXPECT_EQ(span.Colour(x, y), skin.Colour(slx + x, sly + y)) << x << "," << y;
+                EXPECT_EQ(channel.Colour(x, y), skin.Colour(slx + x, sly + y)) << x << "," << y;
             }
             for (int x = 0; x < channel.width; ++x)
                 if (span.At(x, y) != channel.At(x, y)) ++differing[y];
         }
-        // Every level along the track shows: no band of four rows without filled pixels.
-        for (int y = 0; y + 4 <= channel.height; ++y) {
-            int band = differing[y] + differing[y + 1] + differing[y + 2] + differing[y + 3];
-            EXPECT_GT(band, 0) << "rows " << y << ".." << y + 3;
+        // Every level along the track shows: no band of four rows (at 100 %) without filled pixels.
+        const int bandRows = ArtworkLength(4, dpi);
+        for (int y = 0; y + bandRows <= channel.height; ++y) {
+            int band = 0;
+            for (int r = y; r < y + bandRows; ++r) band += differing[r];
+            EXPECT_GT(band, 0) << "rows " << y << ".." << y + bandRows - 1;
         }
         auto sum = [&](int from, int to) {
             int s = 0;
@@ -331,11 +427,14 @@ TEST(ArtworkSliders, FilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeamlessly)
             return s;
         };
         // Full level is at the top of the slider, silence at the bottom.
-        EXPECT_GT(sum(0, 20), 3 * sum(channel.height - 20, channel.height));
+        const int ends = ArtworkLength(20, dpi);
+        EXPECT_GT(sum(0, ends), 3 * sum(channel.height - ends, channel.height));
         // The filled wedge is the coloured one.
         EXPECT_GT(Blueness(channel), Blueness(span) + 30.0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Dpi, CarriedScale, ::testing::Values(96u, 192u, 288u));
 
 // Draws an icon or cursor on a plain background and reads the pixels back.
 Pixels DrawOn(HICON icon, int size, COLORREF background) {
@@ -360,53 +459,74 @@ Pixels DrawOn(HICON icon, int size, COLORREF background) {
     return ReadPixels(target.get(), 32);
 }
 
-TEST(ArtworkIcon, ProgramIconIsOne48PixelTrueColourImageWithATransparentSurround) {
-    // The group directory names exactly one 48 x 48, 32-bpp image.
-    auto [dir, dirSize] = ResourceBytes(IDR_MAINFRAME, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
-    ASSERT_NE(dir, nullptr);
-    ASSERT_GE(dirSize, 6u + 14u);
-    EXPECT_EQ(dir[4] | (dir[5] << 8), 1);
-    EXPECT_EQ(dir[6], 48);
-    EXPECT_EQ(dir[7], 48);
-    EXPECT_EQ(dir[6 + 6] | (dir[6 + 7] << 8), 32);
-    const int imageId = dir[6 + 12] | (dir[6 + 13] << 8);
-    auto [image, imageSize] = ResourceBytes(imageId, MAKEINTRESOURCEA(3) /* RT_ICON */);
-    ASSERT_NE(image, nullptr);
-    ASSERT_GE(imageSize, sizeof(BITMAPINFOHEADER));
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, image, sizeof(header));
-    EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));  // a classic image, not PNG
-    EXPECT_EQ(header.biWidth, 48);
-    EXPECT_EQ(header.biHeight, 96);  // colour rows and AND-mask rows
-    EXPECT_EQ(header.biBitCount, 32);
-    EXPECT_EQ(imageSize, sizeof(BITMAPINFOHEADER) + 48u * 48u * 4u + 48u * 8u);
+// Each image of an icon or cursor group: its size and its resource number.
+struct GroupImage {
+    int width;
+    int imageId;
+};
 
-    UniqueIcon icon(static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 48, 48, 0)));
-    ASSERT_TRUE(icon);
-    for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
-        Pixels px = DrawOn(icon.get(), 48, bg);
-        ASSERT_FALSE(px.bytes.empty());
-        EXPECT_EQ(px.Colour(0, 0), bg);    // transparent corner
-        EXPECT_NE(px.Colour(24, 24), bg);  // opaque body
+std::vector<GroupImage> GroupImages(int id, int groupType, bool icon) {
+    std::vector<GroupImage> out;
+    auto [dir, dirSize] = ResourceBytes(id, MAKEINTRESOURCEA(groupType));
+    if (dir == nullptr || dirSize < 6) return out;
+    const int count = dir[4] | (dir[5] << 8);
+    for (int i = 0; i < count && 6u + 14u * (i + 1) <= dirSize; ++i) {
+        const uint8_t* e = dir + 6 + 14 * i;
+        const int width = icon ? (e[0] == 0 ? 256 : e[0]) : (e[0] | (e[1] << 8));
+        out.push_back({width, e[12] | (e[13] << 8)});
+    }
+    return out;
+}
+
+TEST(ArtworkIcon, ProgramIconHoldsEveryTraySizeAsATrueColourImageWithATransparentSurround) {
+    const int sizes[] = {16, 20, 24, 32, 40, 48, 64, 256};
+    std::vector<GroupImage> images = GroupImages(IDR_MAINFRAME, 14 /* RT_GROUP_ICON */, true);
+    ASSERT_EQ(images.size(), std::size(sizes));
+    for (size_t i = 0; i < images.size(); ++i) {
+        const int n = sizes[i];
+        SCOPED_TRACE("icon image " + std::to_string(n));
+        EXPECT_EQ(images[i].width, n);
+        auto [image, imageSize] = ResourceBytes(images[i].imageId, MAKEINTRESOURCEA(3) /* RT_ICON */);
+        ASSERT_NE(image, nullptr);
+        ASSERT_GE(imageSize, sizeof(BITMAPINFOHEADER));
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, image, sizeof(header));
+        EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));  // a classic image, not PNG
+        EXPECT_EQ(header.biWidth, n);
+        EXPECT_EQ(header.biHeight, 2 * n);  // colour rows and AND-mask rows
+        EXPECT_EQ(header.biBitCount, 32);
+        EXPECT_EQ(imageSize, sizeof(BITMAPINFOHEADER) + n * n * 4u + n * ((n + 31) / 32 * 4u));
+
+        UniqueIcon icon(static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, n, n, 0)));
+        ASSERT_TRUE(icon);
+        for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
+            Pixels px = DrawOn(icon.get(), n, bg);
+            ASSERT_FALSE(px.bytes.empty());
+            EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
+            EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
+        }
     }
 }
 
-TEST(ArtworkCursor, HandCursorIs16ColoursWithItsHotSpotOnTheFingertip) {
-    auto [data, size] = ResourceBytes(IDC_HAND_CURSOR, MAKEINTRESOURCEA(12) /* RT_GROUP_CURSOR */);
-    ASSERT_NE(data, nullptr);
-    ASSERT_GE(size, 6u + 14u);
-    EXPECT_EQ(data[4] | (data[5] << 8), 1);
-    const int imageId = data[6 + 12] | (data[6 + 13] << 8);
-    auto [image, imageSize] = ResourceBytes(imageId, MAKEINTRESOURCEA(1) /* RT_CURSOR */);
-    ASSERT_NE(image, nullptr);
-    ASSERT_GE(imageSize, 4 + sizeof(BITMAPINFOHEADER));
-    EXPECT_EQ(image[0] | (image[1] << 8), 6);  // hot spot x
-    EXPECT_EQ(image[2] | (image[3] << 8), 0);  // hot spot y
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, image + 4, sizeof(header));
-    EXPECT_EQ(header.biWidth, 32);
-    EXPECT_EQ(header.biHeight, 64);
-    EXPECT_EQ(header.biBitCount, 4);
+TEST(ArtworkCursor, HandCursorIs16ColoursWithItsHotSpotOnTheFingertipAtEverySize) {
+    const int sizes[] = {32, 48, 64};
+    std::vector<GroupImage> images = GroupImages(IDC_HAND_CURSOR, 12 /* RT_GROUP_CURSOR */, false);
+    ASSERT_EQ(images.size(), std::size(sizes));
+    for (size_t i = 0; i < images.size(); ++i) {
+        const int n = sizes[i];
+        SCOPED_TRACE("cursor image " + std::to_string(n));
+        EXPECT_EQ(images[i].width, n);
+        auto [image, imageSize] = ResourceBytes(images[i].imageId, MAKEINTRESOURCEA(1) /* RT_CURSOR */);
+        ASSERT_NE(image, nullptr);
+        ASSERT_GE(imageSize, 4 + sizeof(BITMAPINFOHEADER));
+        EXPECT_EQ(image[0] | (image[1] << 8), 6 * n / 32);  // hot spot x, scaled from (6, 0) at 32 px
+        EXPECT_EQ(image[2] | (image[3] << 8), 0);           // hot spot y
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, image + 4, sizeof(header));
+        EXPECT_EQ(header.biWidth, n);
+        EXPECT_EQ(header.biHeight, 2 * n);
+        EXPECT_EQ(header.biBitCount, 4);
+    }
 
     HCURSOR cursor = LoadCursorA(Module(), MAKEINTRESOURCEA(IDC_HAND_CURSOR));  // shared: never destroyed
     ASSERT_NE(cursor, nullptr);
@@ -424,6 +544,54 @@ TEST(ArtworkCursor, HandCursorIs16ColoursWithItsHotSpotOnTheFingertip) {
         EXPECT_EQ(px.Colour(10, 14), RGB(255, 255, 255)) << "the palm is drawn";
         EXPECT_EQ(px.Colour(31, 31), bg) << "the surround is transparent";
         EXPECT_EQ(px.Colour(0, 0), bg);
+    }
+}
+
+// The tray asks for the size the shell wants at the taskbar's scale: the file's own image where it
+// has one, else one made from the next larger image (18 px at 110 % from the 20-pixel one).
+TEST(ArtworkIcon, LoadScaledIconGivesEverySizeTheShellMayAskFor) {
+    for (int n : {16, 18, 20, 24, 30, 32, 36, 40, 48, 56, 64, 256}) {
+        SCOPED_TRACE("icon " + std::to_string(n));
+        UniqueIcon icon(LoadScaledIcon(IDR_MAINFRAME, n));
+        ASSERT_TRUE(icon);
+        IconInfo info(icon.get());
+        ASSERT_TRUE(info.ok);
+        BITMAP bm{};
+        ASSERT_TRUE(GetObjectA(info.info.hbmColor, sizeof(bm), &bm));
+        EXPECT_EQ(bm.bmWidth, n);
+        EXPECT_EQ(bm.bmHeight, n);
+        for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
+            Pixels px = DrawOn(icon.get(), n, bg);
+            ASSERT_FALSE(px.bytes.empty());
+            EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
+            EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
+        }
+    }
+}
+
+TEST(ArtworkCursor, LoadScaledCursorScalesTheHandAndItsHotSpot) {
+    const struct { UINT dpi; int size; int hotX; } rows[] = {
+        {96, 32, 6}, {120, 40, 8}, {144, 48, 9}, {168, 56, 11}, {192, 64, 12}, {288, 96, 18},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE("dpi " + std::to_string(r.dpi));
+        HCURSOR cursor = LoadScaledCursor(IDC_HAND_CURSOR, r.dpi);
+        ASSERT_NE(cursor, nullptr);
+        {
+            IconInfo info(cursor);
+            ASSERT_TRUE(info.ok);
+            EXPECT_FALSE(info.info.fIcon);
+            EXPECT_EQ(info.info.xHotspot, static_cast<DWORD>(r.hotX));
+            EXPECT_EQ(info.info.yHotspot, 0u);
+            for (COLORREF bg : {RGB(255, 255, 255), RGB(0, 160, 80)}) {
+                Pixels px = DrawOn(cursor, r.size, bg);
+                ASSERT_FALSE(px.bytes.empty());
+                COLORREF tip = px.Colour(r.hotX, 0);
+                EXPECT_LT(GetRValue(tip) + GetGValue(tip) + GetBValue(tip), 3 * 64) << "the hot spot is on the fingertip";
+                EXPECT_EQ(px.Colour(r.size - 1, r.size - 1), bg) << "the surround is transparent";
+            }
+        }
+        DestroyCursor(cursor);
     }
 }
 
