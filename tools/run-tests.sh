@@ -18,7 +18,7 @@ export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
 cleanup() {
   wineserver -k 2>/dev/null || true
   WINEPREFIX=$work/prefix-campaign wineserver -k 2>/dev/null || true
-  for scaled in "$work"/dpi/dpi*; do [ -d "$scaled" ] && WINEPREFIX=$scaled wineserver -k 2>/dev/null; done
+  for scaled in "$work"/dpi/dpi*[0-9]; do [ -d "$scaled" ] && WINEPREFIX=$scaled wineserver -k 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -63,7 +63,7 @@ lane timeout 60 wine cmd /c exit >/dev/null 2>&1
 # Each display-scale prefix has its display too: Wine's virtual desktops of several servers on one
 # display now and then lose their X windows to each other.
 scaledXvfbs=()
-for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*; do
+for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*[0-9]; do
   exec 4>"$scaled.display"
   Xvfb -displayfd 4 -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 &
   scaledXvfbs+=($!)
@@ -76,7 +76,7 @@ ctest -j2 "$@"
 status=$?
 wineserver -k
 lane wineserver -k
-for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*; do WINEPREFIX=$scaled wineserver -k; done
+for scaled in "$KESTRUN_DPI_WINEPREFIXES"/dpi*[0-9]; do WINEPREFIX=$scaled wineserver -k; done
 kill $xvfb "${scaledXvfbs[@]}"
 exit $status
 INNER
