@@ -735,6 +735,15 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             // Up and down: whichever end the slider is at, one of them moves it.
             drive.Wheel(IDC_SLIDER_LEFT, WHEEL_DELTA);
             drive.Wheel(IDC_SLIDER_LEFT, -WHEEL_DELTA);
+            // The write comes from the message the slider posts while it handles the wheel, which
+            // can queue behind the click posted next and land after that click counts as done.
+            if (c.audioWrites) {
+                drive.Pump([&] {
+                    CoreAudioPeek now;
+                    return PeekCoreAudio(panel.Pid(), now) &&
+                           now.Calls(kFaultSetChannelVolumeLevelScalar) > beforeWheel.Calls(kFaultSetChannelVolumeLevelScalar);
+                }, 5000);
+            }
             out.linkToggled = drive.ClickThrough(IDC_LINK_INDICATOR);
             clicked = true;
             CoreAudioPeek afterLink;
