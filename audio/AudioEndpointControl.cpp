@@ -85,6 +85,20 @@ bool CAudioEndpointControl::TryGetChannelLevel(UINT channel, float* level)
     return true;
 }
 
+bool CAudioEndpointControl::TryGetChannelVolumeLevel(UINT channel, float* dB)
+{
+    if (dB == nullptr)
+        return false;
+    ComPtr<IAudioEndpointVolume> volume;
+    if (FAILED(ActivateDefaultEndpointVolume(volume)))
+        return false;
+    float value = 0.0f;
+    if (FAILED(volume->GetChannelVolumeLevel(channel, &value)) || std::isnan(value))
+        return false;
+    *dB = value;
+    return true;
+}
+
 int CAudioEndpointControl::GetChannelLevel(UINT channel, float* level)
 {
     TryGetChannelLevel(channel, level);

@@ -28,6 +28,9 @@ public:
     // A level that is not a number counts as a failed read.
     bool TryGetChannelLevel(UINT channel, float* level);
     bool TryGetEndpointMute(BOOL* mute);
+    // The channel's level in decibels as the endpoint reports it (GetChannelVolumeLevel): read
+    // only when someone asks, since every read is a whole Core Audio cycle.
+    bool TryGetChannelVolumeLevel(UINT channel, float* dB);
 
     const std::wstring& SpeakerEndpointId() const { return m_speakerEndpointId; }
     const std::wstring& SpdifEndpointId() const { return m_spdifEndpointId; }

@@ -11,6 +11,7 @@
 #include "controls/Label.h"
 #include "controls/MyStaticBmp.h"
 #include "driver/ExchangeBuffers.h"
+#include "panel/PanelAccess.h"
 
 #include <shellapi.h>
 
@@ -69,6 +70,10 @@ public:
     // Tray (KestrunDlgTray.cpp).
     void AddTrayIcon();
     void RemoveTrayIcon();
+    // What a click on the mute or link indicator or the web address does.
+    void ToggleMute();
+    void ToggleLink();
+    void OpenWebAddress();
     // Volume and mute.
     void RefreshVolumeSliders();
     void RefreshMuteState();
@@ -160,6 +165,7 @@ public:
                                m_getParamBuf.Holder()};
     BOOL m_driverLibraryBound = FALSE;  // the start-up bound the library: the destructor shuts it down
     BOOL m_trayIconAdded = FALSE;
+    CPanelAccess m_access{*this};  // assistive technology (KestrunDlgAccess.cpp)
 };
 
 // What the last left click on the tray icon did: TRUE when it showed the panel.

@@ -11,6 +11,7 @@
 #include "audio/PanelEventContext.h"
 #include "res/resource.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/Accessible.h"
 #include "tests/support/PanelProcess.h"
 #include "tests/support/PanelWrites.h"
 #include "tests/support/WineVersion.h"
@@ -316,6 +317,68 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
         EXPECT_EQ(written, expected);
     }
     ::DestroyWindow(elsewhere);
+}
+
+// A screen reader's view from its own process: each control's client object, as
+// AccessibleObjectFromWindow hands it over.
+TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
+{
+    // The demo: S/PDIF is the default, both channels at 0.8, not muted; 44.1 kHz at 16 bits;
+    // the link on.
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    SettingsFileGuard settings;
+    settings.SetLinked("1");
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    PanelProcess panel;
+    HWND h = panel.Window();
+    ASSERT_NE(h, nullptr);
+
+    auto text = [&](int id) {
+        wchar_t own[128] = L"";
+        ::GetWindowTextW(id == 0 ? h : ::GetDlgItem(h, id), own, 128);
+        return std::wstring(own);
+    };
+    const std::wstring level = L"80 % \x00B7 \x2212" L"1.9 dB";  // 20 log10(0.8) = -1.94
+    constexpr long kChecked = STATE_SYSTEM_CHECKED, kOff = STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_INVISIBLE;
+    struct Row {
+        int id;  // 0: the panel itself
+        std::wstring name;
+        long role;
+        long state;  // of kChecked | STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_INVISIBLE
+        std::wstring value;
+        std::wstring action;
+    };
+    const Row rows[] = {
+        {IDC_RATE_44K1, L"44.1 kHz", ROLE_SYSTEM_RADIOBUTTON, kChecked, L"<none>", L"Select"},
+        {IDC_RATE_176K4, L"176.4 kHz", ROLE_SYSTEM_RADIOBUTTON, 0, L"<none>", L"Select"},
+        {IDC_DEPTH_16, L"16-bit", ROLE_SYSTEM_RADIOBUTTON, kChecked, L"<none>", L"Select"},
+        {IDC_DEPTH_24, L"24-bit", ROLE_SYSTEM_RADIOBUTTON, 0, L"<none>", L"Select"},
+        {IDC_DEPTH_32, L"32-bit", ROLE_SYSTEM_RADIOBUTTON, kOff, L"<none>", L"Select"},
+        {IDC_OUTPUT_SPDIF, L"S/PDIF output", ROLE_SYSTEM_RADIOBUTTON, kChecked, L"<none>", L"Select"},
+        {IDC_OUTPUT_SPEAKER, L"Speaker output", ROLE_SYSTEM_RADIOBUTTON, STATE_SYSTEM_UNAVAILABLE, L"<none>", L"Select"},
+        {IDC_SLIDER_LEFT, L"Left volume", ROLE_SYSTEM_SLIDER, 0, level, L"<none>"},
+        {IDC_SLIDER_RIGHT, L"Right volume", ROLE_SYSTEM_SLIDER, 0, level, L"<none>"},
+        {IDC_MUTE_INDICATOR, L"Mute", ROLE_SYSTEM_CHECKBUTTON, 0, L"<none>", L"Toggle"},
+        {IDC_LINK_INDICATOR, L"Link left and right volume", ROLE_SYSTEM_CHECKBUTTON, kChecked, L"<none>", L"Toggle"},
+        {IDC_POWER, L"Hide the panel", ROLE_SYSTEM_PUSHBUTTON, 0, L"<none>", L"Press"},
+        {IDC_LBL_PANEL_VERSION, text(IDC_LBL_PANEL_VERSION), ROLE_SYSTEM_STATICTEXT, 0, L"<none>", L"<none>"},
+        {IDC_LBL_OS_VERSION, text(IDC_LBL_OS_VERSION), ROLE_SYSTEM_STATICTEXT, 0, L"<none>", L"<none>"},
+        {IDC_LBL_COPYRIGHT, text(IDC_LBL_COPYRIGHT), ROLE_SYSTEM_STATICTEXT, 0, L"<none>", L"<none>"},
+        {IDC_LBL_WEB_ADDRESS, L"http://www.vexmora.com", ROLE_SYSTEM_LINK, 0, L"<none>", L"Open"},
+        {0, L"Lumirel USB Audio Device", ROLE_SYSTEM_CLIENT, 0, L"<none>", L"<none>"},
+    };
+    EXPECT_EQ(text(0), L"Vexmora USB Audio Driver") << "the window text stays";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        AccessibleClient acc(row.id == 0 ? h : ::GetDlgItem(h, row.id));
+        ASSERT_TRUE(acc.Ok()) << std::hex << acc.Result();
+        EXPECT_EQ(acc.Name(), row.name);
+        EXPECT_EQ(acc.Role(), row.role);
+        EXPECT_EQ(acc.State() & (kChecked | kOff), row.state);
+        EXPECT_EQ(acc.Value(), row.value);
+        EXPECT_EQ(acc.DefaultAction(), row.action);
+    }
+    ::CoUninitialize();
 }
 
 }  // namespace
