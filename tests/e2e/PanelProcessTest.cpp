@@ -381,4 +381,154 @@ TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
     ::CoUninitialize();
 }
 
+// Value changes the panel raises, caught out of context as a screen reader catches them.
+class ValueChanges {
+public:
+    explicit ValueChanges(DWORD pid)
+    {
+        Seen().clear();
+        hook_ = ::SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, OnEvent, pid, 0,
+                                  WINEVENT_OUTOFCONTEXT);
+    }
+    ~ValueChanges() { ::UnhookWinEvent(hook_); }
+    bool Ok() const { return hook_ != nullptr; }
+    // Takes delivered events until one for the window's client object has come, for up to 5 s.
+    bool WaitFor(HWND window)
+    {
+        for (int i = 0; i < 100 && Count(window) == 0; ++i) {
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&msg);
+            ::Sleep(50);
+        }
+        return Count(window) > 0;
+    }
+    size_t Count(HWND window) const
+    {
+        size_t n = 0;
+        for (HWND seen : Seen())
+            n += seen == window ? 1 : 0;
+        return n;
+    }
+
+private:
+    static std::vector<HWND>& Seen()
+    {
+        static std::vector<HWND> seen;
+        return seen;
+    }
+    static void CALLBACK OnEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+    {
+        if (object == OBJID_CLIENT && child == CHILDID_SELF)
+            Seen().push_back(window);
+    }
+    HWINEVENTHOOK hook_ = nullptr;
+};
+
+TEST(Accessibility, ADragChangesTheSlidersValueAndRaisesAValueChange)
+{
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    SettingsFileGuard settings;
+    settings.SetLinked("0");
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+        PanelProcess panel;
+        HWND h = panel.Window();
+        ASSERT_NE(h, nullptr);
+        HWND left = ::GetDlgItem(h, IDC_SLIDER_LEFT), right = ::GetDlgItem(h, IDC_SLIDER_RIGHT);
+        AccessibleClient acc(left);
+        ASSERT_TRUE(acc.Ok());
+        ValueChanges changes(panel.Pid());
+        ASSERT_TRUE(changes.Ok());
+
+        // Pixel 156 of the 208 is position 75: a level of 25 %.
+        ::PostMessageA(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 104));
+        ::PostMessageA(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 156));
+        ::PostMessageA(left, WM_LBUTTONUP, 0, MAKELPARAM(25, 156));
+        EXPECT_TRUE(changes.WaitFor(left));
+        EXPECT_EQ(acc.Value(), L"25 % \x00B7 \x2212" L"12.0 dB");
+        EXPECT_EQ(changes.Count(right), 0u) << "unlinked, the other slider keeps its value";
+    }
+    ::CoUninitialize();
+}
+
+TEST(Accessibility, SettingASlidersValueSetsTheLevelAsADragDoes)
+{
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    WritePanelEventContext();
+    SettingsFileGuard settings;
+    settings.SetLinked("1");
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+        PanelProcess panel;
+        HWND h = panel.Window();
+        ASSERT_NE(h, nullptr);
+        AccessibleClient left(::GetDlgItem(h, IDC_SLIDER_LEFT)), right(::GetDlgItem(h, IDC_SLIDER_RIGHT));
+        AccessibleClient link(::GetDlgItem(h, IDC_LINK_INDICATOR));
+        ASSERT_TRUE(left.Ok() && right.Ok() && link.Ok());
+
+        struct Step {
+            const char* what;
+            const AccessibleClient& slider;
+            const wchar_t* value;
+            HRESULT result;
+            std::vector<std::pair<UINT, int>> writes;  // (channel, slider position), in order
+        } const steps[] = {
+            {"linked: both channels, the set one first", left, L"30", S_OK, {{0, 70}, {1, 70}}},
+            {"not a level", right, L"loud", E_INVALIDARG, {}},
+            {"beyond 100 %", right, L"101", E_INVALIDARG, {}},
+            {"unlinked: only its own channel", right, L"45 %", S_OK, {{1, 55}}},
+        };
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.what);
+            if (step.writes.size() == 1)
+                ASSERT_EQ(link.DoDefaultAction(), S_OK);
+            CoreAudioSim::ClearLogs();
+            EXPECT_EQ(step.slider.SetValue(step.value), step.result);
+            std::vector<std::pair<UINT, float>> expected, written;
+            for (const auto& [channel, position] : step.writes)
+                expected.emplace_back(channel, 1.0f - static_cast<float>(position) / 100.0f);
+            for (const auto& c : paneltest::PanelLevelWrites())
+                written.emplace_back(c.channel, c.value);
+            EXPECT_EQ(written, expected);
+        }
+        EXPECT_EQ(settings.Linked(), "0") << "the link's action toggles it as a click does";
+        EXPECT_EQ(left.Value(), L"30 % \x00B7 \x2212" L"10.5 dB");
+        EXPECT_EQ(right.Value(), L"45 % \x00B7 \x2212" L"6.9 dB");
+    }
+    ::CoUninitialize();
+}
+
+TEST(Accessibility, DefaultActionsDoWhatAClickDoes)
+{
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    const std::string log = TempPath("kestrun-e2e-access.log");
+    ::DeleteFileA(log.c_str());
+    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+        PanelProcess panel(BinDir() + "Kestrun.exe", {{"KESTRUN_CONFLIB_LOG", log}});
+        HWND h = panel.Window();
+        ASSERT_NE(h, nullptr);
+        AccessibleClient mute(::GetDlgItem(h, IDC_MUTE_INDICATOR)), rate(::GetDlgItem(h, IDC_RATE_96K));
+        ASSERT_TRUE(mute.Ok() && rate.Ok());
+
+        CoreAudioSim::ClearLogs();
+        EXPECT_EQ(mute.DoDefaultAction(), S_OK);
+        EXPECT_EQ(mute.State() & STATE_SYSTEM_CHECKED, STATE_SYSTEM_CHECKED);
+        EXPECT_EQ(mute.DoDefaultAction(), S_OK);
+        EXPECT_EQ(mute.State() & STATE_SYSTEM_CHECKED, 0);
+        std::vector<float> mutes;
+        for (const auto& c : CoreAudioSim::ReadCallLog())
+            if (!c.viaControl && c.kind == CoreAudioSim::kCallSetMute)
+                mutes.push_back(c.value);
+        EXPECT_EQ(mutes, (std::vector<float>{1.0f, 0.0f}));
+
+        EXPECT_EQ(rate.DoDefaultAction(), S_OK);
+        EXPECT_NE(ReadFile(log).find("PropertyControl set DevSampleRateControl dev=2,4,1,1 value=00770100"), std::string::npos)
+            << ReadFile(log);
+        EXPECT_EQ(rate.State() & STATE_SYSTEM_CHECKED, STATE_SYSTEM_CHECKED);
+    }
+    ::CoUninitialize();
+}
+
 }  // namespace
