@@ -328,7 +328,8 @@ TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
     ASSERT_TRUE(CoreAudioSim::Reset());
     SettingsFileGuard settings;
     settings.SetLinked("1");
-    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
     PanelProcess panel;
     HWND h = panel.Window();
     ASSERT_NE(h, nullptr);
@@ -378,7 +379,6 @@ TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
         EXPECT_EQ(acc.Value(), row.value);
         EXPECT_EQ(acc.DefaultAction(), row.action);
     }
-    ::CoUninitialize();
 }
 
 // Value changes the panel raises, caught out of context as a screen reader catches them.
@@ -430,7 +430,8 @@ TEST(Accessibility, ADragChangesTheSlidersValueAndRaisesAValueChange)
     ASSERT_TRUE(CoreAudioSim::Reset());
     SettingsFileGuard settings;
     settings.SetLinked("0");
-    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
     {
         PanelProcess panel;
         HWND h = panel.Window();
@@ -449,7 +450,6 @@ TEST(Accessibility, ADragChangesTheSlidersValueAndRaisesAValueChange)
         EXPECT_EQ(acc.Value(), L"25 % \x00B7 \x2212" L"12.0 dB");
         EXPECT_EQ(changes.Count(right), 0u) << "unlinked, the other slider keeps its value";
     }
-    ::CoUninitialize();
 }
 
 TEST(Accessibility, SettingASlidersValueSetsTheLevelAsADragDoes)
@@ -458,7 +458,8 @@ TEST(Accessibility, SettingASlidersValueSetsTheLevelAsADragDoes)
     WritePanelEventContext();
     SettingsFileGuard settings;
     settings.SetLinked("1");
-    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
     {
         PanelProcess panel;
         HWND h = panel.Window();
@@ -496,7 +497,6 @@ TEST(Accessibility, SettingASlidersValueSetsTheLevelAsADragDoes)
         EXPECT_EQ(left.Value(), L"30 % \x00B7 \x2212" L"10.5 dB");
         EXPECT_EQ(right.Value(), L"45 % \x00B7 \x2212" L"6.9 dB");
     }
-    ::CoUninitialize();
 }
 
 TEST(Accessibility, DefaultActionsDoWhatAClickDoes)
@@ -504,7 +504,8 @@ TEST(Accessibility, DefaultActionsDoWhatAClickDoes)
     ASSERT_TRUE(CoreAudioSim::Reset());
     const std::string log = TempPath("kestrun-e2e-access.log");
     ::DeleteFileA(log.c_str());
-    ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
     {
         PanelProcess panel(BinDir() + "Kestrun.exe", {{"KESTRUN_CONFLIB_LOG", log}});
         HWND h = panel.Window();
@@ -528,7 +529,6 @@ TEST(Accessibility, DefaultActionsDoWhatAClickDoes)
             << ReadFile(log);
         EXPECT_EQ(rate.State() & STATE_SYSTEM_CHECKED, STATE_SYSTEM_CHECKED);
     }
-    ::CoUninitialize();
 }
 
 }  // namespace

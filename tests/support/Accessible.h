@@ -12,6 +12,23 @@ namespace paneltest {
 // The import libraries carry no IID_IAccessible that links.
 inline const IID kIidAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
+// The calling thread in the multithreaded apartment for the scope, as the panel's own thread is.
+class ComApartment {
+public:
+    ComApartment() : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(hr_))
+            ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Ok() const { return SUCCEEDED(hr_); }
+
+private:
+    HRESULT hr_;
+};
+
 class AccessibleClient {
 public:
     explicit AccessibleClient(HWND window)
