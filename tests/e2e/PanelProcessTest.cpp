@@ -378,6 +378,11 @@ TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
         EXPECT_EQ(acc.State() & (kChecked | kOff), row.state);
         EXPECT_EQ(acc.Value(), row.value);
         EXPECT_EQ(acc.DefaultAction(), row.action);
+        // Where it is comes from the system's standard object.
+        RECT rc{};
+        ::GetWindowRect(row.id == 0 ? h : ::GetDlgItem(h, row.id), &rc);
+        if (row.id != 0)
+            EXPECT_EQ(acc.Location(), (std::vector<long>{rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top}));
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <windows.h>
 #include <oleacc.h>
@@ -60,6 +61,14 @@ public:
         return hr;
     }
     HRESULT DoDefaultAction() const { return acc_->accDoDefaultAction(Self()); }
+    // Left, top, width, height on the screen; empty when it cannot tell.
+    std::vector<long> Location() const
+    {
+        long x = 0, y = 0, w = 0, h = 0;
+        if (FAILED(acc_->accLocation(&x, &y, &w, &h, Self())))
+            return {};
+        return {x, y, w, h};
+    }
     IAccessible* Get() const { return acc_; }
 
 private:
