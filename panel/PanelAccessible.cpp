@@ -5,7 +5,9 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 using Microsoft::WRL::ComPtr;
 
@@ -30,6 +32,37 @@ UINT CallMessage()
     static const UINT message = ::RegisterWindowMessageW(L"Kestrun.AccessibleCall");
     return message;
 }
+
+// Any process can send a registered message with any lParam: only the address of a call
+// that is being asked from this process is ever taken as one.
+class CCallsInFlight {
+public:
+    static CCallsInFlight& Instance()
+    {
+        static CCallsInFlight calls;
+        return calls;
+    }
+    void Add(AccessibleCall* call)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_calls.insert(call);
+    }
+    void Remove(AccessibleCall* call)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_calls.erase(call);
+    }
+    AccessibleCall* Find(LPARAM lParam)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_calls.find(reinterpret_cast<AccessibleCall*>(lParam));
+        return it != m_calls.end() ? *it : nullptr;
+    }
+
+private:
+    std::mutex m_lock;
+    std::unordered_set<AccessibleCall*> m_calls;
+};
 
 bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
@@ -218,7 +251,10 @@ private:
     // False when the window is gone: a client may hold the object longer than the panel lives.
     bool Ask(AccessibleCall& call) const
     {
-        return ::SendMessageW(m_window, CallMessage(), 0, reinterpret_cast<LPARAM>(&call)) == kAnswered;
+        CCallsInFlight::Instance().Add(&call);
+        const bool answered = ::SendMessageW(m_window, CallMessage(), 0, reinterpret_cast<LPARAM>(&call)) == kAnswered;
+        CCallsInFlight::Instance().Remove(&call);
+        return answered;
     }
 
     std::atomic<ULONG> m_refs{1};
@@ -268,8 +304,12 @@ bool IsPushed(HWND window) { return (::SendMessageW(window, BM_GETSTATE, 0, 0) &
 LRESULT CALLBACK AccessibleSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
 {
     auto* source = reinterpret_cast<CAccessibleSource*>(data);
-    if (message == CallMessage() && lParam != 0) {
-        Answer(window, *source, *reinterpret_cast<AccessibleCall*>(lParam));
+    if (message == CallMessage()) {
+        // The asker waits for the answer, so the call lives until it is given.
+        AccessibleCall* call = CCallsInFlight::Instance().Find(lParam);
+        if (call == nullptr)
+            return 0;
+        Answer(window, *source, *call);
         return kAnswered;
     }
     switch (message) {

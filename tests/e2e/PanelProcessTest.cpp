@@ -384,6 +384,14 @@ TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
         if (row.id != 0)
             EXPECT_EQ(acc.Location(), (std::vector<long>{rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top}));
     }
+
+    // The panel's objects ask its UI thread with a registered message; another program can send
+    // that message too, with any address: the panel takes none from outside.
+    DWORD_PTR answer = 1;
+    EXPECT_TRUE(::SendMessageTimeoutW(::GetDlgItem(h, IDC_SLIDER_LEFT), ::RegisterWindowMessageW(L"Kestrun.AccessibleCall"),
+                                      0, static_cast<LPARAM>(0x1230), SMTO_NORMAL, 5000, &answer));
+    EXPECT_EQ(answer, 0u);
+    EXPECT_FALSE(panel.Ended(200));
 }
 
 // Value changes the panel raises, caught out of context as a screen reader catches them.
