@@ -268,8 +268,11 @@ void Answer(HWND window, CAccessibleSource& source, AccessibleCall& call)
     case AccessibleCall::Kind::Describe:
     case AccessibleCall::Kind::DescribeWithValue:
         source.Describe(window, call.kind == AccessibleCall::Kind::DescribeWithValue, call.facts);
-        if (!::IsWindowEnabled(window))
+        if (!::IsWindowEnabled(window)) {
+            // A disabled control does nothing when clicked: it offers no action either.
             call.facts.state |= STATE_SYSTEM_UNAVAILABLE;
+            call.facts.defaultAction.clear();
+        }
         if (!::IsWindowVisible(window))
             call.facts.state |= STATE_SYSTEM_INVISIBLE;
         call.result = S_OK;
@@ -278,7 +281,6 @@ void Answer(HWND window, CAccessibleSource& source, AccessibleCall& call)
         call.result = source.SetValue(window, call.text);
         break;
     case AccessibleCall::Kind::DoDefaultAction:
-        // A disabled control does nothing when clicked, and offers no action either.
         call.result = ::IsWindowEnabled(window) ? source.DoDefaultAction(window) : DISP_E_MEMBERNOTFOUND;
         break;
     }
