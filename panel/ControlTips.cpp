@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "controls/SliderMessages.h"
+
 namespace {
 
 constexpr wchar_t kOwnerProp[] = L"Kestrun.ControlTips";
@@ -142,6 +144,9 @@ LRESULT CALLBACK CControlTips::HoverProc(HWND hWnd, UINT message, WPARAM wParam,
 
 void CControlTips::Relay(const MSG& msg)
 {
+    // A drag ends with the slider's own report of the release, whichever way it came.
+    if (msg.message == WM_SLIDER_MOVED && msg.hwnd == m_dialog)
+        HideLevel();
     if (m_hover == nullptr || !IsMouseMessage(msg.message))
         return;
     if (msg.hwnd != m_dialog && !::IsChild(m_dialog, msg.hwnd))
