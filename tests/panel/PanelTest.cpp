@@ -440,7 +440,8 @@ TEST(PanelTips, APointerRestingOnASliderShowsItsLevelAndADragRewritesIt)
         EXPECT_EQ(moved.rfind(L"Left 50 % \x00B7 ", 0), 0u);
         RECT after{};
         ::GetWindowRect(level, &after);
-        EXPECT_EQ(after.top - before.top, 104 - 62);  // along with the boundary
+        // Along with the boundary: positions 29 and 50.
+        EXPECT_EQ(after.top - before.top, dlg.m_sliderLeft.PositionToPixel(50) - dlg.m_sliderLeft.PositionToPixel(29));
         ::SendMessageA(slider, WM_LBUTTONUP, 0, MAKELPARAM(25, 104));
         h.Flush();
         EXPECT_TRUE(AwaitVisible(level, false));
