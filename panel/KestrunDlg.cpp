@@ -113,6 +113,9 @@ LRESULT CKestrunDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SLIDER_MOVING:  // the step has rewritten its own tip
         RequestTrayTipUpdate();
         break;
+    case WM_DPICHANGED:  // the controls have moved to the new scale: the tips' tools go along
+        m_tips.Layout();
+        break;
     default:
         break;
     }
