@@ -151,9 +151,12 @@ void CControlTips::Relay(const MSG& msg)
         return;
     if (msg.hwnd != m_dialog && !::IsChild(m_dialog, msg.hwnd))
         return;
+    if (msg.message == WM_MOUSEMOVE && msg.hwnd != m_wheelSlider)
+        m_wheelSlider = nullptr;  // a notch that moved nothing: its slider is no longer watched
     if (m_levelSlider != nullptr) {
-        // A drag ends with its release; a wheel turn when the pointer leaves the slider.
-        const bool left = msg.message == WM_MOUSELEAVE && msg.hwnd == m_levelSlider;
+        // A drag ends with its release (the slider holds the capture until then); a wheel turn
+        // when the pointer leaves the slider.
+        const bool left = msg.message == WM_MOUSELEAVE && msg.hwnd == m_levelSlider && ::GetCapture() != m_levelSlider;
         const bool movedAway = msg.message == WM_MOUSEMOVE && msg.hwnd != m_levelSlider;
         if (msg.message == WM_LBUTTONUP || left || movedAway)
             HideLevel();
