@@ -23,6 +23,9 @@ TTTOOLINFOW ToolInfo(HWND dialog, UINT_PTR id)
 {
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
+    // The pointer and WindowFromPoint go through a tip to the control beneath: the wheel is
+    // routed to the slider under the pointer, and a tip must not take that place.
+    info.uFlags = TTF_TRANSPARENT;
     info.hwnd = dialog;
     info.uId = id;
     return info;
@@ -78,7 +81,7 @@ bool CControlTips::Create(HWND dialog, const std::vector<int>& controlIds)
         ::SendMessageW(m_hover, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
     TTTOOLINFOW level = ToolInfo(dialog, kLevelToolId);
-    level.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    level.uFlags |= TTF_TRACK | TTF_ABSOLUTE;
     level.lpszText = const_cast<wchar_t*>(L"");
     ::SendMessageW(m_level, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&level));
     // Long names (and translations) wrap rather than run off the screen.

@@ -424,6 +424,16 @@ TEST(PanelTips, APointerRestingOnASliderShowsItsLevelAndADragRewritesIt)
         EXPECT_EQ(resting.rfind(L"Left 80 % \x00B7 ", 0), 0u) << resting.size();
         EXPECT_EQ(resting.substr(resting.size() - 3), L" dB");
 
+        // The tip lies over the slider: a wheel notch turned there still reaches the slider.
+        RECT tip{}, track{};
+        ::GetWindowRect(hover, &tip);
+        ::GetWindowRect(slider, &track);
+        POINT onTip{tip.left + 2, tip.top + 2};
+        ASSERT_TRUE(::PtInRect(&track, onTip));
+        ::PostMessageA(slider, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(onTip.x, onTip.y));
+        h.Flush();
+        EXPECT_GT(dlg.m_sliderLeft.GetPos(), 19);
+
         ::SendMessageA(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 62));
         h.Flush();
         ASSERT_TRUE(::IsWindowVisible(level));
