@@ -85,17 +85,18 @@ bool CAudioEndpointControl::TryGetChannelLevel(UINT channel, float* level)
     return true;
 }
 
-bool CAudioEndpointControl::TryGetChannelVolumeLevel(UINT channel, float* dB)
+bool CAudioEndpointControl::TryReadChannelLevel(UINT channel, ChannelLevel* level)
 {
-    if (dB == nullptr)
+    if (level == nullptr)
         return false;
     ComPtr<IAudioEndpointVolume> volume;
     if (FAILED(ActivateDefaultEndpointVolume(volume)))
         return false;
-    float value = 0.0f;
-    if (FAILED(volume->GetChannelVolumeLevel(channel, &value)) || std::isnan(value))
+    ChannelLevel read;
+    if (FAILED(volume->GetChannelVolumeLevelScalar(channel, &read.scalar)) || std::isnan(read.scalar))
         return false;
-    *dB = value;
+    read.hasDecibels = SUCCEEDED(volume->GetChannelVolumeLevel(channel, &read.decibels)) && !std::isnan(read.decibels);
+    *level = read;
     return true;
 }
 

@@ -28,9 +28,17 @@ public:
     // A level that is not a number counts as a failed read.
     bool TryGetChannelLevel(UINT channel, float* level);
     bool TryGetEndpointMute(BOOL* mute);
-    // The channel's level in decibels as the endpoint reports it (GetChannelVolumeLevel): read
-    // only when someone asks, since every read is a whole Core Audio cycle.
-    bool TryGetChannelVolumeLevel(UINT channel, float* dB);
+
+    // One channel's level as the user is told it: the scalar and the decibels the endpoint
+    // reports, both read in one cycle (someone is looking, so the dB costs no second look-up).
+    // Returns false when the scalar could not be read; hasDecibels is false when only the dB
+    // read failed (Wine's own endpoints answer E_NOTIMPL), and then decibels is meaningless.
+    struct ChannelLevel {
+        float scalar = 0.0f;
+        float decibels = 0.0f;
+        bool hasDecibels = false;
+    };
+    bool TryReadChannelLevel(UINT channel, ChannelLevel* level);
 
     const std::wstring& SpeakerEndpointId() const { return m_speakerEndpointId; }
     const std::wstring& SpdifEndpointId() const { return m_spdifEndpointId; }

@@ -6,7 +6,6 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "audio/VolumeMapping.h"
 #include "framework/UiText.h"
 #include "panel/ControlText.h"
 #include "panel/KestrunDlg.h"
@@ -83,15 +82,8 @@ void CPanelAccess::AnnounceLevels()
 
 std::wstring CPanelAccess::SliderValue(int sliderId)
 {
-    // What the endpoint holds, read now; what the slider shows when the endpoint cannot tell.
-    const UINT channel = sliderId == IDC_SLIDER_RIGHT ? 1 : 0;
-    const CBitmapSlider& slider = channel == 1 ? m_panel.m_sliderRight : m_panel.m_sliderLeft;
-    float scalar = 0.0f;
-    if (!m_panel.m_audio.TryGetChannelLevel(channel, &scalar))
-        scalar = SliderPositionToLevel(slider.GetPos());
-    float dB = 0.0f;
-    const bool haveDb = m_panel.m_audio.TryGetChannelVolumeLevel(channel, &dB);
-    return LevelValueText(scalar, haveDb ? &dB : nullptr, m_panel.m_muteIndicator.m_state);
+    const CAudioEndpointControl::ChannelLevel level = m_panel.ReadToldLevel(sliderId);
+    return LevelValueText(level.scalar, level.hasDecibels ? &level.decibels : nullptr, m_panel.m_muteIndicator.m_state);
 }
 
 void CPanelAccess::Describe(HWND window, bool withValue, AccessibleFacts& facts)
