@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "controls/SliderMessages.h"
+#include "framework/DisplayScale.h"
 
 namespace {
 
@@ -29,21 +30,6 @@ TTTOOLINFOW ToolInfo(HWND dialog, UINT_PTR id)
     info.hwnd = dialog;
     info.uId = id;
     return info;
-}
-
-UINT WindowDpi(HWND hWnd)
-{
-    // GetDpiForWindow is Windows 10's; before it, every window has the system's DPI.
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (dpiForWindow != nullptr)
-        if (UINT dpi = dpiForWindow(hWnd))
-            return dpi;
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
 bool IsMouseMessage(UINT message)
