@@ -91,5 +91,8 @@ std::wstring TrayStateText(int outputId, int bitDepth, int rateHz, float scalar,
                                                                         : IDS_NO_OUTPUT);
     const std::wstring level = muted ? LoadUiText(IDS_MUTED)
                                      : FormatUiText(IDS_TRAY_LEVEL, {std::to_wstring(LevelPercent(scalar))});
+    // Before the driver has reported a format (or without a driver) there is none to tell.
+    if (bitDepth <= 0 || rateHz <= 0)
+        return WithState(output, level);
     return FormatUiText(IDS_TRAY_STATE, {output, std::to_wstring(bitDepth), RateKhzText(rateHz), level});
 }

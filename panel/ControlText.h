@@ -22,5 +22,6 @@ std::wstring LevelText(int sliderId, float scalar, const float* dB, bool muted);
 
 // A rate in Hz as the keys print it in kHz: 44100 -> "44.1", 96000 -> "96".
 std::wstring RateKhzText(int rateHz);
-// The tray tip's state line: "S/PDIF · 24-bit / 96 kHz · 62 %", or "... · muted".
+// The tray tip's state line: "S/PDIF · 24-bit / 96 kHz · 62 %", or "... · muted"; without the
+// format part while depth or rate is unknown (0).
 std::wstring TrayStateText(int outputId, int bitDepth, int rateHz, float scalar, bool muted);
