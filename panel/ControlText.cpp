@@ -74,6 +74,14 @@ std::wstring LevelText(int sliderId, float scalar, const float* dB, bool muted)
     return muted ? WithState(text, LoadUiText(IDS_MUTED)) : text;
 }
 
+std::wstring LevelValueText(float scalar, const float* dB, bool muted)
+{
+    const std::wstring percent = std::to_wstring(LevelPercent(scalar));
+    std::wstring text = dB != nullptr ? FormatUiText(IDS_LEVEL_VALUE, {percent, DecibelText(*dB)})
+                                      : FormatUiText(IDS_LEVEL_VALUE_NO_DB, {percent});
+    return muted ? WithState(text, LoadUiText(IDS_MUTED)) : text;
+}
+
 std::wstring RateKhzText(int rateHz)
 {
     wchar_t text[32];

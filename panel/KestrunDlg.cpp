@@ -154,6 +154,7 @@ BOOL CKestrunDlg::OnInitDialog()
     SetupSliders();
     SetupLabelColours();
     SetupTips();
+    m_access.Attach();
     AddTrayIcon();
 
     StartNotificationSinks(m_outputId, m_audio);
@@ -212,22 +213,35 @@ LRESULT CKestrunDlg::OnPanelClick(WPARAM, LPARAM lParam)
 {
     POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 
-    if (HitsControl(*this, m_muteIndicator, pt)) {
-        m_muteIndicator.SetState(!m_muteIndicator.m_state);
-        m_audio.SetEndpointMute(m_muteIndicator.m_state ? TRUE : FALSE);
-    }
-    if (HitsControl(*this, m_linkIndicator, pt)) {
-        m_linkIndicator.SetState(!m_linkIndicator.m_state);
-        WriteSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED,
-                           m_linkIndicator.m_state ? "1" : "0");
-    }
+    if (HitsControl(*this, m_muteIndicator, pt))
+        ToggleMute();
+    if (HitsControl(*this, m_linkIndicator, pt))
+        ToggleLink();
     if (HitsControl(*this, m_lblWebAddress, pt)) {
-        ::ShellExecuteA(m_hWnd, "open", KESTRUN_MAKER_WEB_ADDRESS, nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWebAddress();
         return 0;
     }
     // No caption: the whole face is the handle the window is moved by.
     SendMessage(WM_NCLBUTTONDOWN, HTCAPTION, 0);
     return Default();
+}
+
+void CKestrunDlg::ToggleMute()
+{
+    m_muteIndicator.SetState(!m_muteIndicator.m_state);
+    m_audio.SetEndpointMute(m_muteIndicator.m_state ? TRUE : FALSE);
+    m_access.AnnounceLevels();
+}
+
+void CKestrunDlg::ToggleLink()
+{
+    m_linkIndicator.SetState(!m_linkIndicator.m_state);
+    WriteSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED, m_linkIndicator.m_state ? "1" : "0");
+}
+
+void CKestrunDlg::OpenWebAddress()
+{
+    ::ShellExecuteA(m_hWnd, "open", KESTRUN_MAKER_WEB_ADDRESS, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 LRESULT CKestrunDlg::OnHScroll(WPARAM, LPARAM) { return Default(); }
@@ -314,12 +328,14 @@ void CKestrunDlg::RefreshVolumeSliders()
         m_channelLevel[1] = level;
         m_sliderRight.SetPos(LevelToSliderPosition(level));
     }
+    m_access.AnnounceLevels();
 }
 
 void CKestrunDlg::RefreshMuteState()
 {
     m_audio.GetEndpointMute(&m_endpointMute);
     m_muteIndicator.SetState(m_endpointMute != FALSE);
+    m_access.AnnounceLevels();
 }
 
 LRESULT CKestrunDlg::OnSliderMoving(WPARAM wParam, LPARAM)
@@ -344,6 +360,7 @@ LRESULT CKestrunDlg::OnSliderMoving(WPARAM wParam, LPARAM)
     } else {
         return 1;
     }
+    m_access.AnnounceLevels();
     FollowSliderStep(static_cast<int>(wParam));
     return 1;
 }

@@ -12,6 +12,7 @@
 #include "controls/MyStaticBmp.h"
 #include "panel/ControlTips.h"
 #include "driver/ExchangeBuffers.h"
+#include "panel/PanelAccess.h"
 
 #include <shellapi.h>
 
@@ -78,9 +79,16 @@ public:
     // Tooltips (KestrunDlgTips.cpp).
     void SetupTips();
     std::wstring TipText(int controlId);
+    // A slider's level read now (scalar and dB), or the one last read or written when the
+    // endpoint cannot tell: what a tip and assistive technology say.
+    CAudioEndpointControl::ChannelLevel ReadToldLevel(int sliderId);
     std::wstring SliderLevelText(int sliderId);
     void FollowSliderStep(int sliderId);
     void RefreshShownTips();
+    // What a click on the mute or link indicator or the web address does.
+    void ToggleMute();
+    void ToggleLink();
+    void OpenWebAddress();
     // Volume and mute.
     void RefreshVolumeSliders();
     void RefreshMuteState();
@@ -180,6 +188,7 @@ public:
     // placeholder until then): the tray tip's level, and a tip's when a read fails.
     float m_channelLevel[2] = {0.8f, 0.8f};
     CControlTips m_tips;
+    CPanelAccess m_access{*this};  // assistive technology (KestrunDlgAccess.cpp)
 };
 
 // What the last left click on the tray icon did: TRUE when it showed the panel.

@@ -24,7 +24,7 @@ void CKestrunDlg::SetupTips()
     m_tips.Create(m_hWnd, kTippedControls);
 }
 
-std::wstring CKestrunDlg::SliderLevelText(int sliderId)
+CAudioEndpointControl::ChannelLevel CKestrunDlg::ReadToldLevel(int sliderId)
 {
     const UINT channel = sliderId == IDC_SLIDER_RIGHT ? 1 : 0;
     CAudioEndpointControl::ChannelLevel level;
@@ -32,6 +32,12 @@ std::wstring CKestrunDlg::SliderLevelText(int sliderId)
         level.scalar = m_channelLevel[channel];  // what the panel last read or wrote
     else
         m_channelLevel[channel] = level.scalar;
+    return level;
+}
+
+std::wstring CKestrunDlg::SliderLevelText(int sliderId)
+{
+    const CAudioEndpointControl::ChannelLevel level = ReadToldLevel(sliderId);
     return LevelText(sliderId, level.scalar, level.hasDecibels ? &level.decibels : nullptr, m_muteIndicator.m_state);
 }
 

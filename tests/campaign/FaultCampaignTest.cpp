@@ -750,6 +750,13 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             clicked = true;
             CoreAudioPeek afterLink;
             PeekCoreAudio(panel.Pid(), afterLink);
+            // The wheel's step reaches the panel as a message the panel posts itself while the
+            // click already waits in its queue: the write may follow the click.
+            if (c.audioWrites)
+                drive.Pump([&] {
+                    return PeekCoreAudio(panel.Pid(), afterLink) &&
+                           afterLink.Calls(kFaultSetChannelVolumeLevelScalar) > beforeWheel.Calls(kFaultSetChannelVolumeLevelScalar);
+                }, 5000);
             const bool muteWritten = afterLink.Calls(kFaultSetMute) > beforeMute.Calls(kFaultSetMute);
             const bool levelWritten =
                 afterLink.Calls(kFaultSetChannelVolumeLevelScalar) > beforeWheel.Calls(kFaultSetChannelVolumeLevelScalar);

@@ -1,9 +1,11 @@
 // The real panel's words under each locale the tests run it in (CTest starts this case once
-// per row, with the row's LC_* variables): menus, a tooltip, the about box, a message box: the words follow Windows' display language, which
+// per row, with the row's LC_* variables): menus, a tooltip, an accessible name, the about
+// box, a message box: the words follow Windows' display language, which
 // Wine takes from LC_MESSAGES, never the ANSI code page, which it takes from LC_CTYPE.
 #include "PanelHarness.h"
 #include "panel/PanelMessages.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/Accessible.h"
 #include "tests/support/DialogWindows.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +26,7 @@ struct LanguageRow {
     const wchar_t* osPrefix;
     const wchar_t* featureWarning;
     const wchar_t* levelTipPrefix;  // the left slider's tip while pressed at 71 %
+    const wchar_t* sliderName;      // the left slider's accessible name
 };
 
 const std::vector<std::wstring> kEnglishAbout = {L"About Kestrun", L"Kestrun, Version 1.0", L"OK"};
@@ -32,16 +35,16 @@ const std::vector<std::wstring> kTraditionalAbout = {L"關於 Kestrun", L"Kestru
 
 const LanguageRow kRows[] = {
     {"C.UTF-8", "C.UTF-8", 1252, 0x0409, {L"Vexmora", L"Exit"}, L"&About Kestrun...", kEnglishAbout,
-     L"OS Version: ", L"UpdateAPOAvailable failed!", L"Left 71 % \x00B7 "},
+     L"OS Version: ", L"UpdateAPOAvailable failed!", L"Left 71 % \x00B7 ", L"Left volume"},
     {"zh_CN.UTF-8", "zh_CN.UTF-8", 936, 0x0804, {L"Vexmora", L"退出"}, L"关于 Kestrun(&A)...", kSimplifiedAbout,
-     L"操作系统版本：", L"UpdateAPOAvailable 失败！", L"左声道 71 % \x00B7 "},
+     L"操作系统版本：", L"UpdateAPOAvailable 失败！", L"左声道 71 % \x00B7 ", L"左声道音量"},
     {"zh_TW.UTF-8", "zh_TW.UTF-8", 950, 0x0404, {L"Vexmora", L"結束"}, L"關於 Kestrun(&A)...", kTraditionalAbout,
-     L"作業系統版本：", L"UpdateAPOAvailable 失敗！", L"左聲道 71 % \x00B7 "},
+     L"作業系統版本：", L"UpdateAPOAvailable 失敗！", L"左聲道 71 % \x00B7 ", L"左聲道音量"},
     // Display language and code page apart: Chinese words on 1252, Traditional words on 936.
     {"C.UTF-8", "zh_CN.UTF-8", 1252, 0x0804, {L"Vexmora", L"退出"}, L"关于 Kestrun(&A)...", kSimplifiedAbout,
-     L"操作系统版本：", L"UpdateAPOAvailable 失败！", L"左声道 71 % \x00B7 "},
+     L"操作系统版本：", L"UpdateAPOAvailable 失败！", L"左声道 71 % \x00B7 ", L"左声道音量"},
     {"zh_CN.UTF-8", "zh_TW.UTF-8", 936, 0x0404, {L"Vexmora", L"結束"}, L"關於 Kestrun(&A)...", kTraditionalAbout,
-     L"作業系統版本：", L"UpdateAPOAvailable 失敗！", L"左聲道 71 % \x00B7 "},
+     L"作業系統版本：", L"UpdateAPOAvailable 失敗！", L"左聲道 71 % \x00B7 ", L"左聲道音量"},
 };
 
 std::string Env(const char* name)
@@ -131,6 +134,12 @@ TEST(PanelLanguage, TheWordsFollowTheDisplayLanguageNotTheCodePage)
         EXPECT_EQ(tip.rfind(row->levelTipPrefix, 0), 0u) << "level tip: " << testing::PrintToString(tip);
         ::SendMessageW(slider, WM_LBUTTONUP, 0, MAKELPARAM(25, 62));
         h.Flush();
+        {
+            paneltest::ComApartment com;
+            paneltest::AccessibleClient acc(slider);
+            ASSERT_TRUE(acc.Ok()) << std::hex << acc.Result();
+            EXPECT_EQ(std::wstring(row->sliderName), acc.Name());
+        }
 
         wchar_t item[64] = L"";
         ::GetMenuStringW(::GetSystemMenu(panel, FALSE), 0x0010, item, 64, MF_BYCOMMAND);
