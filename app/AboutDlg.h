@@ -3,6 +3,7 @@
 #include "framework/Artwork.h"
 #include "framework/DisplayScale.h"
 #include "framework/ScopedHandle.h"
+#include "framework/UiText.h"
 #include "framework/afxwin.h"
 #include "res/resource.h"
 
@@ -14,15 +15,22 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override { CDialog::DoDataExchange(pDX); }
 
-    // The dialog manager sizes the box and its text for its monitor; the icon, its first
-    // control, is drawn for that scale here rather than stretched from the system size.
+    // The template is written in English; its words are shown in the user's language. The
+    // copyright line and the names stay as they are. The dialog manager sizes the box and its
+    // text for its monitor; the icon is drawn for that scale here rather than stretched.
     BOOL OnInitDialog() override
     {
-        BOOL result = CDialog::OnInitDialog();
+        CDialog::OnInitDialog();
+        SetWindowText(LoadUiText(IDS_ABOUT_CAPTION).c_str());
+        // The version line is the control after the icon; neither has an ID of its own.
+        HWND icon = ::GetWindow(m_hWnd, GW_CHILD);
+        if (HWND version = icon != nullptr ? ::GetWindow(icon, GW_HWNDNEXT) : nullptr)
+            ::SetWindowTextW(version, LoadUiText(IDS_ABOUT_VERSION).c_str());
+        ::SetDlgItemTextW(m_hWnd, IDOK, LoadUiText(IDS_ABOUT_OK).c_str());
         m_icon.Reset(LoadScaledIcon(IDR_MAINFRAME, ScaleLength(32, WindowDpi(m_hWnd))));
-        if (HWND iconControl = ::GetWindow(m_hWnd, GW_CHILD); iconControl != nullptr && m_icon.IsValid())
-            ::SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(m_icon.Get()), 0);
-        return result;
+        if (icon != nullptr && m_icon.IsValid())
+            ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(m_icon.Get()), 0);
+        return TRUE;
     }
 
     CIconHandle m_icon;

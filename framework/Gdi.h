@@ -37,8 +37,9 @@ class CFont : public CGdiObject {
 public:
     // nPointSize is in tenths of a point, converted for pDC (the screen when null).
     BOOL CreatePointFont(int nPointSize, LPCSTR lpszFaceName, class CDC* pDC = nullptr);
+    BOOL CreatePointFont(int nPointSize, LPCWSTR lpszFaceName, class CDC* pDC = nullptr);
     // The same size for a window shown at dpi, whatever the screen's own DPI.
-    BOOL CreatePointFontForDpi(int nPointSize, LPCSTR lpszFaceName, UINT dpi);
+    BOOL CreatePointFontForDpi(int nPointSize, LPCWSTR lpszFaceName, UINT dpi);
     operator HFONT() const { return static_cast<HFONT>(m_hObject); }
 };
 

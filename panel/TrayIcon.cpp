@@ -2,6 +2,7 @@
 
 #include "framework/DisplayScale.h"
 #include "framework/ScopedHandle.h"
+#include "framework/UiText.h"
 #include "framework/afxwin.h"
 #include "panel/PanelMessages.h"
 #include "res/resource.h"
@@ -23,6 +24,10 @@ void TrackTrayMenu(HWND hPanel, POINT at)
     HMENU popup = ::GetSubMenu(menu.Get(), 0);
     if (popup == nullptr)
         return;
+    // "Vexmora" is the maker's name; "Exit" is said in the user's language.
+    const std::wstring exit = LoadUiText(IDS_MENU_EXIT);
+    if (!exit.empty())
+        ::ModifyMenuW(popup, ID_MENU_EXIT, MF_BYCOMMAND | MF_STRING, ID_MENU_EXIT, exit.c_str());
     // A menu whose owner is not the foreground window stays open when the user clicks
     // elsewhere; the posted WM_NULL is the other half of the documented cure.
     ::SetForegroundWindow(hPanel);

@@ -42,6 +42,14 @@
 #define IDS_ACTION_PRESS            245
 #define IDS_ACTION_OPEN             246
 // 300-399: menus, the about box, the information lines and the message boxes
+#define IDS_MENU_EXIT               300
+#define IDS_ABOUT_CAPTION           301
+#define IDS_ABOUT_VERSION           302
+#define IDS_ABOUT_OK                303
+#define IDS_INFO_OS_PREFIX          304
+#define IDS_INFO_PANEL_PREFIX       305
+#define IDS_MSG_FEATURES_SHORT      306
+#define IDS_MSG_DEVICE_ID_FAILED    307
 
 // Icon, cursor, menu
 #define IDR_MAINFRAME               128
