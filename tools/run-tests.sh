@@ -18,7 +18,7 @@ export WINEPREFIX=$work/prefix KESTRUN_BIN_DIR=$build/bin WINEDEBUG=-all
 cleanup() {
   wineserver -k 2>/dev/null || true
   WINEPREFIX=$work/prefix-campaign wineserver -k 2>/dev/null || true
-  for scaled in "$work"/dpi/dpi*[0-9]; do [ -d "$scaled" ] && WINEPREFIX=$scaled wineserver -k 2>/dev/null; done
+  for scaled in "$work"/dpi/dpi*[0-9]; do WINEPREFIX=$scaled wineserver -k 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
