@@ -17,8 +17,10 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// Beyond 100 %, each bitmap is stored as a PNG in RCDATA number scale * 100 + bitmap ID
-// (the skin, 146, at 200 % is 20146): see tools/artwork/README.md.
+// Beyond 100 %, each bitmap is stored as a PNG, resource number scale * 100 + bitmap ID (the
+// skin, 146, at 200 % is 20146), of a type of our own: numbered above the system's types, its data
+// comes last in the program file, away from the resources that every start reads.
+constexpr UINT kScaledArtworkType = 256;
 UINT StoredId(UINT scale, UINT id) { return scale * 100 + id; }
 
 // Looked up here rather than linked, so that nothing of WIC loads until a scaled PNG is read.
@@ -171,7 +173,7 @@ std::optional<RgbaImage> StoredBitmap(UINT scale, UINT id)
         ResourceData data = FindData(id, MAKEINTRESOURCEW(2) /* RT_BITMAP */);
         return data.bytes != nullptr ? DecodeDib(data, 0, false) : std::nullopt;
     }
-    ResourceData data = FindData(StoredId(scale, id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    ResourceData data = FindData(StoredId(scale, id), MAKEINTRESOURCEW(kScaledArtworkType));
     return data.bytes != nullptr ? DecodePng(data) : std::nullopt;
 }
 
