@@ -11,6 +11,7 @@
 #include "driver/DevicePresence.h"
 #include "driver/FormatControl.h"
 #include "driver/OutputSwitch.h"
+#include "framework/UiText.h"
 #include "panel/Settings.h"
 #include "res/MakerInfo.h"
 
@@ -101,11 +102,10 @@ BOOL CKestrunDlg::OnInitDialog()
     CDialog::OnInitDialog();
 
     if (HMENU hSysMenu = GetSystemMenu(FALSE)) {
-        char about[256] = "";
-        ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof(about));
-        if (about[0] != '\0') {
-            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, about);
+        const std::wstring about = LoadUiText(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            ::AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(hSysMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
         }
     }
     SetIcon(m_hIcon, TRUE);

@@ -5,8 +5,35 @@
 #define IDD_ABOUTBOX                100
 #define IDD_KESTRUN_DIALOG          102
 
-// Strings
+// Strings (res/strings/*.rc, one table per language; loaded with LoadUiText)
 #define IDS_ABOUTBOX                101
+// 200-299: names, states and values that tooltips, the tray tip and assistive technology read
+#define IDS_RATE_NAME               200
+#define IDS_DEPTH_NAME              201
+#define IDS_OUTPUT_SPDIF_NAME       202
+#define IDS_OUTPUT_SPEAKER_NAME     203
+#define IDS_SLIDER_LEFT_NAME        204
+#define IDS_SLIDER_RIGHT_NAME       205
+#define IDS_MUTE_NAME               206
+#define IDS_LINK_NAME               207
+#define IDS_POWER_NAME              208
+#define IDS_CHANNEL_LEFT            209
+#define IDS_CHANNEL_RIGHT           210
+#define IDS_LEVEL_TEXT              211
+#define IDS_LEVEL_TEXT_NO_DB        212
+#define IDS_MUTED                   213
+#define IDS_NOT_SUPPORTED           214
+#define IDS_STATE_SELECTED          215
+#define IDS_STATE_NOT_SELECTED      216
+#define IDS_STATE_ON                217
+#define IDS_STATE_OFF               218
+#define IDS_TEXT_AND_STATE          219
+#define IDS_OUTPUT_SPDIF_SHORT      220
+#define IDS_OUTPUT_SPEAKER_SHORT    221
+#define IDS_NO_OUTPUT               222
+#define IDS_TRAY_STATE              223
+#define IDS_TRAY_LEVEL              224
+// 300-399: menus, the about box, the information lines and the message boxes
 
 // Icon, cursor, menu
 #define IDR_MAINFRAME               128
