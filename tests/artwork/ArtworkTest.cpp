@@ -478,6 +478,15 @@ std::vector<GroupImage> GroupImages(int id, int groupType, bool icon) {
     return out;
 }
 
+void ExpectTransparentCornerAndOpaqueBody(HICON icon, int n) {
+    for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
+        Pixels px = DrawOn(icon, n, bg);
+        ASSERT_FALSE(px.bytes.empty());
+        EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
+        EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
+    }
+}
+
 TEST(ArtworkIcon, ProgramIconHoldsEveryTraySizeAsATrueColourImageWithATransparentSurround) {
     const int sizes[] = {16, 20, 24, 32, 40, 48, 64, 256};
     std::vector<GroupImage> images = GroupImages(IDR_MAINFRAME, 14 /* RT_GROUP_ICON */, true);
@@ -499,12 +508,7 @@ TEST(ArtworkIcon, ProgramIconHoldsEveryTraySizeAsATrueColourImageWithATransparen
 
         UniqueIcon icon(static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, n, n, 0)));
         ASSERT_TRUE(icon);
-        for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
-            Pixels px = DrawOn(icon.get(), n, bg);
-            ASSERT_FALSE(px.bytes.empty());
-            EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
-            EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
-        }
+        ExpectTransparentCornerAndOpaqueBody(icon.get(), n);
     }
 }
 
@@ -560,12 +564,7 @@ TEST(ArtworkIcon, LoadScaledIconGivesEverySizeTheShellMayAskFor) {
         ASSERT_TRUE(GetObjectA(info.info.hbmColor, sizeof(bm), &bm));
         EXPECT_EQ(bm.bmWidth, n);
         EXPECT_EQ(bm.bmHeight, n);
-        for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
-            Pixels px = DrawOn(icon.get(), n, bg);
-            ASSERT_FALSE(px.bytes.empty());
-            EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
-            EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
-        }
+        ExpectTransparentCornerAndOpaqueBody(icon.get(), n);
     }
 }
 
