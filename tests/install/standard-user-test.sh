@@ -59,29 +59,35 @@ display=:$(head -n 1 "$work/display")
 
 original=$'[CPL]\r\nlrchannel_linked=1\r\ncplversion=1.0.0.0\r\n\r\n[Notes]\r\nkept=yes\r\n'
 clicked=${original/lrchannel_linked=1/lrchannel_linked=0}
-# CPL.ini's mode | what the file holds after a click on the link button
+# Edited by hand: the value's text is longer than what the click writes, so a rewrite in place
+# that did not cut the file would leave the old file's last bytes behind.
+edited=$'; by hand\r\n[CPL]\r\nlrchannel_linked = 0001 ; on \r\ncplversion=1.0.0.0\r\n\r\n[Notes]\r\nkept=yes\r\n'
+edited_clicked=${edited/lrchannel_linked = 0001 ; on /lrchannel_linked =0}
+# The folder's entries with their owners and modes, not their sizes.
+listing() { ls -la --time-style=+ "$app" | awk '{print $1, $3, $4, $NF}'; }
+# name | CPL.ini's mode | what it holds before | what it holds after a click on the link button
 cases=(
-  "644|$original"  # read-only: the click changes no byte
-  "666|$clicked"   # as the installer's grant to Users leaves it: the click is saved
+  "mode 644|644|$original|$original"  # read-only: the click changes no byte
+  "mode 666|666|$original|$clicked"   # as the installer's grant to Users leaves it: the click is saved
+  "mode 666, edited by hand|666|$edited|$edited_clicked"
 )
 for c in "${cases[@]}"; do
-  mode=${c%%|*}
-  want=${c#*|}
-  echo "== CPL.ini of mode $mode in a folder the user may not write"
-  printf '%s' "$original" >"$app/CPL.ini"
+  IFS='|' read -r -d '' name mode before want < <(printf '%s' "$c")
+  echo "== CPL.ini of $name in a folder the user may not write"
+  printf '%s' "$before" >"$app/CPL.ini"
   chmod "$mode" "$app/CPL.ini"
-  listing_before=$(ls -la --time-style=+ "$app")
+  listing_before=$(listing)
   out=$(as_user wine "$tools/install_probe.exe" link-click "$(winpath "$app/Kestrun.exe")" 2>&1 | tr -d '\r')
   echo "$out" | sed 's/^/      /'
-  expect "mode $mode: the panel answers after the click and ends cleanly" "$(echo "$out" | grep -E '^(clicked|ended)=' | tr '\n' ' ')" \
+  expect "$name: the panel answers after the click and ends cleanly" "$(echo "$out" | grep -E '^(clicked|ended)=' | tr '\n' ' ')" \
     "clicked=yes answered=yes ended=yes exit-code=0 "
   if [ "$(cat "$app/CPL.ini"; echo .)" = "$want." ]; then
-    pass "mode $mode: CPL.ini holds what it should, byte for byte"
+    pass "$name: CPL.ini holds what it should, byte for byte"
   else
-    fail "mode $mode: CPL.ini holds what it should, byte for byte" "$(od -c "$app/CPL.ini" | head -5)"
+    fail "$name: CPL.ini holds what it should, byte for byte" "$(od -c "$app/CPL.ini" | head -8)"
   fi
   # Nothing new beside it, and the file is still root's with its mode: rewritten in place.
-  expect "mode $mode: nothing else in the folder, CPL.ini still root's" "$(ls -la --time-style=+ "$app")" "$listing_before"
+  expect "$name: nothing else in the folder, CPL.ini still root's" "$(listing)" "$listing_before"
 done
 
 summary standard_user_tests

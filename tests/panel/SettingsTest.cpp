@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -68,19 +70,30 @@ protected:
     std::string Version() const { return ReadSettingString(kFile, SETTINGS_SECTION, SETTING_PANEL_VERSION); }
     BOOL WriteLink(const char* value) { return WriteSettingString(kFile, SETTINGS_SECTION, SETTING_CHANNELS_LINKED, value); }
 
-    // Files the writer may leave behind beside the settings file.
-    static int TemporaryFiles()
+    // The writer's temporary files beside the settings file, by name. The folder is shared:
+    // an earlier run that was stopped half-way may have left some, so a test compares.
+    static std::set<std::string> TemporaryFiles()
     {
+        std::set<std::string> names;
         WIN32_FIND_DATAA found;
         HANDLE search = ::FindFirstFileA((ExeDirectory() + "\\cpl*.tmp").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
-            return 0;
-        int count = 0;
+            return names;
         do
-            ++count;
+            names.insert(found.cFileName);
         while (::FindNextFileA(search, &found));
         ::FindClose(search);
-        return count;
+        return names;
+    }
+    // Those that were not there before: what this test's own writes left.
+    static std::vector<std::string> TemporaryFilesLeftSince(const std::set<std::string>& before)
+    {
+        std::vector<std::string> left;
+        for (const std::string& name : TemporaryFiles()) {
+            if (before.count(name) == 0)
+                left.push_back(name);
+        }
+        return left;
     }
 
     std::string m_path;
@@ -295,6 +308,7 @@ TEST_F(SettingsFileTest, FilesThatCannotBeEditedSafelyAreLeftAlone)
 // place, the old file stays whole and nothing is left behind.
 TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFile)
 {
+    const std::set<std::string> before = TemporaryFiles();
     const std::string original = "[CPL]\r\nlrchannel_linked=1\r\n";
     Put(original);
     ASSERT_TRUE(::SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -302,14 +316,14 @@ TEST_F(SettingsFileTest, AFailedReplaceKeepsTheOldFile)
     ::SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(original, Get());
     EXPECT_EQ(1u, Link());
-    EXPECT_EQ(0, TemporaryFiles());
+    EXPECT_EQ(std::vector<std::string>(), TemporaryFilesLeftSince(before));
 
     Remove();
     ASSERT_TRUE(::CreateDirectoryA(m_path.c_str(), nullptr));
     EXPECT_FALSE(WriteLink("0"));
     EXPECT_TRUE((::GetFileAttributesA(m_path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
     ::RemoveDirectoryA(m_path.c_str());
-    EXPECT_EQ(0, TemporaryFiles());
+    EXPECT_EQ(std::vector<std::string>(), TemporaryFilesLeftSince(before));
 }
 
 // A file another program holds open without sharing cannot be written: reported, kept.
