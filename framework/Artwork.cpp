@@ -320,8 +320,10 @@ HICON LoadGroupImage(UINT id, bool icon, int sizePx, int hotX32, int hotY32)
     if (entry->size == sizePx)
         return ::CreateIconFromResourceEx(const_cast<PBYTE>(data.bytes), data.size, icon ? TRUE : FALSE,
                                           0x00030000, sizePx, sizePx, LR_DEFAULTCOLOR);
-    // A cursor image starts with its hot spot; the DIB follows.
-    std::optional<RgbaImage> image = DecodeDib(data, icon ? 0 : 4, true);
+    // A cursor image starts with its hot spot; the DIB follows. The largest icon is PNG.
+    static const uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
+    const bool png = data.size > sizeof(kPngSignature) && std::memcmp(data.bytes, kPngSignature, sizeof(kPngSignature)) == 0;
+    std::optional<RgbaImage> image = png ? DecodePng(data) : DecodeDib(data, icon ? 0 : 4, true);
     if (!image)
         return nullptr;
     RgbaImage scaled = AreaAverage(*image, sizePx, sizePx);

@@ -498,13 +498,17 @@ TEST(ArtworkIcon, ProgramIconHoldsEveryTraySizeAsATrueColourImageWithATransparen
         auto [image, imageSize] = ResourceBytes(images[i].imageId, MAKEINTRESOURCEA(3) /* RT_ICON */);
         ASSERT_NE(image, nullptr);
         ASSERT_GE(imageSize, sizeof(BITMAPINFOHEADER));
-        BITMAPINFOHEADER header;
-        std::memcpy(&header, image, sizeof(header));
-        EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));  // a classic image, not PNG
-        EXPECT_EQ(header.biWidth, n);
-        EXPECT_EQ(header.biHeight, 2 * n);  // colour rows and AND-mask rows
-        EXPECT_EQ(header.biBitCount, 32);
-        EXPECT_EQ(imageSize, sizeof(BITMAPINFOHEADER) + n * n * 4u + n * ((n + 31) / 32 * 4u));
+        if (n == 256) {
+            EXPECT_EQ(std::memcmp(image, "\x89PNG", 4), 0);  // stored as Windows stores that size
+        } else {
+            BITMAPINFOHEADER header;
+            std::memcpy(&header, image, sizeof(header));
+            EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));  // a classic image, not PNG
+            EXPECT_EQ(header.biWidth, n);
+            EXPECT_EQ(header.biHeight, 2 * n);  // colour rows and AND-mask rows
+            EXPECT_EQ(header.biBitCount, 32);
+            EXPECT_EQ(imageSize, sizeof(BITMAPINFOHEADER) + n * n * 4u + n * ((n + 31) / 32 * 4u));
+        }
 
         UniqueIcon icon(static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, n, n, 0)));
         ASSERT_TRUE(icon);
@@ -554,7 +558,7 @@ TEST(ArtworkCursor, HandCursorIs16ColoursWithItsHotSpotOnTheFingertipAtEverySize
 // The tray asks for the size the shell wants at the taskbar's scale: the file's own image where it
 // has one, else one made from the next larger image (18 px at 110 % from the 20-pixel one).
 TEST(ArtworkIcon, LoadScaledIconGivesEverySizeTheShellMayAskFor) {
-    for (int n : {16, 18, 20, 24, 30, 32, 36, 40, 48, 56, 64, 256}) {
+    for (int n : {16, 18, 20, 24, 30, 32, 36, 40, 48, 56, 64, 96, 256}) {
         SCOPED_TRACE("icon " + std::to_string(n));
         UniqueIcon icon(LoadScaledIcon(IDR_MAINFRAME, n));
         ASSERT_TRUE(icon);
