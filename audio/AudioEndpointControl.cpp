@@ -85,6 +85,21 @@ bool CAudioEndpointControl::TryGetChannelLevel(UINT channel, float* level)
     return true;
 }
 
+bool CAudioEndpointControl::TryReadChannelLevel(UINT channel, ChannelLevel* level)
+{
+    if (level == nullptr)
+        return false;
+    ComPtr<IAudioEndpointVolume> volume;
+    if (FAILED(ActivateDefaultEndpointVolume(volume)))
+        return false;
+    ChannelLevel read;
+    if (FAILED(volume->GetChannelVolumeLevelScalar(channel, &read.scalar)) || std::isnan(read.scalar))
+        return false;
+    read.hasDecibels = SUCCEEDED(volume->GetChannelVolumeLevel(channel, &read.decibels)) && !std::isnan(read.decibels);
+    *level = read;
+    return true;
+}
+
 int CAudioEndpointControl::GetChannelLevel(UINT channel, float* level)
 {
     TryGetChannelLevel(channel, level);

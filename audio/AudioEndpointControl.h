@@ -29,6 +29,17 @@ public:
     bool TryGetChannelLevel(UINT channel, float* level);
     bool TryGetEndpointMute(BOOL* mute);
 
+    // One channel's level as the user is told it: the scalar and the decibels the endpoint
+    // reports, both read in one cycle (someone is looking, so the dB costs no second look-up).
+    // Returns false when the scalar could not be read; hasDecibels is false when only the dB
+    // read failed (Wine's own endpoints answer E_NOTIMPL), and then decibels is meaningless.
+    struct ChannelLevel {
+        float scalar = 0.0f;
+        float decibels = 0.0f;
+        bool hasDecibels = false;
+    };
+    bool TryReadChannelLevel(UINT channel, ChannelLevel* level);
+
     const std::wstring& SpeakerEndpointId() const { return m_speakerEndpointId; }
     const std::wstring& SpdifEndpointId() const { return m_spdifEndpointId; }
 

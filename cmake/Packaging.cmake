@@ -34,6 +34,8 @@ set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackGenerators.cmake)
 # cmake/nsis/NSIS.template.in is the installer script; CPack finds it on the module path.
 list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/nsis)
+# Its words in each language (Messages.nsh) lie beside it.
+set(CPACK_KESTRUN_NSIS_DIR ${CMAKE_CURRENT_LIST_DIR}/nsis)
 set(CPACK_NSIS_MUI_ICON ${CMAKE_SOURCE_DIR}/res/Kestrun.ico)
 set(CPACK_NSIS_MUI_UNIICON ${CMAKE_SOURCE_DIR}/res/Kestrun.ico)
 # The maker's copyright line and web address, as the panel shows them.

@@ -13,8 +13,9 @@ public:
     // every paint that selects it, and a font per request would leak.
     CFont m_font;
 
-    // Microsoft YaHei, as its code page 936 name for the ANSI font call.
-    static constexpr const char kFaceName[] = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA";
+    // Microsoft YaHei by its English family name, through the wide font call: GDI finds it
+    // by that name whatever the ANSI code page.
+    static constexpr const wchar_t kFaceName[] = L"Microsoft YaHei";
     static constexpr int kPointSize = 98;  // tenths of a point
 
 protected:

@@ -5,6 +5,8 @@
 
 #include "driver/DriverMessageBox.h"
 #include "framework/ScopedHandle.h"
+#include "framework/UiText.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ bool IsDevicePresent()
     for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices.Get(), index, &info); ++index) {
         char instanceId[260] = "";
         if (!::SetupDiGetDeviceInstanceIdA(devices.Get(), &info, instanceId, sizeof(instanceId), nullptr)) {
-            g_driverMessageBox(DEVICE_ID_READ_FAILED_TEXT, MB_OK);
+            g_driverMessageBox(LoadUiText(IDS_MSG_DEVICE_ID_FAILED).c_str(), MB_OK);
             break;
         }
         instanceId[sizeof(instanceId) - 1] = '\0';

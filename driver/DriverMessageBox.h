@@ -3,5 +3,6 @@
 #pragma once
 #include <windows.h>
 
-typedef int (*DriverMessageBoxFn)(LPCSTR text, UINT type);
+// The text is wide, so that it shows in the user's language whatever the ANSI code page.
+typedef int (*DriverMessageBoxFn)(LPCWSTR text, UINT type);
 extern DriverMessageBoxFn g_driverMessageBox;   // defaults to the framework's AfxMessageBox

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "driver/DriverMessageBox.h"
+#include "framework/UiText.h"
+#include "res/resource.h"
 #include "driver/ReplyText.h"
 #include "driver/TextUtil.h"
 #include "res/OutputIds.h"
@@ -81,7 +83,7 @@ void QuerySupportFeature(DeviceRecord& record)
     static bool warningOpen = false;
     if (fields.size() < kMinFeatureFields && !warningOpen) {
         warningOpen = true;
-        g_driverMessageBox("UpdateAPOAvailable failed!", MB_OK);
+        g_driverMessageBox(LoadUiText(IDS_MSG_FEATURES_SHORT).c_str(), MB_OK);
         warningOpen = false;
     }
 }

@@ -39,7 +39,7 @@ HWND CDialog::CreateFromTemplate(HWND hWndOwner, BOOL* pbHidVisible)
     if (tmpl == nullptr)
         return nullptr;
     if (pbHidVisible == nullptr)
-        return ::CreateDialogIndirectParamA(hInst, tmpl, hWndOwner, AfxDlgProc, reinterpret_cast<LPARAM>(this));
+        return ::CreateDialogIndirectParamW(hInst, reinterpret_cast<LPCDLGTEMPLATEW>(tmpl), hWndOwner, AfxDlgProc, reinterpret_cast<LPARAM>(this));
 
     // A modal dialog is created hidden: the dialog manager would show a visible template
     // right after WM_INITDIALOG, even when the initialisation has already ended it.
@@ -51,7 +51,7 @@ HWND CDialog::CreateFromTemplate(HWND hWndOwner, BOOL* pbHidVisible)
     DWORD& style = copy[extended ? 3 : 0];
     *pbHidVisible = (style & WS_VISIBLE) != 0;
     style &= ~static_cast<DWORD>(WS_VISIBLE);
-    return ::CreateDialogIndirectParamA(hInst, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), hWndOwner,
+    return ::CreateDialogIndirectParamW(hInst, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), hWndOwner,
                                         AfxDlgProc, reinterpret_cast<LPARAM>(this));
 }
 
@@ -112,9 +112,9 @@ void CDialog::RunModalLoop()
     };
     MSG msg;
     while (!m_bEndRequested && m_hWnd != nullptr) {
-        if (showOnIdle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+        if (showOnIdle && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             show();
-        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             // Leave WM_QUIT for whoever runs the next loop.
             ::PostQuitMessage(static_cast<int>(msg.wParam));
@@ -127,7 +127,7 @@ void CDialog::RunModalLoop()
             show();
         if (!AfxPreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
 }
@@ -175,6 +175,6 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
     // Dialog keys (Tab, Enter, Escape, mnemonics) for this dialog and its controls.
     if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST && m_hWnd != nullptr &&
         (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd)))
-        return ::IsDialogMessageA(m_hWnd, pMsg);
+        return ::IsDialogMessageW(m_hWnd, pMsg);
     return FALSE;
 }

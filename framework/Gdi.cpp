@@ -58,21 +58,37 @@ int CBitmap::GetBitmap(BITMAP* pBitMap) const
     return ::GetObjectA(m_hObject, sizeof(BITMAP), pBitMap);
 }
 
-BOOL CFont::CreatePointFont(int nPointSize, LPCSTR lpszFaceName, CDC* pDC)
+namespace {
+// A point size in tenths of a point as a font height in pDC's logical units (the screen when null).
+LONG PointFontHeight(int nPointSize, CDC* pDC)
 {
-    LOGFONTA lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(lf.lfFaceName, lpszFaceName, LF_FACESIZE);
-
     HDC hDC = pDC != nullptr ? pDC->m_hAttribDC : ::GetDC(nullptr);
     POINT pt{0, ::MulDiv(::GetDeviceCaps(hDC, LOGPIXELSY), nPointSize, 720)};
     ::DPtoLP(hDC, &pt, 1);
     POINT ptOrg{0, 0};
     ::DPtoLP(hDC, &ptOrg, 1);
-    lf.lfHeight = -std::abs(pt.y - ptOrg.y);
     if (pDC == nullptr)
         ::ReleaseDC(nullptr, hDC);
+    return -std::abs(pt.y - ptOrg.y);
+}
+}  // namespace
+
+BOOL CFont::CreatePointFont(int nPointSize, LPCSTR lpszFaceName, CDC* pDC)
+{
+    LOGFONTA lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, lpszFaceName, LF_FACESIZE);
+    lf.lfHeight = PointFontHeight(nPointSize, pDC);
     return Attach(::CreateFontIndirectA(&lf));
+}
+
+BOOL CFont::CreatePointFont(int nPointSize, LPCWSTR lpszFaceName, CDC* pDC)
+{
+    LOGFONTW lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, lpszFaceName, LF_FACESIZE);
+    lf.lfHeight = PointFontHeight(nPointSize, pDC);
+    return Attach(::CreateFontIndirectW(&lf));
 }
 
 // ---- CDC ------------------------------------------------------------------------

@@ -35,6 +35,7 @@ class CFont : public CGdiObject {
 public:
     // nPointSize is in tenths of a point, converted for pDC (the screen when null).
     BOOL CreatePointFont(int nPointSize, LPCSTR lpszFaceName, class CDC* pDC = nullptr);
+    BOOL CreatePointFont(int nPointSize, LPCWSTR lpszFaceName, class CDC* pDC = nullptr);
     operator HFONT() const { return static_cast<HFONT>(m_hObject); }
 };
 

@@ -75,17 +75,28 @@ BOOL AfxPostToMainWnd(UINT message, WPARAM wParam, LPARAM lParam)
 
 int AfxMessageBox(LPCSTR lpszText, UINT nType)
 {
-    char title[MAX_PATH] = "";
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, lpszText, -1, nullptr, 0);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, lpszText, -1, text.data(), length);
+    return AfxMessageBox(text.c_str(), nType);
+}
+
+int AfxMessageBox(LPCWSTR lpszText, UINT nType)
+{
+    char titleAnsi[MAX_PATH] = "";
     if (g_app != nullptr && g_app->m_pszAppName != nullptr) {
-        lstrcpynA(title, g_app->m_pszAppName, MAX_PATH);
+        lstrcpynA(titleAnsi, g_app->m_pszAppName, MAX_PATH);
     } else {
         // The executable's base name, as the framework titles its message boxes.
         const std::string path = ExecutablePath();
         const std::size_t slash = path.find_last_of("\\/");
-        lstrcpynA(title, path.c_str() + (slash == std::string::npos ? 0 : slash + 1), MAX_PATH);
-        if (char* dot = strrchr(title, '.'))
+        lstrcpynA(titleAnsi, path.c_str() + (slash == std::string::npos ? 0 : slash + 1), MAX_PATH);
+        if (char* dot = strrchr(titleAnsi, '.'))
             *dot = '\0';
     }
+    wchar_t title[MAX_PATH] = L"";
+    ::MultiByteToWideChar(CP_ACP, 0, titleAnsi, -1, title, MAX_PATH);
     // Owned by the main window's last active pop-up, as the framework does: a box the main
     // window has open (the about box) is the one to disable, and the dialog manager enables
     // the message box's owner when it ends, so owning it by the main window would give the
@@ -109,7 +120,7 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType)
     const bool disableTop = owner != top && ::IsWindowEnabled(top);
     if (disableTop)
         ::EnableWindow(top, FALSE);
-    int result = ::MessageBoxA(owner, lpszText, title, nType);
+    int result = ::MessageBoxW(owner, lpszText, title, nType);
     if (disableTop)
         ::EnableWindow(top, TRUE);
     return result;

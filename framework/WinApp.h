@@ -52,6 +52,8 @@ HINSTANCE AfxGetResourceHandle();
 // Posts to the application's main window from any thread; FALSE when there is none.
 BOOL AfxPostToMainWnd(UINT message, WPARAM wParam, LPARAM lParam);
 int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);
+// The same box through the wide call: the text shows whatever the ANSI code page.
+int AfxMessageBox(LPCWSTR lpszText, UINT nType = MB_OK);
 // Does nothing: kept because start-up calls it by name.
 void AfxEnableControlContainer();
 

@@ -37,6 +37,7 @@ public:
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     BOOL DestroyWindow();
     void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
+    void SetWindowText(LPCWSTR lpszString) { ::SetWindowTextW(m_hWnd, lpszString); }
     int GetWindowText(LPSTR lpszString, int nMaxCount) const
     {
         return ::GetWindowTextA(m_hWnd, lpszString, nMaxCount);

@@ -74,6 +74,14 @@ std::wstring LevelText(int sliderId, float scalar, const float* dB, bool muted)
     return muted ? WithState(text, LoadUiText(IDS_MUTED)) : text;
 }
 
+std::wstring LevelValueText(float scalar, const float* dB, bool muted)
+{
+    const std::wstring percent = std::to_wstring(LevelPercent(scalar));
+    std::wstring text = dB != nullptr ? FormatUiText(IDS_LEVEL_VALUE, {percent, DecibelText(*dB)})
+                                      : FormatUiText(IDS_LEVEL_VALUE_NO_DB, {percent});
+    return muted ? WithState(text, LoadUiText(IDS_MUTED)) : text;
+}
+
 std::wstring RateKhzText(int rateHz)
 {
     wchar_t text[32];
@@ -91,5 +99,8 @@ std::wstring TrayStateText(int outputId, int bitDepth, int rateHz, float scalar,
                                                                         : IDS_NO_OUTPUT);
     const std::wstring level = muted ? LoadUiText(IDS_MUTED)
                                      : FormatUiText(IDS_TRAY_LEVEL, {std::to_wstring(LevelPercent(scalar))});
+    // Before the driver has reported a format (or without a driver) there is none to tell.
+    if (bitDepth <= 0 || rateHz <= 0)
+        return WithState(output, level);
     return FormatUiText(IDS_TRAY_STATE, {output, std::to_wstring(bitDepth), RateKhzText(rateHz), level});
 }

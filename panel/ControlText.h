@@ -19,8 +19,11 @@ std::wstring DecibelText(float dB);
 // "Left 62 % · −8.4 dB" for the slider with this ID; without the dB part when dB is null
 // (it could not be read), and "· muted" after it while muted.
 std::wstring LevelText(int sliderId, float scalar, const float* dB, bool muted);
+// The same without the channel, as a slider's value: "62 % · −8.4 dB", "62 % · muted".
+std::wstring LevelValueText(float scalar, const float* dB, bool muted);
 
 // A rate in Hz as the keys print it in kHz: 44100 -> "44.1", 96000 -> "96".
 std::wstring RateKhzText(int rateHz);
-// The tray tip's state line: "S/PDIF · 24-bit / 96 kHz · 62 %", or "... · muted".
+// The tray tip's state line: "S/PDIF · 24-bit / 96 kHz · 62 %", or "... · muted"; without the
+// format part while depth or rate is unknown (0).
 std::wstring TrayStateText(int outputId, int bitDepth, int rateHz, float scalar, bool muted);

@@ -1,5 +1,8 @@
 #include "panel/InfoText.h"
 
+#include "framework/UiText.h"
+#include "res/resource.h"
+
 namespace {
 
 struct OsName {
@@ -50,12 +53,12 @@ std::string QueryOsName()
     return OsNameFor(reported, actualKnown ? &actual : nullptr);
 }
 
-std::string OsVersionLine(const std::string& osName)
+std::wstring OsVersionLine(const std::string& osName)
 {
-    return "OS Version: " + osName + " " + "64bit";
+    return LoadUiText(IDS_INFO_OS_PREFIX) + WidenAnsi(osName) + L" " + L"64bit";
 }
 
-std::string PanelVersionLine(const std::string& cplVersion)
+std::wstring PanelVersionLine(const std::string& cplVersion)
 {
-    return "Control Panel Version: " + cplVersion;
+    return LoadUiText(IDS_INFO_PANEL_PREFIX) + WidenAnsi(cplVersion);
 }

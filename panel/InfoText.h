@@ -14,7 +14,7 @@ std::string OsNameForVersion(DWORD major, DWORD minor);
 std::string OsNameFor(const OsVersion& reported, const OsVersion* trueVersion);
 // The name for the system this program runs on.
 std::string QueryOsName();
-// "OS Version: " + name + " " + "64bit"
-std::string OsVersionLine(const std::string& osName);
-// "Control Panel Version: " + the stored version text, as read
-std::string PanelVersionLine(const std::string& cplVersion);
+// "OS Version: " + name + " " + "64bit", the prefix in the user's language
+std::wstring OsVersionLine(const std::string& osName);
+// "Control Panel Version: " + the stored version text, as read; the prefix in the user's language
+std::wstring PanelVersionLine(const std::string& cplVersion);

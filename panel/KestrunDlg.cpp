@@ -73,6 +73,7 @@ void CKestrunDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CKestrunDlg::PreTranslateMessage(MSG* pMsg)
 {
+    m_tips.Relay(*pMsg);
     // The panel has no keyboard interface: keys never reach a control or the dialog manager.
     if (pMsg->message == WM_KEYDOWN || pMsg->message == WM_KEYUP)
         return TRUE;
@@ -81,8 +82,10 @@ BOOL CKestrunDlg::PreTranslateMessage(MSG* pMsg)
         // pointer: either way it belongs to the slider under the pointer, and to nothing else.
         POINT pt{GET_X_LPARAM(pMsg->lParam), GET_Y_LPARAM(pMsg->lParam)};
         HWND under = ::WindowFromPoint(pt);
-        if (under != nullptr && (under == m_sliderLeft.m_hWnd || under == m_sliderRight.m_hWnd))
+        if (under != nullptr && (under == m_sliderLeft.m_hWnd || under == m_sliderRight.m_hWnd)) {
+            m_tips.NoteWheel(under);
             ::SendMessageA(under, WM_MOUSEWHEEL, pMsg->wParam, pMsg->lParam);
+        }
         return TRUE;
     }
     return CDialog::PreTranslateMessage(pMsg);
@@ -94,7 +97,29 @@ LRESULT CKestrunDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         RefreshFormatState();
         ::InvalidateRect(m_hWnd, nullptr, TRUE);
     }
-    return CWnd::WindowProc(message, wParam, lParam);
+    const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
+    // Every way the format, the output, a level or the mute can change ends here: the tray
+    // tip and a tooltip that is up follow.
+    switch (message) {
+    case WM_COMMAND:
+    case WM_LBUTTONDOWN:
+    case WM_VOLUME_REFRESH:
+    case WM_AUDIO_DEVICE_ARRIVED:
+    case WM_OUTPUT_CHANGED:
+    case WM_DRIVER_FORMAT_CHANGED:
+        RefreshShownTips();
+        RequestTrayTipUpdate();
+        break;
+    case WM_SLIDER_MOVING:  // the step has rewritten its own tip
+        RequestTrayTipUpdate();
+        break;
+    case WM_DPICHANGED:  // the controls have moved to the new scale: the tips' tools go along
+        m_tips.Layout();
+        break;
+    default:
+        break;
+    }
+    return result;
 }
 
 BOOL CKestrunDlg::OnInitDialog()
@@ -128,6 +153,8 @@ BOOL CKestrunDlg::OnInitDialog()
     SetupInfoDisplay();
     SetupSliders();
     SetupLabelColours();
+    SetupTips();
+    m_access.Attach();
     AddTrayIcon();
 
     StartNotificationSinks(m_outputId, m_audio);
@@ -186,22 +213,35 @@ LRESULT CKestrunDlg::OnPanelClick(WPARAM, LPARAM lParam)
 {
     POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 
-    if (HitsControl(*this, m_muteIndicator, pt)) {
-        m_muteIndicator.SetState(!m_muteIndicator.m_state);
-        m_audio.SetEndpointMute(m_muteIndicator.m_state ? TRUE : FALSE);
-    }
-    if (HitsControl(*this, m_linkIndicator, pt)) {
-        m_linkIndicator.SetState(!m_linkIndicator.m_state);
-        WriteSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED,
-                           m_linkIndicator.m_state ? "1" : "0");
-    }
+    if (HitsControl(*this, m_muteIndicator, pt))
+        ToggleMute();
+    if (HitsControl(*this, m_linkIndicator, pt))
+        ToggleLink();
     if (HitsControl(*this, m_lblWebAddress, pt)) {
-        ::ShellExecuteA(m_hWnd, "open", KESTRUN_MAKER_WEB_ADDRESS, nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWebAddress();
         return 0;
     }
     // No caption: the whole face is the handle the window is moved by.
     SendMessage(WM_NCLBUTTONDOWN, HTCAPTION, 0);
     return Default();
+}
+
+void CKestrunDlg::ToggleMute()
+{
+    m_muteIndicator.SetState(!m_muteIndicator.m_state);
+    m_audio.SetEndpointMute(m_muteIndicator.m_state ? TRUE : FALSE);
+    m_access.AnnounceLevels();
+}
+
+void CKestrunDlg::ToggleLink()
+{
+    m_linkIndicator.SetState(!m_linkIndicator.m_state);
+    WriteSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_CHANNELS_LINKED, m_linkIndicator.m_state ? "1" : "0");
+}
+
+void CKestrunDlg::OpenWebAddress()
+{
+    ::ShellExecuteA(m_hWnd, "open", KESTRUN_MAKER_WEB_ADDRESS, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 LRESULT CKestrunDlg::OnHScroll(WPARAM, LPARAM) { return Default(); }
@@ -280,34 +320,48 @@ void CKestrunDlg::RefreshVolumeSliders()
     // A channel that cannot be read (a mono endpoint, a failing call) leaves its slider
     // where it is rather than at an arbitrary position.
     float level = 0.0f;
-    if (m_audio.TryGetChannelLevel(0, &level))
+    if (m_audio.TryGetChannelLevel(0, &level)) {
+        m_channelLevel[0] = level;
         m_sliderLeft.SetPos(LevelToSliderPosition(level));
-    if (m_audio.TryGetChannelLevel(1, &level))
+    }
+    if (m_audio.TryGetChannelLevel(1, &level)) {
+        m_channelLevel[1] = level;
         m_sliderRight.SetPos(LevelToSliderPosition(level));
+    }
+    m_access.AnnounceLevels();
 }
 
 void CKestrunDlg::RefreshMuteState()
 {
     m_audio.GetEndpointMute(&m_endpointMute);
     m_muteIndicator.SetState(m_endpointMute != FALSE);
+    m_access.AnnounceLevels();
 }
 
 LRESULT CKestrunDlg::OnSliderMoving(WPARAM wParam, LPARAM)
 {
     bool linked = m_linkIndicator.m_state;
+    auto write = [this](UINT channel, const CBitmapSlider& slider) {
+        m_channelLevel[channel] = SliderPositionToLevel(slider.GetPos());
+        m_audio.SetChannelLevel(channel, m_channelLevel[channel]);
+    };
     if (wParam == IDC_SLIDER_LEFT) {
         if (linked)
             m_sliderRight.SetPos(m_sliderLeft.GetPos());
-        m_audio.SetChannelLevel(0, SliderPositionToLevel(m_sliderLeft.GetPos()));
+        write(0, m_sliderLeft);
         if (linked)
-            m_audio.SetChannelLevel(1, SliderPositionToLevel(m_sliderRight.GetPos()));
+            write(1, m_sliderRight);
     } else if (wParam == IDC_SLIDER_RIGHT) {
         if (linked)
             m_sliderLeft.SetPos(m_sliderRight.GetPos());
-        m_audio.SetChannelLevel(1, SliderPositionToLevel(m_sliderRight.GetPos()));
+        write(1, m_sliderRight);
         if (linked)
-            m_audio.SetChannelLevel(0, SliderPositionToLevel(m_sliderLeft.GetPos()));
+            write(0, m_sliderLeft);
+    } else {
+        return 1;
     }
+    m_access.AnnounceLevels();
+    FollowSliderStep(static_cast<int>(wParam));
     return 1;
 }
 

@@ -10,7 +10,9 @@
 #include "controls/BitmapSlider.h"
 #include "controls/Label.h"
 #include "controls/MyStaticBmp.h"
+#include "panel/ControlTips.h"
 #include "driver/ExchangeBuffers.h"
+#include "panel/PanelAccess.h"
 
 #include <shellapi.h>
 
@@ -40,6 +42,9 @@ public:
     LRESULT OnOutputChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayTipRefresh(WPARAM wParam, LPARAM lParam);
+    LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnNotifyFormat(WPARAM wParam, LPARAM lParam);
     void OnBitDepth16();
     void OnBitDepth24();
     void OnBitDepth32();
@@ -69,6 +74,21 @@ public:
     // Tray (KestrunDlgTray.cpp).
     void AddTrayIcon();
     void RemoveTrayIcon();
+    void RequestTrayTipUpdate();
+    std::wstring TrayStateLine();
+    // Tooltips (KestrunDlgTips.cpp).
+    void SetupTips();
+    std::wstring TipText(int controlId);
+    // A slider's level read now (scalar and dB), or the one last read or written when the
+    // endpoint cannot tell: what a tip and assistive technology say.
+    CAudioEndpointControl::ChannelLevel ReadToldLevel(int sliderId);
+    std::wstring SliderLevelText(int sliderId);
+    void FollowSliderStep(int sliderId);
+    void RefreshShownTips();
+    // What a click on the mute or link indicator or the web address does.
+    void ToggleMute();
+    void ToggleLink();
+    void OpenWebAddress();
     // Volume and mute.
     void RefreshVolumeSliders();
     void RefreshMuteState();
@@ -117,6 +137,9 @@ public:
         MESSAGE_HANDLER(WM_OUTPUT_CHANGED, OnOutputChanged)
         MESSAGE_HANDLER(TaskbarCreatedMessage(), OnTaskbarCreated)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MESSAGE_HANDLER(WM_TRAY_TIP_REFRESH, OnTrayTipRefresh)
+        MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
+        MESSAGE_HANDLER(WM_NOTIFYFORMAT, OnNotifyFormat)
         CHAIN_MSG_MAP(CDialog)
     END_MSG_MAP()
 
@@ -137,7 +160,7 @@ public:
     int m_sampleRate = 0;
     int m_bitDepth = 0;
     HCURSOR m_hHandCursor = nullptr;  // shared resource: never destroyed
-    NOTIFYICONDATAA m_trayIconData{};
+    NOTIFYICONDATAW m_trayIconData{};
     HICON m_hIcon = nullptr;          // shared resource: never destroyed
     CBitmapButton m_btn16Bit;
     CBitmapButton m_btn24Bit;
@@ -160,6 +183,12 @@ public:
                                m_getParamBuf.Holder()};
     BOOL m_driverLibraryBound = FALSE;  // the start-up bound the library: the destructor shuts it down
     BOOL m_trayIconAdded = FALSE;
+    bool m_trayTipPending = false;
+    // Each channel's level as last read from or written to the endpoint (the start-up
+    // placeholder until then): the tray tip's level, and a tip's when a read fails.
+    float m_channelLevel[2] = {0.8f, 0.8f};
+    CControlTips m_tips;
+    CPanelAccess m_access{*this};  // assistive technology (KestrunDlgAccess.cpp)
 };
 
 // What the last left click on the tray icon did: TRUE when it showed the panel.

@@ -15,6 +15,6 @@ void CKestrunDlg::SetupInfoDisplay()
     m_lblOsVersion.SetWindowText(OsVersionLine(GetOsName()).c_str());
     const std::string version = ReadSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_PANEL_VERSION);
     m_lblPanelVersion.SetWindowText(PanelVersionLine(version).c_str());
-    m_lblCopyright.SetWindowText(KESTRUN_MAKER_COPYRIGHT);
-    m_lblWebAddress.SetWindowText(KESTRUN_MAKER_WEB_ADDRESS);
+    m_lblCopyright.SetWindowText(L"" KESTRUN_MAKER_COPYRIGHT);
+    m_lblWebAddress.SetWindowText(L"" KESTRUN_MAKER_WEB_ADDRESS);
 }

@@ -9,3 +9,4 @@
 #include "res/OutputIds.h"
 
 #define WM_TRAY_NOTIFY            0x0467  // wParam: icon ID, lParam: mouse message
+#define WM_TRAY_TIP_REFRESH       0x0470  // posted by the panel to itself: rewrite the tray tip

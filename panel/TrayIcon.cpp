@@ -1,20 +1,21 @@
 #include "panel/TrayIcon.h"
 
 #include "framework/ScopedHandle.h"
+#include "framework/UiText.h"
 #include "framework/afxwin.h"
 #include "panel/PanelMessages.h"
 #include "res/resource.h"
 
 #include <cstring>
 
-// The record as the shell of every supported release reads it, balloon-icon handle included.
-static_assert(sizeof(NOTIFYICONDATAA) == 528, "NOTIFYICONDATAA must be the full 528-byte record");
 static_assert(TRAY_ICON_FLAGS == 7, "message, icon and tip");
-static_assert(sizeof(TRAY_ICON_TIP) <= sizeof(NOTIFYICONDATAA{}.szTip), "the tip fits the record");
+static_assert(sizeof(TRAY_ICON_TIP) <= sizeof(NOTIFYICONDATAW{}.szTip), "the tip fits the record");
 
 namespace {
 
-void TrackTrayMenu(HWND hPanel, POINT cursor)
+constexpr size_t kTipCapacity = sizeof(NOTIFYICONDATAW{}.szTip) / sizeof(wchar_t);  // with the NUL
+
+void TrackTrayMenu(HWND hPanel, POINT at)
 {
     CMenuHandle menu(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
     if (!menu.IsValid())
@@ -22,20 +23,49 @@ void TrackTrayMenu(HWND hPanel, POINT cursor)
     HMENU popup = ::GetSubMenu(menu.Get(), 0);
     if (popup == nullptr)
         return;
+    // "Vexmora" is the maker's name; "Exit" is said in the user's language.
+    const std::wstring exit = LoadUiText(IDS_MENU_EXIT);
+    if (!exit.empty())
+        ::ModifyMenuW(popup, ID_MENU_EXIT, MF_BYCOMMAND | MF_STRING, ID_MENU_EXIT, exit.c_str());
     // A menu whose owner is not the foreground window stays open when the user clicks
     // elsewhere; the posted WM_NULL is the other half of the documented cure.
     ::SetForegroundWindow(hPanel);
     // A chosen item arrives at the panel as WM_COMMAND once the menu has closed.
-    ::TrackPopupMenu(popup, 0, cursor.x, cursor.y - TRAY_MENU_RAISE, 0, hPanel, nullptr);
+    ::TrackPopupMenu(popup, 0, at.x, at.y - TRAY_MENU_RAISE, 0, hPanel, nullptr);
     ::PostMessageA(hPanel, WM_NULL, 0, 0);
+}
+
+// The menu key reaches the icon with no pointer near it: the menu opens at the icon. A shell
+// that cannot say where the icon is (Wine's) leaves the pointer as the best guess.
+POINT IconCorner(HWND hPanel, UINT iconId)
+{
+    POINT at{};
+    ::GetCursorPos(&at);
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = hPanel;
+    icon.uID = iconId;
+    RECT rect{};
+    if (::Shell_NotifyIconGetRect(&icon, &rect) == S_OK)
+        at = POINT{rect.left, rect.top};
+    return at;
+}
+
+void Toggle(HWND hPanel, bool& trayShown, bool activate)
+{
+    ::ShowWindow(hPanel, trayShown ? SW_HIDE : SW_SHOW);
+    trayShown = !trayShown;
+    // A user who came by keyboard (and a screen reader with them) lands on the panel.
+    if (trayShown && activate)
+        ::SetForegroundWindow(hPanel);
 }
 
 }  // namespace
 
-void FillTrayIconData(NOTIFYICONDATAA& data, HWND hWnd, HINSTANCE hInstance)
+void FillTrayIconData(NOTIFYICONDATAW& data, HWND hWnd, HINSTANCE hInstance)
 {
     std::memset(&data, 0, sizeof(data));
-    data.cbSize = sizeof(NOTIFYICONDATAA);
+    data.cbSize = sizeof(NOTIFYICONDATAW);
     data.hWnd = hWnd;
     data.uID = TRAY_ICON_ID;
     data.uFlags = TRAY_ICON_FLAGS;
@@ -44,23 +74,89 @@ void FillTrayIconData(NOTIFYICONDATAA& data, HWND hWnd, HINSTANCE hInstance)
     std::memcpy(data.szTip, TRAY_ICON_TIP, sizeof(TRAY_ICON_TIP));
 }
 
-BOOL NotifyTrayIcon(DWORD message, NOTIFYICONDATAA& data)
+bool SetTrayTip(NOTIFYICONDATAW& data, const std::wstring& stateLine)
 {
-    return ::Shell_NotifyIconA(message, &data);
+    std::wstring tip = TRAY_ICON_TIP;
+    if (!stateLine.empty())
+        tip += L"\n" + stateLine;
+    if (tip.size() > kTipCapacity - 1) {
+        size_t keep = kTipCapacity - 1;
+        if (IS_HIGH_SURROGATE(tip[keep - 1]))
+            --keep;
+        tip.resize(keep);
+    }
+    if (tip == data.szTip)
+        return false;
+    std::memset(data.szTip, 0, sizeof(data.szTip));
+    std::memcpy(data.szTip, tip.c_str(), tip.size() * sizeof(wchar_t));
+    return true;
 }
 
-LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown)
+BOOL NotifyTrayIcon(DWORD message, NOTIFYICONDATAW& data)
 {
-    if (mouseMessage == WM_LBUTTONDOWN) {
-        if (iconId == TRAY_ICON_ID) {
-            ::ShowWindow(hPanel, trayShown ? SW_HIDE : SW_SHOW);
-            trayShown = !trayShown;
+    return ::Shell_NotifyIconW(message, &data);
+}
+
+BOOL AddTrayIconToShell(NOTIFYICONDATAW& data)
+{
+    const BOOL added = NotifyTrayIcon(NIM_ADD, data);
+    if (added) {
+        // The version travels in the record only for this call; every other call leaves the
+        // field zero, as the shell's timeout would otherwise read it.
+        data.uVersion = TRAY_ICON_VERSION;
+        NotifyTrayIcon(NIM_SETVERSION, data);
+        data.uVersion = 0;
+    }
+    return added;
+}
+
+LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown, TrayMouseTrail& trail)
+{
+    const bool ours = iconId == TRAY_ICON_ID;
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        if (ours) {
+            trail.leftPressed = true;
+            Toggle(hPanel, trayShown, false);
         }
-    } else if (mouseMessage == WM_RBUTTONDOWN) {
+        break;
+    case WM_LBUTTONDBLCLK:
+        if (ours)
+            trail.leftPressed = true;  // its NIN_SELECT is the mouse's, and a double click does nothing
+        break;
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+        if (!ours)
+            break;
+        if (mouseMessage == NIN_SELECT && trail.leftPressed)
+            trail.leftPressed = false;  // the tail of a click that has already acted
+        else
+            Toggle(hPanel, trayShown, true);
+        break;
+    case WM_RBUTTONDOWN: {
         POINT cursor{};
         ::GetCursorPos(&cursor);
-        if (iconId == TRAY_ICON_ID)
+        if (ours) {
+            // Set before the menu's loop, in which the shell's WM_CONTEXTMENU for this click arrives.
+            trail.rightPressed = true;
             TrackTrayMenu(hPanel, cursor);
+        }
+        break;
+    }
+    case WM_RBUTTONDBLCLK:
+        if (ours)
+            trail.rightPressed = true;
+        break;
+    case WM_CONTEXTMENU:
+        if (!ours)
+            break;
+        if (trail.rightPressed)
+            trail.rightPressed = false;
+        else
+            TrackTrayMenu(hPanel, IconCorner(hPanel, TRAY_ICON_ID));
+        break;
+    default:
+        break;
     }
     return 1;
 }

@@ -33,7 +33,23 @@
 #define IDS_NO_OUTPUT               222
 #define IDS_TRAY_STATE              223
 #define IDS_TRAY_LEVEL              224
+// 240-269: what assistive technology reads beyond the controls' names
+#define IDS_PANEL_NAME              240
+#define IDS_LEVEL_VALUE             241
+#define IDS_LEVEL_VALUE_NO_DB       242
+#define IDS_ACTION_SELECT           243
+#define IDS_ACTION_TOGGLE           244
+#define IDS_ACTION_PRESS            245
+#define IDS_ACTION_OPEN             246
 // 300-399: menus, the about box, the information lines and the message boxes
+#define IDS_MENU_EXIT               300
+#define IDS_ABOUT_CAPTION           301
+#define IDS_ABOUT_VERSION           302
+#define IDS_ABOUT_OK                303
+#define IDS_INFO_OS_PREFIX          304
+#define IDS_INFO_PANEL_PREFIX       305
+#define IDS_MSG_FEATURES_SHORT      306
+#define IDS_MSG_DEVICE_ID_FAILED    307
 
 // Icon, cursor, menu
 #define IDR_MAINFRAME               128

@@ -133,6 +133,12 @@ int main()
         audio.SetChannelLevel(0, SliderPositionToLevel(i % 101));
         audio.SetChannelLevel(1, SliderPositionToLevel(i % 101));
     });
+    // A step someone watches: its tooltip reads the scalar and the dB back in one more cycle.
+    CAudioEndpointControl::ChannelLevel shown;
+    Measure("one unlinked move with its tooltip read", rounds, [&](int i) {
+        audio.SetChannelLevel(0, SliderPositionToLevel(i % 101));
+        audio.TryReadChannelLevel(0, &shown);
+    });
     float level = 0.0f;
     BOOL mute = FALSE;
     Measure("refresh: two GetChannelLevel + mute", rounds, [&](int) {

@@ -387,6 +387,15 @@ public:
         return Pump([&] { return PeekCoreAudio(panel_.Pid(), now) && now.delivered >= head; }, 10000);
     }
 
+    // Waits until the panel has made more calls of this kind than `since` saw. A wheel's steps
+    // reach the panel as the slider's own posted messages, which queue behind a click posted
+    // before the panel took the wheel: that the click was handled does not cover them.
+    bool AwaitCalls(const CoreAudioPeek& since, CoreAudioSim::SimFault fault)
+    {
+        CoreAudioPeek now;
+        return Pump([&] { return PeekCoreAudio(panel_.Pid(), now) && now.Calls(fault) > since.Calls(fault); }, 10000);
+    }
+
     // A notch of the wheel over a slider, as the user turns it there: the panel writes the level.
     void Wheel(int id, int delta)
     {
@@ -735,10 +744,19 @@ Outcome RunCase(const Case& c, const ProgramFolders& folders)
             // Up and down: whichever end the slider is at, one of them moves it.
             drive.Wheel(IDC_SLIDER_LEFT, WHEEL_DELTA);
             drive.Wheel(IDC_SLIDER_LEFT, -WHEEL_DELTA);
+            if (c.audioWrites)
+                drive.AwaitCalls(beforeWheel, kFaultSetChannelVolumeLevelScalar);
             out.linkToggled = drive.ClickThrough(IDC_LINK_INDICATOR);
             clicked = true;
             CoreAudioPeek afterLink;
             PeekCoreAudio(panel.Pid(), afterLink);
+            // The wheel's step reaches the panel as a message the panel posts itself while the
+            // click already waits in its queue: the write may follow the click.
+            if (c.audioWrites)
+                drive.Pump([&] {
+                    return PeekCoreAudio(panel.Pid(), afterLink) &&
+                           afterLink.Calls(kFaultSetChannelVolumeLevelScalar) > beforeWheel.Calls(kFaultSetChannelVolumeLevelScalar);
+                }, 5000);
             const bool muteWritten = afterLink.Calls(kFaultSetMute) > beforeMute.Calls(kFaultSetMute);
             const bool levelWritten =
                 afterLink.Calls(kFaultSetChannelVolumeLevelScalar) > beforeWheel.Calls(kFaultSetChannelVolumeLevelScalar);

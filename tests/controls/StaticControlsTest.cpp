@@ -58,10 +58,11 @@ TEST_F(LabelTest, AnswersWithNoBrushTransparentModeItsColourAndItsFont)
     ASSERT_NE(label.m_font.GetSafeHandle(), nullptr);
     EXPECT_EQ(::GetCurrentObject(memDC, OBJ_FONT), label.m_font.GetSafeHandle());
 
-    LOGFONTA lf{};
-    ASSERT_NE(::GetObjectA(label.m_font.GetSafeHandle(), sizeof(lf), &lf), 0);
-    const char yaheiCp936[] = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA";
-    EXPECT_EQ(std::strcmp(lf.lfFaceName, yaheiCp936), 0);
+    // Asked by its English name through the wide call, so that the name reaches the font
+    // mapper intact on every code page (this test runs on 1252).
+    LOGFONTW lf{};
+    ASSERT_NE(::GetObjectW(label.m_font.GetSafeHandle(), sizeof(lf), &lf), 0);
+    EXPECT_STREQ(lf.lfFaceName, L"Microsoft YaHei");
     // 9.8 points on the screen.
     EXPECT_EQ(lf.lfHeight, -::MulDiv(::GetDeviceCaps(screenDC, LOGPIXELSY), 98, 720));
 }

@@ -6,6 +6,8 @@
 #include <setupapi.h>
 
 #include "driver/DriverMessageBox.h"
+#include "framework/UiText.h"
+#include "res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -43,12 +45,24 @@ TEST(DevicePresenceTest, InstanceIdPrefixRule)
     }
 }
 
-TEST(DevicePresenceTest, FailureTextIsTheChineseMessageInCodePage936)
+// The message in each language the panel speaks, as UTF-16: no code page stands between it
+// and the box.
+TEST(DevicePresenceTest, FailureTextIsTheMessageInTheUsersLanguage)
 {
-    wchar_t wide[32] = L"";
-    const int length = ::MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, DEVICE_ID_READ_FAILED_TEXT, -1, wide, 32);
-    EXPECT_EQ(12, length);
-    EXPECT_EQ(std::wstring(L"\u83b7\u53d6\u8bbe\u5907\u8bc6\u522b\u5b57\u7b26\u4e32\u5931\u8d25"), std::wstring(wide));
+    const struct {
+        LANGID language;
+        const wchar_t* text;
+    } rows[] = {
+        {UI_LANG_SIMPLIFIED_CHINESE, L"\u83b7\u53d6\u8bbe\u5907\u8bc6\u522b\u5b57\u7b26\u4e32\u5931\u8d25"},
+        {UI_LANG_TRADITIONAL_CHINESE, L"\u53d6\u5f97\u88dd\u7f6e\u8b58\u5225\u5b57\u4e32\u5931\u6557"},
+        {UI_LANG_ENGLISH, L"Failed to get the device identification string"},
+    };
+    const LANGID saved = UiLanguage();
+    for (const auto& row : rows) {
+        SetUiLanguage(row.language);
+        EXPECT_EQ(std::wstring(row.text), LoadUiText(IDS_MSG_DEVICE_ID_FAILED)) << std::hex << row.language;
+    }
+    SetUiLanguage(saved);
 }
 
 // Replaces one imported function of this executable for the object's life, as a failing
@@ -109,10 +123,10 @@ BOOL WINAPI FailingIdRead(HDEVINFO, PSP_DEVINFO_DATA, PSTR, DWORD, PDWORD needed
     return FALSE;
 }
 
-std::vector<std::string> g_messages;
-int RecordMessage(LPCSTR text, UINT type)
+std::vector<std::wstring> g_messages;
+int RecordMessage(LPCWSTR text, UINT type)
 {
-    g_messages.push_back(std::string(text) + (type == MB_OK ? "" : " (not MB_OK)"));
+    g_messages.push_back(std::wstring(text) + (type == MB_OK ? L"" : L" (not MB_OK)"));
     return IDOK;
 }
 
@@ -126,7 +140,8 @@ TEST(DevicePresenceTest, AnUnreadableIdShowsTheMessageAndCountsAsAbsent)
         EXPECT_FALSE(IsDevicePresent());
     }
     EXPECT_EQ(1, g_idReads) << "the scan stops at the first unreadable ID";
-    EXPECT_EQ(std::vector<std::string>{DEVICE_ID_READ_FAILED_TEXT}, g_messages);
+    // CTest runs this under C.UTF-8 (code page 1252): the English message, no code page 936 bytes.
+    EXPECT_EQ(std::vector<std::wstring>{L"Failed to get the device identification string"}, g_messages);
 }
 
 constexpr char kUsbEnum[] = "System\\CurrentControlSet\\Enum\\USB";

@@ -21,9 +21,12 @@ inline std::vector<std::string>& MessageBoxTexts()
     return texts;
 }
 
-inline int RecordMessageBox(LPCSTR text, UINT type)
+// Kept as UTF-8.
+inline int RecordMessageBox(LPCWSTR text, UINT type)
 {
-    MessageBoxTexts().push_back(std::string(text) + (type == MB_OK ? "" : " (not MB_OK)"));
+    char utf8[512] = "";
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
+    MessageBoxTexts().push_back(std::string(utf8) + (type == MB_OK ? "" : " (not MB_OK)"));
     return IDOK;
 }
 

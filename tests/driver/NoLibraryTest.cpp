@@ -18,7 +18,7 @@ using namespace drivertest;
 namespace {
 
 int g_messageBoxes = 0;
-int CountMessageBox(LPCSTR, UINT)
+int CountMessageBox(LPCWSTR, UINT)
 {
     ++g_messageBoxes;
     return IDOK;

@@ -11,6 +11,7 @@
 #include "audio/PanelEventContext.h"
 #include "res/resource.h"
 #include "sim/coreaudio/SimControl.h"
+#include "tests/support/Accessible.h"
 #include "tests/support/PanelProcess.h"
 #include "tests/support/PanelWrites.h"
 #include "tests/support/WineVersion.h"
@@ -316,6 +317,231 @@ TEST(Mouse, TheWheelMovesTheSliderUnderThePointerAsADragStepDoes)
         EXPECT_EQ(written, expected);
     }
     ::DestroyWindow(elsewhere);
+}
+
+// A screen reader's view from its own process: each control's client object, as
+// AccessibleObjectFromWindow hands it over.
+TEST(Accessibility, EveryControlTellsItsNameRoleStateAndValue)
+{
+    // The demo: S/PDIF is the default, both channels at 0.8, not muted; 44.1 kHz at 16 bits;
+    // the link on.
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    SettingsFileGuard settings;
+    settings.SetLinked("1");
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
+    PanelProcess panel;
+    HWND h = panel.Window();
+    ASSERT_NE(h, nullptr);
+
+    auto text = [&](int id) {
+        wchar_t own[128] = L"";
+        ::GetWindowTextW(id == 0 ? h : ::GetDlgItem(h, id), own, 128);
+        return std::wstring(own);
+    };
+    const std::wstring level = L"80 % \x00B7 \x2212" L"1.9 dB";  // 20 log10(0.8) = -1.94
+    constexpr long kChecked = STATE_SYSTEM_CHECKED, kOff = STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_INVISIBLE;
+    struct Row {
+        int id;  // 0: the panel itself
+        std::wstring name;
+        long role;
+        long state;  // of kChecked | STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_INVISIBLE
+        std::wstring value;
+        std::wstring action;
+    };
+    const Row rows[] = {
+        {IDC_RATE_44K1, L"44.1 kHz", ROLE_SYSTEM_RADIOBUTTON, kChecked, L"<none>", L"Select"},
+        {IDC_RATE_176K4, L"176.4 kHz", ROLE_SYSTEM_RADIOBUTTON, 0, L"<none>", L"Select"},
+        {IDC_DEPTH_16, L"16-bit", ROLE_SYSTEM_RADIOBUTTON, kChecked, L"<none>", L"Select"},
+        {IDC_DEPTH_24, L"24-bit", ROLE_SYSTEM_RADIOBUTTON, 0, L"<none>", L"Select"},
+        {IDC_DEPTH_32, L"32-bit", ROLE_SYSTEM_RADIOBUTTON, kOff, L"<none>", L"<none>"},
+        {IDC_OUTPUT_SPDIF, L"S/PDIF output", ROLE_SYSTEM_RADIOBUTTON, kChecked, L"<none>", L"Select"},
+        {IDC_OUTPUT_SPEAKER, L"Speaker output", ROLE_SYSTEM_RADIOBUTTON, STATE_SYSTEM_UNAVAILABLE, L"<none>", L"<none>"},
+        {IDC_SLIDER_LEFT, L"Left volume", ROLE_SYSTEM_SLIDER, 0, level, L"<none>"},
+        {IDC_SLIDER_RIGHT, L"Right volume", ROLE_SYSTEM_SLIDER, 0, level, L"<none>"},
+        {IDC_MUTE_INDICATOR, L"Mute", ROLE_SYSTEM_CHECKBUTTON, 0, L"<none>", L"Toggle"},
+        {IDC_LINK_INDICATOR, L"Link left and right volume", ROLE_SYSTEM_CHECKBUTTON, kChecked, L"<none>", L"Toggle"},
+        {IDC_POWER, L"Hide the panel", ROLE_SYSTEM_PUSHBUTTON, 0, L"<none>", L"Press"},
+        {IDC_LBL_PANEL_VERSION, text(IDC_LBL_PANEL_VERSION), ROLE_SYSTEM_STATICTEXT, 0, L"<none>", L"<none>"},
+        {IDC_LBL_OS_VERSION, text(IDC_LBL_OS_VERSION), ROLE_SYSTEM_STATICTEXT, 0, L"<none>", L"<none>"},
+        {IDC_LBL_COPYRIGHT, text(IDC_LBL_COPYRIGHT), ROLE_SYSTEM_STATICTEXT, 0, L"<none>", L"<none>"},
+        {IDC_LBL_WEB_ADDRESS, L"http://www.vexmora.com", ROLE_SYSTEM_LINK, 0, L"<none>", L"Open"},
+        {0, L"Lumirel USB Audio Device", ROLE_SYSTEM_CLIENT, 0, L"<none>", L"<none>"},
+    };
+    EXPECT_EQ(text(0), L"Vexmora USB Audio Driver") << "the window text stays";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        AccessibleClient acc(row.id == 0 ? h : ::GetDlgItem(h, row.id));
+        ASSERT_TRUE(acc.Ok()) << std::hex << acc.Result();
+        EXPECT_EQ(acc.Name(), row.name);
+        EXPECT_EQ(acc.Role(), row.role);
+        EXPECT_EQ(acc.State() & (kChecked | kOff), row.state);
+        EXPECT_EQ(acc.Value(), row.value);
+        EXPECT_EQ(acc.DefaultAction(), row.action);
+        // Where it is comes from the system's standard object.
+        RECT rc{};
+        ::GetWindowRect(row.id == 0 ? h : ::GetDlgItem(h, row.id), &rc);
+        if (row.id != 0)
+            EXPECT_EQ(acc.Location(), (std::vector<long>{rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top}));
+    }
+
+    // The panel's objects ask its UI thread with a registered message; another program can send
+    // that message too, with any address: the panel takes none from outside.
+    DWORD_PTR answer = 1;
+    EXPECT_TRUE(::SendMessageTimeoutW(::GetDlgItem(h, IDC_SLIDER_LEFT), ::RegisterWindowMessageW(L"Kestrun.AccessibleCall"),
+                                      0, static_cast<LPARAM>(0x1230), SMTO_NORMAL, 5000, &answer));
+    EXPECT_EQ(answer, 0u);
+    EXPECT_FALSE(panel.Ended(200));
+}
+
+// Value changes the panel raises, caught out of context as a screen reader catches them.
+class ValueChanges {
+public:
+    explicit ValueChanges(DWORD pid)
+    {
+        Seen().clear();
+        hook_ = ::SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, OnEvent, pid, 0,
+                                  WINEVENT_OUTOFCONTEXT);
+    }
+    ~ValueChanges() { ::UnhookWinEvent(hook_); }
+    bool Ok() const { return hook_ != nullptr; }
+    // Takes delivered events until one for the window's client object has come, for up to 5 s.
+    bool WaitFor(HWND window)
+    {
+        for (int i = 0; i < 100 && Count(window) == 0; ++i) {
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&msg);
+            ::Sleep(50);
+        }
+        return Count(window) > 0;
+    }
+    size_t Count(HWND window) const
+    {
+        size_t n = 0;
+        for (HWND seen : Seen())
+            n += seen == window ? 1 : 0;
+        return n;
+    }
+
+private:
+    static std::vector<HWND>& Seen()
+    {
+        static std::vector<HWND> seen;
+        return seen;
+    }
+    static void CALLBACK OnEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+    {
+        if (object == OBJID_CLIENT && child == CHILDID_SELF)
+            Seen().push_back(window);
+    }
+    HWINEVENTHOOK hook_ = nullptr;
+};
+
+TEST(Accessibility, ADragChangesTheSlidersValueAndRaisesAValueChange)
+{
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    SettingsFileGuard settings;
+    settings.SetLinked("0");
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
+    {
+        PanelProcess panel;
+        HWND h = panel.Window();
+        ASSERT_NE(h, nullptr);
+        HWND left = ::GetDlgItem(h, IDC_SLIDER_LEFT), right = ::GetDlgItem(h, IDC_SLIDER_RIGHT);
+        AccessibleClient acc(left);
+        ASSERT_TRUE(acc.Ok());
+        ValueChanges changes(panel.Pid());
+        ASSERT_TRUE(changes.Ok());
+
+        // Pixel 156 of the 208 is position 75: a level of 25 %.
+        ::PostMessageA(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 104));
+        ::PostMessageA(left, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 156));
+        ::PostMessageA(left, WM_LBUTTONUP, 0, MAKELPARAM(25, 156));
+        EXPECT_TRUE(changes.WaitFor(left));
+        EXPECT_EQ(acc.Value(), L"25 % \x00B7 \x2212" L"12.0 dB");
+        EXPECT_EQ(changes.Count(right), 0u) << "unlinked, the other slider keeps its value";
+    }
+}
+
+TEST(Accessibility, SettingASlidersValueSetsTheLevelAsADragDoes)
+{
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    WritePanelEventContext();
+    SettingsFileGuard settings;
+    settings.SetLinked("1");
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
+    {
+        PanelProcess panel;
+        HWND h = panel.Window();
+        ASSERT_NE(h, nullptr);
+        AccessibleClient left(::GetDlgItem(h, IDC_SLIDER_LEFT)), right(::GetDlgItem(h, IDC_SLIDER_RIGHT));
+        AccessibleClient link(::GetDlgItem(h, IDC_LINK_INDICATOR));
+        ASSERT_TRUE(left.Ok() && right.Ok() && link.Ok());
+
+        struct Step {
+            const char* what;
+            const AccessibleClient& slider;
+            const wchar_t* value;
+            HRESULT result;
+            std::vector<std::pair<UINT, int>> writes;  // (channel, slider position), in order
+        } const steps[] = {
+            {"linked: both channels, the set one first", left, L"30", S_OK, {{0, 70}, {1, 70}}},
+            {"not a level", right, L"loud", E_INVALIDARG, {}},
+            {"beyond 100 %", right, L"101", E_INVALIDARG, {}},
+            {"unlinked: only its own channel", right, L"45 %", S_OK, {{1, 55}}},
+        };
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.what);
+            if (step.writes.size() == 1)
+                ASSERT_EQ(link.DoDefaultAction(), S_OK);
+            CoreAudioSim::ClearLogs();
+            EXPECT_EQ(step.slider.SetValue(step.value), step.result);
+            std::vector<std::pair<UINT, float>> expected, written;
+            for (const auto& [channel, position] : step.writes)
+                expected.emplace_back(channel, 1.0f - static_cast<float>(position) / 100.0f);
+            for (const auto& c : paneltest::PanelLevelWrites())
+                written.emplace_back(c.channel, c.value);
+            EXPECT_EQ(written, expected);
+        }
+        EXPECT_EQ(settings.Linked(), "0") << "the link's action toggles it as a click does";
+        EXPECT_EQ(left.Value(), L"30 % \x00B7 \x2212" L"10.5 dB");
+        EXPECT_EQ(right.Value(), L"45 % \x00B7 \x2212" L"6.9 dB");
+    }
+}
+
+TEST(Accessibility, DefaultActionsDoWhatAClickDoes)
+{
+    ASSERT_TRUE(CoreAudioSim::Reset());
+    const std::string log = TempPath("kestrun-e2e-access.log");
+    ::DeleteFileA(log.c_str());
+    ComApartment com;
+    ASSERT_TRUE(com.Ok());
+    {
+        PanelProcess panel(BinDir() + "Kestrun.exe", {{"KESTRUN_CONFLIB_LOG", log}});
+        HWND h = panel.Window();
+        ASSERT_NE(h, nullptr);
+        AccessibleClient mute(::GetDlgItem(h, IDC_MUTE_INDICATOR)), rate(::GetDlgItem(h, IDC_RATE_96K));
+        ASSERT_TRUE(mute.Ok() && rate.Ok());
+
+        CoreAudioSim::ClearLogs();
+        EXPECT_EQ(mute.DoDefaultAction(), S_OK);
+        EXPECT_EQ(mute.State() & STATE_SYSTEM_CHECKED, STATE_SYSTEM_CHECKED);
+        EXPECT_EQ(mute.DoDefaultAction(), S_OK);
+        EXPECT_EQ(mute.State() & STATE_SYSTEM_CHECKED, 0);
+        std::vector<float> mutes;
+        for (const auto& c : CoreAudioSim::ReadCallLog())
+            if (!c.viaControl && c.kind == CoreAudioSim::kCallSetMute)
+                mutes.push_back(c.value);
+        EXPECT_EQ(mutes, (std::vector<float>{1.0f, 0.0f}));
+
+        EXPECT_EQ(rate.DoDefaultAction(), S_OK);
+        EXPECT_NE(ReadFile(log).find("PropertyControl set DevSampleRateControl dev=2,4,1,1 value=00770100"), std::string::npos)
+            << ReadFile(log);
+        EXPECT_EQ(rate.State() & STATE_SYSTEM_CHECKED, STATE_SYSTEM_CHECKED);
+    }
 }
 
 }  // namespace

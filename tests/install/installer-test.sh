@@ -14,6 +14,8 @@ started=$(date +%s)
 work=$(mktemp -d /tmp/kestrun-install.XXXXXX)
 # No desktop entries in the host's home for the Start-menu shortcut.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# English unless a step says otherwise: Wine takes the display language from the locale.
+export LC_ALL=C.UTF-8
 cleanup() { wineserver -k 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
@@ -28,6 +30,7 @@ probe() {
 ini_value() {  # ini_value FILE KEY: the value in [CPL]
   tr -d '\r' < "$1" | awk -F= -v key="$2" '/^\[/ { s = ($0 == "[CPL]") } s && $1 == key { print substr($0, length(key) + 2) }'
 }
+installer_language() { wine reg query "$uninst" /v "Installer Language" 2>/dev/null | tr -d '\r' | sed -n 's/^ *Installer Language *REG_SZ *//p'; }
 reg_value() {  # reg_value KEY NAME
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }'
 }
@@ -97,9 +100,10 @@ size=$(reg_value "$uninst" EstimatedSize)
 expect "Uninstall URLInfoAbout" "$(reg_value "$uninst" URLInfoAbout)" "http://www.vexmora.com"
 expect "Uninstall HelpLink" "$(reg_value "$uninst" HelpLink)" "http://www.vexmora.com"
 expect "Run value (start with Windows, on for a fresh install)" "$(reg_value "$run" Kestrun)" "\"$default_dir\\Kestrun.exe\""
-utf16_hex() { printf '%s' "$1" | iconv -t UTF-16LE | od -An -tx1 -v | tr -d ' \n'; }
+utf16_hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -d ' \n'; }
 od -An -tx1 -v "$shortcut" | tr -d ' \n' | grep -q "$(utf16_hex 'Control panel of the Lumirel USB Audio Device (Vexmora)')" \
   && pass "shortcut's description names the device and the maker" || fail "shortcut's description names the device and the maker"
+expect "the install's language is kept for upgrades and the uninstaller (English)" "$(installer_language)" "1033"
 # Users may change CPL.ini, so that a panel without administrator rights keeps its link setting;
 # the folder, which holds programs every user runs, stays closed to them. Wine keeps no security
 # descriptor on a file: it turns the granted access into the Unix mode, the group's bits here.
@@ -173,9 +177,12 @@ diff -r -q "$bindir/osConfLibFlie" "$dir/osConfLibFlie" >/dev/null && pass "osCo
 expect "Uninstall key removed" "$(wine reg query "$uninst" >/dev/null 2>&1 && echo present || echo absent)" "absent"
 expect "Run value removed" "$(reg_value "$run" Kestrun)" ""
 
-echo "== Silent install into a chosen folder (/D=) without starting with Windows, then uninstall"
+echo "== Silent install under a Simplified Chinese display language into a chosen folder (/D=) without starting with Windows, then uninstall"
 other_dir=$WINEPREFIX/drive_c/Kestrun\ Panel
-expect "installer with /D= finishes" "$(probe run "$setup_w" /S /AUTOSTART=0 '/D=C:\Kestrun Panel')" "finished=yes exit-code=0"
+expect "installer with /D= finishes" "$(LC_ALL=zh_CN.UTF-8 probe run "$setup_w" /S /AUTOSTART=0 '/D=C:\Kestrun Panel')" "finished=yes exit-code=0"
+od -An -tx1 -v "$shortcut" | tr -d ' \n' | grep -q "$(utf16_hex 'Lumirel USB Audio Device 控制面板 (Vexmora)')" \
+  && pass "shortcut's description in Simplified Chinese" || fail "shortcut's description in Simplified Chinese"
+expect "the install's language is kept (Simplified Chinese)" "$(installer_language)" "2052"
 expect "no Run value (/AUTOSTART=0)" "$(reg_value "$run" Kestrun)" ""
 expect "files in the chosen folder" "$(cd "$other_dir" 2>/dev/null && ls | tr '\n' ' ')" "CPL.ini Kestrun-uninstall.exe Kestrun.exe "
 expect "InstallLocation" "$(reg_value "$uninst" InstallLocation)" 'C:\Kestrun Panel'

@@ -50,3 +50,32 @@ TEST(ControlText, FormatFillsPlaceholdersInAnyOrder)
     EXPECT_EQ(FormatUiText(IDS_TRAY_LEVEL, {L"7"}), L"7 %");
     EXPECT_EQ(LoadUiText(0xFFF0), L"");
 }
+
+// Which table speaks for a display language: Simplified for zh-CN and zh-SG, Traditional for
+// zh-TW, zh-HK and zh-MO, English for English; none of ours for any other language.
+TEST(ControlText, TheTableFollowsTheDisplayLanguage)
+{
+    const struct {
+        const wchar_t* name;
+        LANGID id;
+        LANGID table;
+    } rows[] = {
+        {L"zh-CN", 0x0804, UI_LANG_SIMPLIFIED_CHINESE},  {L"zh-SG", 0x1004, UI_LANG_SIMPLIFIED_CHINESE},
+        {L"zh-Hans", 0x0004, UI_LANG_SIMPLIFIED_CHINESE}, {L"zh-TW", 0x0404, UI_LANG_TRADITIONAL_CHINESE},
+        {L"zh-HK", 0x0C04, UI_LANG_TRADITIONAL_CHINESE}, {L"zh-MO", 0x1404, UI_LANG_TRADITIONAL_CHINESE},
+        {L"zh-Hant", 0x7C04, UI_LANG_TRADITIONAL_CHINESE}, {L"en-GB", 0x0809, UI_LANG_ENGLISH},
+        {L"de-DE", 0x0407, 0},                           {L"ja-JP", 0x0411, 0},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.table, UiLanguageForName(row.name)) << testing::PrintToString(std::wstring(row.name));
+        EXPECT_EQ(row.table, UiLanguageForLangId(row.id)) << std::hex << row.id;
+    }
+    EXPECT_EQ(UI_LANG_TRADITIONAL_CHINESE, UiLanguageForName(L"zh-Hant-HK"));
+
+    // A table's words go through the same formatting: the channel, the percent and the dB.
+    const LANGID saved = UiLanguage();
+    SetUiLanguage(UI_LANG_TRADITIONAL_CHINESE);
+    const float dB = -8.4f;
+    EXPECT_EQ(L"右聲道 62 % \x00B7 \x2212" L"8.4 dB", LevelText(IDC_SLIDER_RIGHT, 0.62f, &dB, false));
+    SetUiLanguage(saved);
+}

@@ -69,18 +69,18 @@ TEST(InfoTextTest, AReported62IsNamedByTheTrueVersion)
 
 TEST(InfoTextTest, LinesKeepTheirBlanks)
 {
-    EXPECT_EQ("OS Version: Windows 7 64bit", OsVersionLine("Windows 7"));
+    EXPECT_EQ(L"OS Version: Windows 7 64bit", OsVersionLine("Windows 7"));
     // An unknown version leaves two blanks between the colon and "64bit".
-    EXPECT_EQ("OS Version:  64bit", OsVersionLine(""));
-    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine("1.0.0.0"));
-    EXPECT_EQ("Control Panel Version: ", PanelVersionLine(""));
+    EXPECT_EQ(L"OS Version:  64bit", OsVersionLine(""));
+    EXPECT_EQ(L"Control Panel Version: 1.0.0.0", PanelVersionLine("1.0.0.0"));
+    EXPECT_EQ(L"Control Panel Version: ", PanelVersionLine(""));
     // Shown as read: neither trimmed nor checked.
-    EXPECT_EQ("Control Panel Version:  x ;y", PanelVersionLine(" x ;y"));
+    EXPECT_EQ(L"Control Panel Version:  x ;y", PanelVersionLine(" x ;y"));
 }
 
 TEST(InfoTextTest, ShippedSettingsFileCarriesTheVersion)
 {
-    EXPECT_EQ("Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_PANEL_VERSION)));
+    EXPECT_EQ(L"Control Panel Version: 1.0.0.0", PanelVersionLine(ReadSettingString(SETTINGS_FILE, SETTINGS_SECTION, SETTING_PANEL_VERSION)));
 }
 
 // Wine's per-program version setting, for the probe program only; removed afterwards.

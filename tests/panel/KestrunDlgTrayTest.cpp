@@ -2,6 +2,7 @@
 // in Wine's shell from start to each way of ending, and what its clicks do.
 #include "PanelHarness.h"
 #include "panel/PanelMessages.h"
+#include "sim/coreaudio/SimControl.h"
 #include "tests/support/UsbDevice.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,11 @@ namespace {
 // Whether the shell holds the panel's icon: it modifies only icons it knows.
 bool ShellHasPanelIcon(HWND panel)
 {
-    NOTIFYICONDATAA probe{};
+    NOTIFYICONDATAW probe{};
     probe.cbSize = sizeof(probe);
     probe.hWnd = panel;
     probe.uID = 128;
-    return ::Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
 // Wine's shell drops a window's icons as the window is destroyed, which Windows does not:
@@ -180,6 +181,56 @@ TEST(PanelTray, SystemCloseEndsWithoutLeavingTheIcon)
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_TRUE(g_destroy.seen);
     EXPECT_FALSE(g_destroy.iconPresent);
+}
+
+// Below the product's name the tip says what the panel shows, and follows each change, whether
+// the panel made it or it came from elsewhere.
+TEST(PanelTray, TheTipFollowsAFormatChangeAndAMute)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        AwaitInitialisation(h);
+        h.Flush();  // the tip's update, posted once the start-up settled
+        auto tip = [&] { return std::wstring(dlg.m_trayIconData.szTip); };
+        const std::wstring top = L"Lumirel USB Audio Device\n";
+        EXPECT_EQ(tip(), top + L"S/PDIF \x00B7 16-bit / 44.1 kHz \x00B7 80 %");
+
+        ::SendMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_RATE_96K, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(panel, IDC_RATE_96K)));
+        ASSERT_TRUE(h.WaitForDriverCallbacks(1));
+        h.Flush();  // the driver's event, then the update it posted
+        h.Flush();
+        EXPECT_EQ(tip(), top + L"S/PDIF \x00B7 16-bit / 96 kHz \x00B7 80 %");
+
+        CoreAudioSim::SetMute(L"SPDIF Interface (Lumirel USB Audio Device)", true, MixerContext());
+        h.SettleAudio();
+        h.Flush();
+        EXPECT_EQ(tip(), top + L"S/PDIF \x00B7 16-bit / 96 kHz \x00B7 muted");
+        EXPECT_TRUE(ShellHasPanelIcon(panel));  // the shell took every rewrite of the record
+        EXPECT_EQ(0u, dlg.m_trayIconData.uVersion);  // the version goes with its own call only
+    });
+}
+
+// Win+B, the arrows and Enter or Space: the same rule as a left click, and the panel is
+// activated so that a screen reader lands on it. A click's own NIN_SELECT does not act again.
+TEST(PanelTray, TheKeyboardSelectionTogglesThePanelAndAClickActsOnce)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg&, HWND panel) {
+        AwaitInitialisation(h);
+        auto notify = [&](std::initializer_list<UINT> messages) {
+            for (UINT message : messages)
+                EXPECT_EQ(1, ::SendMessageA(panel, WM_TRAY_NOTIFY, 128, message));
+            return ::IsWindowVisible(panel) != FALSE;
+        };
+        EXPECT_TRUE(notify({NIN_KEYSELECT}));  // shown already: the flag now says "shown"
+        EXPECT_FALSE(notify({NIN_KEYSELECT}));
+        EXPECT_TRUE(notify({NIN_KEYSELECT}));
+        EXPECT_EQ(panel, ::GetForegroundWindow());
+        EXPECT_FALSE(notify({WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}));
+        EXPECT_TRUE(notify({WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}));
+        EXPECT_FALSE(notify({NIN_SELECT}));  // a shell that reports the keyboard's selection so
+    });
 }
 
 }  // namespace

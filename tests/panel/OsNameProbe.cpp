@@ -3,9 +3,12 @@
 #include "panel/InfoText.h"
 
 #include <cstdio>
+#include <string>
 
 int main()
 {
-    std::fputs(OsVersionLine(QueryOsName()).c_str(), stdout);
+    // The English line is ASCII; narrowed unit by unit.
+    const std::wstring line = OsVersionLine(QueryOsName());
+    std::fputs(std::string(line.begin(), line.end()).c_str(), stdout);
     return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "PanelHarness.h"
 #include "audio/PanelEventContext.h"
+#include "panel/ControlText.h"
 #include "panel/Settings.h"
 #include "res/MakerInfo.h"
 #include "sim/conflib/ConfLibSim.h"
@@ -376,6 +377,94 @@ void ExpectAChangeInsideAReadIsShown(CoreAudioSim::SimFault slowed, uint32_t ski
     });
     if (lander.joinable())
         lander.join();
+}
+
+std::wstring WindowTextOf(HWND hWnd)
+{
+    wchar_t text[256] = L"";
+    ::GetWindowTextW(hWnd, text, 256);
+    return text;
+}
+
+bool AwaitVisible(HWND hWnd, bool visible)
+{
+    for (int i = 0; i < 500 && (::IsWindowVisible(hWnd) != FALSE) != visible; ++i)
+        ::Sleep(10);
+    return (::IsWindowVisible(hWnd) != FALSE) == visible;
+}
+
+// What the endpoint reports for the slider's channel, in a tooltip's words.
+std::wstring EndpointLevelText(int sliderId, bool muted)
+{
+    CAudioEndpointControl audio;
+    CAudioEndpointControl::ChannelLevel level;
+    EXPECT_TRUE(audio.TryReadChannelLevel(sliderId == IDC_SLIDER_RIGHT ? 1 : 0, &level));
+    EXPECT_TRUE(level.hasDecibels);
+    return LevelText(sliderId, level.scalar, &level.decibels, muted);
+}
+
+// The pointer rests on a slider: its tip says the channel's level in % and dB. A drag moves a
+// tip along with the boundary and rewrites it each step; while muted the tip says so.
+TEST(PanelTips, APointerRestingOnASliderShowsItsLevelAndADragRewritesIt)
+{
+    PanelHarness h;
+    h.Run([&](CKestrunDlg& dlg, HWND panel) {
+        ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // this thread reads the endpoint too
+        HWND slider = ::GetDlgItem(panel, IDC_SLIDER_LEFT);
+        HWND hover = dlg.m_tips.HoverWindow();
+        HWND level = dlg.m_tips.LevelWindow();
+        ASSERT_TRUE(hover != nullptr && level != nullptr);
+        // Where the drag below ends, so that a move Wine makes up from the pointer is one of its steps.
+        POINT rest{25, 104};
+        ::ClientToScreen(slider, &rest);
+        ASSERT_TRUE(paneltest::PlacePointer(rest));
+        ASSERT_TRUE(AwaitVisible(hover, true));  // after the tip's own delay
+        const std::wstring resting = WindowTextOf(hover);
+        EXPECT_EQ(resting, EndpointLevelText(IDC_SLIDER_LEFT, false));
+        EXPECT_EQ(resting.rfind(L"Left 80 % \x00B7 ", 0), 0u) << resting.size();
+        EXPECT_EQ(resting.substr(resting.size() - 3), L" dB");
+
+        // The tip lies over the slider: a wheel notch turned there still reaches the slider.
+        RECT tip{}, track{};
+        ::GetWindowRect(hover, &tip);
+        ::GetWindowRect(slider, &track);
+        POINT onTip{tip.left + 2, tip.top + 2};
+        ASSERT_TRUE(::PtInRect(&track, onTip));
+        ::PostMessageA(slider, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(onTip.x, onTip.y));
+        h.Flush();
+        EXPECT_GT(dlg.m_sliderLeft.GetPos(), 19);
+
+        ::SendMessageA(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 62));
+        h.Flush();
+        ASSERT_TRUE(::IsWindowVisible(level));
+        EXPECT_FALSE(::IsWindowVisible(hover));
+        const std::wstring pressed = WindowTextOf(level);
+        EXPECT_EQ(pressed, EndpointLevelText(IDC_SLIDER_LEFT, false));
+        EXPECT_EQ(pressed.rfind(L"Left 71 % \x00B7 ", 0), 0u);
+        RECT before{};
+        ::GetWindowRect(level, &before);
+        ::SendMessageA(slider, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 104));
+        h.Flush();
+        const std::wstring moved = WindowTextOf(level);
+        EXPECT_EQ(moved, EndpointLevelText(IDC_SLIDER_LEFT, false));
+        EXPECT_EQ(moved.rfind(L"Left 50 % \x00B7 ", 0), 0u);
+        RECT after{};
+        ::GetWindowRect(level, &after);
+        // Along with the boundary: positions 29 and 50.
+        EXPECT_EQ(after.top - before.top, dlg.m_sliderLeft.PositionToPixel(50) - dlg.m_sliderLeft.PositionToPixel(29));
+        ::SendMessageA(slider, WM_LBUTTONUP, 0, MAKELPARAM(25, 104));
+        h.Flush();
+        EXPECT_TRUE(AwaitVisible(level, false));
+
+        CoreAudioSim::SetMute(kSpdifEndpoint, true, MixerContext());
+        h.SettleAudio();
+        POINT away{-30, 104};  // beside the slider, on the panel's face
+        ::ClientToScreen(slider, &away);
+        ASSERT_TRUE(paneltest::PlacePointer(away));
+        ASSERT_TRUE(paneltest::PlacePointer(rest));
+        ASSERT_TRUE(AwaitVisible(hover, true));
+        EXPECT_EQ(WindowTextOf(hover), EndpointLevelText(IDC_SLIDER_LEFT, true));
+    });
 }
 
 // The refresh clears its pending mark before it reads: a change during the reads posts anew.

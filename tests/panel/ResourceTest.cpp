@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cwctype>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,67 @@ TEST(Resources, MenuStringAndVersion)
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+}
+
+// Every string of every table in the executable, by language and ID. An empty string is
+// stored as no string at all, so it shows here as a missing ID.
+using StringTables = std::map<LANGID, std::map<UINT, std::wstring>>;
+
+StringTables ReadStringTables()
+{
+    StringTables tables;
+    ::EnumResourceNamesW(nullptr, MAKEINTRESOURCEW(6) /*RT_STRING*/, [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR all) -> BOOL {
+        ::EnumResourceLanguagesW(nullptr, MAKEINTRESOURCEW(6), name, [](HMODULE, LPCWSTR, LPCWSTR name, WORD language, LONG_PTR all) -> BOOL {
+            HRSRC res = ::FindResourceExW(nullptr, MAKEINTRESOURCEW(6), name, language);
+            const auto* p = static_cast<const WCHAR*>(::LockResource(::LoadResource(nullptr, res)));
+            const UINT first = (static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)) - 1) * 16;
+            for (UINT i = 0; p != nullptr && i < 16; p += 1 + *p, ++i)
+                if (*p != 0)
+                    (*reinterpret_cast<StringTables*>(all))[language][first + i] = std::wstring(p + 1, *p);
+            return TRUE;
+        }, all);
+        return TRUE;
+    }, reinterpret_cast<LONG_PTR>(&tables));
+    return tables;
+}
+
+// The placeholders a text fills in ("%1".."%9"): a translation must keep every one.
+std::set<wchar_t> Placeholders(const std::wstring& text)
+{
+    std::set<wchar_t> found;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == L'%' && text[i + 1] == L'%')
+            ++i;
+        else if (text[i] == L'%' && text[i + 1] >= L'1' && text[i + 1] <= L'9')
+            found.insert(text[i + 1]);
+    }
+    return found;
+}
+
+TEST(Resources, EveryStringStandsNonEmptyInAllThreeLanguagesWithTheSamePlaceholders)
+{
+    const StringTables tables = ReadStringTables();
+    const LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    const std::vector<LANGID> languages = {english, MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
+                                           MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL)};
+    ASSERT_EQ(tables.size(), languages.size()) << "a table in another language, or one missing";
+    ASSERT_TRUE(tables.count(english));
+    const auto& reference = tables.at(english);
+    EXPECT_TRUE(reference.count(IDS_ABOUTBOX));
+    EXPECT_TRUE(reference.count(IDS_MSG_DEVICE_ID_FAILED));
+    for (LANGID language : languages) {
+        SCOPED_TRACE(testing::Message() << "language 0x" << std::hex << language);
+        ASSERT_TRUE(tables.count(language));
+        const auto& table = tables.at(language);
+        for (const auto& [id, text] : reference) {
+            SCOPED_TRACE(id);
+            auto it = table.find(id);
+            ASSERT_NE(it, table.end()) << "missing or empty";
+            EXPECT_EQ(Placeholders(text), Placeholders(it->second));
+        }
+        for (const auto& [id, text] : table)
+            EXPECT_TRUE(reference.count(id)) << id << " has no English text";
+    }
 }
 
 }  // namespace

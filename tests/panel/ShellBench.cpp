@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     WriteSettingString(file, SETTINGS_SECTION, SETTING_PANEL_VERSION, "1.0.0.0");
 
     HWND window = ::CreateWindowExA(0, "STATIC", "bench", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     FillTrayIconData(data, window, ::GetModuleHandleA(nullptr));
 
     bool present = false;

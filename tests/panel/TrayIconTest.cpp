@@ -52,11 +52,11 @@ protected:
     }
 
     // Whether the shell holds an icon for this record: it modifies only icons it knows.
-    static bool ShellHasIcon(const NOTIFYICONDATAA& data)
+    static bool ShellHasIcon(const NOTIFYICONDATAW& data)
     {
-        NOTIFYICONDATAA probe = data;
+        NOTIFYICONDATAW probe = data;
         probe.uFlags = 0;
-        return ::Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+        return ::Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
     }
 
     HWND m_hWnd = nullptr;
@@ -73,27 +73,28 @@ bool AllZero(const void* p, size_t size)
 
 TEST_F(TrayTest, RecordHoldsExactlyTheFieldsTheShellReads)
 {
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     std::memset(&data, 0xCC, sizeof(data));  // a reused record must not leak old bytes
     FillTrayIconData(data, m_hWnd, ::GetModuleHandleA(nullptr));
 
-    EXPECT_EQ(528u, data.cbSize);
+    EXPECT_EQ(sizeof(NOTIFYICONDATAW), data.cbSize);  // the full wide record, balloon-icon handle included
+    EXPECT_EQ(976u, data.cbSize);
     EXPECT_EQ(m_hWnd, data.hWnd);
     EXPECT_EQ(128u, data.uID);
     EXPECT_EQ(7u, data.uFlags);
     EXPECT_EQ(0x467u, data.uCallbackMessage);
     EXPECT_NE(nullptr, data.hIcon);
     EXPECT_EQ(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128)), data.hIcon);
-    EXPECT_STREQ("Lumirel USB Audio Device", data.szTip);
-    const size_t tipLength = std::strlen(data.szTip);
-    EXPECT_TRUE(AllZero(data.szTip + tipLength, sizeof(data.szTip) - tipLength));
+    EXPECT_STREQ(L"Lumirel USB Audio Device", data.szTip);
+    const size_t tipLength = std::wcslen(data.szTip);
+    EXPECT_TRUE(AllZero(data.szTip + tipLength, sizeof(data.szTip) - tipLength * sizeof(wchar_t)));
     const auto* afterTip = reinterpret_cast<const unsigned char*>(&data.dwState);
     EXPECT_TRUE(AllZero(afterTip, reinterpret_cast<const unsigned char*>(&data + 1) - afterTip));
 }
 
 TEST_F(TrayTest, IconLivesFromAddToDeleteAndASecondAddIsRefused)
 {
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
     FillTrayIconData(data, m_hWnd, ::GetModuleHandleA(nullptr));
     EXPECT_FALSE(ShellHasIcon(data));
     EXPECT_TRUE(NotifyTrayIcon(NIM_ADD, data));
@@ -109,7 +110,13 @@ TEST_F(TrayTest, IconLivesFromAddToDeleteAndASecondAddIsRefused)
     EXPECT_TRUE(NotifyTrayIcon(NIM_DELETE, data));
 }
 
-enum class Step { IconLeftClick, OtherIconLeftClick, PowerHide, MenuShow, OtherMouseMessages };
+enum class Step {
+    IconLeftClick, OtherIconLeftClick, PowerHide, MenuShow, OtherMouseMessages,
+    ShellClick,        // what the shell sends from version 3 on: down, up, NIN_SELECT
+    ShellDoubleClick,  // down, up, NIN_SELECT, double click, up, NIN_SELECT
+    KeySelect,         // Enter or Space: NIN_KEYSELECT
+    KeyNinSelect,      // a keyboard selection some shells report as NIN_SELECT alone
+};
 
 const UINT kOtherMouseMessages[] = {WM_LBUTTONUP,   WM_LBUTTONDBLCLK, WM_MOUSEMOVE, WM_MBUTTONDOWN,
                                     WM_RBUTTONUP,   WM_RBUTTONDBLCLK, 0};
@@ -136,20 +143,45 @@ TEST_F(TrayTest, LeftClickTogglesByTheFlagNotByVisibility)
          {Step::OtherIconLeftClick, Step::OtherMouseMessages, Step::IconLeftClick, Step::OtherIconLeftClick,
           Step::OtherMouseMessages, Step::IconLeftClick},
          {true, true, true, true, true, false}, {false, false, true, true, true, false}},
+        {"the shell's clicks act once each", {Step::ShellClick, Step::ShellClick, Step::ShellClick},
+         {true, false, true}, {true, false, true}},
+        {"a double click acts as its first press only", {Step::ShellDoubleClick, Step::ShellClick},
+         {true, false}, {true, false}},
+        {"the keyboard toggles by the same flag",
+         {Step::KeySelect, Step::KeySelect, Step::PowerHide, Step::KeyNinSelect, Step::KeyNinSelect, Step::ShellClick},
+         {true, false, false, true, false, true}, {true, false, false, true, false, true}},
     };
     for (const ToggleCase& c : cases) {
         SCOPED_TRACE(c.name);
         ::ShowWindow(m_hWnd, SW_SHOW);
         bool trayShown = false;
+        TrayMouseTrail trail;
+        auto notify = [&](WPARAM icon, LPARAM message) { return HandleTrayNotify(m_hWnd, icon, message, trayShown, trail); };
         for (size_t i = 0; i < c.steps.size(); ++i) {
             SCOPED_TRACE(i);
             switch (c.steps[i]) {
             case Step::IconLeftClick:
-                EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_LBUTTONDOWN, trayShown));
+                EXPECT_EQ(1, notify(128, WM_LBUTTONDOWN));
+                break;
+            case Step::ShellClick:
+                for (UINT message : std::initializer_list<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT})
+                    EXPECT_EQ(1, notify(128, message));
+                break;
+            case Step::ShellDoubleClick:
+                for (UINT message : std::initializer_list<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK,
+                                     WM_LBUTTONUP, NIN_SELECT})
+                    EXPECT_EQ(1, notify(128, message));
+                break;
+            case Step::KeySelect:
+                EXPECT_EQ(1, notify(128, NIN_KEYSELECT));
+                EXPECT_EQ(1, notify(129, NIN_KEYSELECT));  // another icon's: nothing
+                break;
+            case Step::KeyNinSelect:
+                EXPECT_EQ(1, notify(128, NIN_SELECT));
                 break;
             case Step::OtherIconLeftClick:
-                EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_LBUTTONDOWN, trayShown));
-                EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 0, WM_LBUTTONDOWN, trayShown));
+                EXPECT_EQ(1, notify(129, WM_LBUTTONDOWN));
+                EXPECT_EQ(1, notify(0, WM_LBUTTONDOWN));
                 break;
             case Step::PowerHide:
                 ::ShowWindow(m_hWnd, SW_HIDE);
@@ -159,7 +191,7 @@ TEST_F(TrayTest, LeftClickTogglesByTheFlagNotByVisibility)
                 break;
             case Step::OtherMouseMessages:
                 for (UINT message : kOtherMouseMessages)
-                    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, message, trayShown));
+                    EXPECT_EQ(1, notify(128, message));
                 break;
             }
             EXPECT_EQ(c.visibleAfter[i], ::IsWindowVisible(m_hWnd) != FALSE);
@@ -207,7 +239,8 @@ TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
     g_menu = MenuSeen{};
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
     bool trayShown = false;
-    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown));
+    TrayMouseTrail trail;
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown, trail));
     ::KillTimer(nullptr, timer);
     Pump();
 
@@ -236,7 +269,8 @@ TEST_F(TrayTest, RightClickMakesThePanelForegroundAndPostsItANullMessage)
     g_menu = MenuSeen{};
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
     bool trayShown = false;
-    HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown);
+    TrayMouseTrail trail;
+    HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown, trail);
     ::KillTimer(nullptr, timer);
 
     bool nullPosted = false;
@@ -254,13 +288,69 @@ TEST_F(TrayTest, RightClickOnAnotherIconOpensNoMenu)
     g_menu = MenuSeen{};
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, InspectMenu);
     bool trayShown = true;
-    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_RBUTTONDOWN, trayShown));
+    TrayMouseTrail trail;
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_RBUTTONDOWN, trayShown, trail));
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_CONTEXTMENU, trayShown, trail));
     // Had a menu opened, the call would only have returned after the timer closed it.
     Pump();
     ::KillTimer(nullptr, timer);
     EXPECT_FALSE(g_menu.open);
     EXPECT_TRUE(trayShown);
     EXPECT_TRUE(::IsWindowVisible(m_hWnd));
+}
+
+// The shell follows a right click with WM_CONTEXTMENU: one menu per click. The menu key sends
+// WM_CONTEXTMENU alone, and that opens it (at the icon where the shell can say where that is;
+// Wine's cannot, so there at the pointer).
+TEST_F(TrayTest, TheMenuKeyOpensTheMenuAndARightClickOpensItOnce)
+{
+    bool trayShown = false;
+    TrayMouseTrail trail;
+    auto menuOpenedBy = [&](std::initializer_list<UINT> messages) {
+        g_menu = MenuSeen{};
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
+        for (UINT message : messages)
+            HandleTrayNotify(m_hWnd, 128, message, trayShown, trail);
+        Pump();
+        ::KillTimer(nullptr, timer);
+        return g_menu.open;
+    };
+    EXPECT_TRUE(menuOpenedBy({WM_RBUTTONDOWN}));
+    EXPECT_FALSE(menuOpenedBy({WM_RBUTTONUP, WM_CONTEXTMENU}));  // the same click's
+    EXPECT_TRUE(menuOpenedBy({WM_CONTEXTMENU}));
+    EXPECT_TRUE(menuOpenedBy({WM_CONTEXTMENU}));
+    EXPECT_FALSE(trayShown);
+}
+
+// The product's name stays the first line; the state goes below it, cut to what the shell keeps.
+TEST_F(TrayTest, TheTipKeepsTheNameOnTopAndFitsTheShell)
+{
+    const std::wstring name = L"Lumirel USB Audio Device";
+    const std::wstring pair = L"\xD83D\xDD0A";  // one character outside the BMP
+    struct Case {
+        std::wstring line;
+        std::wstring tip;
+    } cases[] = {
+        {L"S/PDIF \x00B7 24-bit / 96 kHz \x00B7 62 %", name + L"\nS/PDIF \x00B7 24-bit / 96 kHz \x00B7 62 %"},
+        {L"", name},
+        {std::wstring(200, L'a'), name + L"\n" + std::wstring(127 - 25, L'a')},
+        {std::wstring(101, L'a') + pair, name + L"\n" + std::wstring(101, L'a')},  // the pair would end at 128
+        {std::wstring(100, L'a') + pair, name + L"\n" + std::wstring(100, L'a') + pair},
+    };
+    NOTIFYICONDATAW data;
+    FillTrayIconData(data, m_hWnd, ::GetModuleHandleA(nullptr));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line.size());
+        const bool changed = std::wstring(data.szTip) != c.tip;
+        EXPECT_EQ(changed, SetTrayTip(data, c.line));
+        EXPECT_EQ(c.tip, data.szTip);
+        EXPECT_LE(std::wcslen(data.szTip), 127u);
+        EXPECT_FALSE(SetTrayTip(data, c.line));  // nothing new: nothing for the shell
+    }
+    // A long tip replaced by a short one leaves nothing of itself behind the terminator.
+    SetTrayTip(data, L"x");
+    const size_t length = std::wcslen(data.szTip);
+    EXPECT_TRUE(AllZero(data.szTip + length, sizeof(data.szTip) - length * sizeof(wchar_t)));
 }
 
 }  // namespace
