@@ -17,8 +17,10 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// Beyond 100 %, each bitmap is stored as a PNG in RCDATA number scale * 100 + bitmap ID
-// (the skin, 146, at 200 % is 20146): see tools/artwork/README.md.
+// Beyond 100 %, each bitmap is stored as a PNG, resource number scale * 100 + bitmap ID (the
+// skin, 146, at 200 % is 20146), of a type of our own: numbered above the system's types, its data
+// comes last in the program file, away from the resources that every start reads.
+constexpr UINT kScaledArtworkType = 256;
 UINT StoredId(UINT scale, UINT id) { return scale * 100 + id; }
 
 // Looked up here rather than linked, so that nothing of WIC loads until a scaled PNG is read.
@@ -171,7 +173,7 @@ std::optional<RgbaImage> StoredBitmap(UINT scale, UINT id)
         ResourceData data = FindData(id, MAKEINTRESOURCEW(2) /* RT_BITMAP */);
         return data.bytes != nullptr ? DecodeDib(data, 0, false) : std::nullopt;
     }
-    ResourceData data = FindData(StoredId(scale, id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    ResourceData data = FindData(StoredId(scale, id), MAKEINTRESOURCEW(kScaledArtworkType));
     return data.bytes != nullptr ? DecodePng(data) : std::nullopt;
 }
 
@@ -318,8 +320,10 @@ HICON LoadGroupImage(UINT id, bool icon, int sizePx, int hotX32, int hotY32)
     if (entry->size == sizePx)
         return ::CreateIconFromResourceEx(const_cast<PBYTE>(data.bytes), data.size, icon ? TRUE : FALSE,
                                           0x00030000, sizePx, sizePx, LR_DEFAULTCOLOR);
-    // A cursor image starts with its hot spot; the DIB follows.
-    std::optional<RgbaImage> image = DecodeDib(data, icon ? 0 : 4, true);
+    // A cursor image starts with its hot spot; the DIB follows. The largest icon is PNG.
+    static const uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G'};
+    const bool png = data.size > sizeof(kPngSignature) && std::memcmp(data.bytes, kPngSignature, sizeof(kPngSignature)) == 0;
+    std::optional<RgbaImage> image = png ? DecodePng(data) : DecodeDib(data, icon ? 0 : 4, true);
     if (!image)
         return nullptr;
     RgbaImage scaled = AreaAverage(*image, sizePx, sizePx);

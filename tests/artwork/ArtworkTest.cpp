@@ -478,6 +478,15 @@ std::vector<GroupImage> GroupImages(int id, int groupType, bool icon) {
     return out;
 }
 
+void ExpectTransparentCornerAndOpaqueBody(HICON icon, int n) {
+    for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
+        Pixels px = DrawOn(icon, n, bg);
+        ASSERT_FALSE(px.bytes.empty());
+        EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
+        EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
+    }
+}
+
 TEST(ArtworkIcon, ProgramIconHoldsEveryTraySizeAsATrueColourImageWithATransparentSurround) {
     const int sizes[] = {16, 20, 24, 32, 40, 48, 64, 256};
     std::vector<GroupImage> images = GroupImages(IDR_MAINFRAME, 14 /* RT_GROUP_ICON */, true);
@@ -489,22 +498,21 @@ TEST(ArtworkIcon, ProgramIconHoldsEveryTraySizeAsATrueColourImageWithATransparen
         auto [image, imageSize] = ResourceBytes(images[i].imageId, MAKEINTRESOURCEA(3) /* RT_ICON */);
         ASSERT_NE(image, nullptr);
         ASSERT_GE(imageSize, sizeof(BITMAPINFOHEADER));
-        BITMAPINFOHEADER header;
-        std::memcpy(&header, image, sizeof(header));
-        EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));  // a classic image, not PNG
-        EXPECT_EQ(header.biWidth, n);
-        EXPECT_EQ(header.biHeight, 2 * n);  // colour rows and AND-mask rows
-        EXPECT_EQ(header.biBitCount, 32);
-        EXPECT_EQ(imageSize, sizeof(BITMAPINFOHEADER) + n * n * 4u + n * ((n + 31) / 32 * 4u));
+        if (n == 256) {
+            EXPECT_EQ(std::memcmp(image, "\x89PNG", 4), 0);  // stored as Windows stores that size
+        } else {
+            BITMAPINFOHEADER header;
+            std::memcpy(&header, image, sizeof(header));
+            EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));  // a classic image, not PNG
+            EXPECT_EQ(header.biWidth, n);
+            EXPECT_EQ(header.biHeight, 2 * n);  // colour rows and AND-mask rows
+            EXPECT_EQ(header.biBitCount, 32);
+            EXPECT_EQ(imageSize, sizeof(BITMAPINFOHEADER) + n * n * 4u + n * ((n + 31) / 32 * 4u));
+        }
 
         UniqueIcon icon(static_cast<HICON>(LoadImageA(Module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, n, n, 0)));
         ASSERT_TRUE(icon);
-        for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
-            Pixels px = DrawOn(icon.get(), n, bg);
-            ASSERT_FALSE(px.bytes.empty());
-            EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
-            EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
-        }
+        ExpectTransparentCornerAndOpaqueBody(icon.get(), n);
     }
 }
 
@@ -550,7 +558,7 @@ TEST(ArtworkCursor, HandCursorIs16ColoursWithItsHotSpotOnTheFingertipAtEverySize
 // The tray asks for the size the shell wants at the taskbar's scale: the file's own image where it
 // has one, else one made from the next larger image (18 px at 110 % from the 20-pixel one).
 TEST(ArtworkIcon, LoadScaledIconGivesEverySizeTheShellMayAskFor) {
-    for (int n : {16, 18, 20, 24, 30, 32, 36, 40, 48, 56, 64, 256}) {
+    for (int n : {16, 18, 20, 24, 30, 32, 36, 40, 48, 56, 64, 96, 256}) {
         SCOPED_TRACE("icon " + std::to_string(n));
         UniqueIcon icon(LoadScaledIcon(IDR_MAINFRAME, n));
         ASSERT_TRUE(icon);
@@ -560,12 +568,7 @@ TEST(ArtworkIcon, LoadScaledIconGivesEverySizeTheShellMayAskFor) {
         ASSERT_TRUE(GetObjectA(info.info.hbmColor, sizeof(bm), &bm));
         EXPECT_EQ(bm.bmWidth, n);
         EXPECT_EQ(bm.bmHeight, n);
-        for (COLORREF bg : {RGB(255, 0, 255), RGB(0, 0, 0)}) {
-            Pixels px = DrawOn(icon.get(), n, bg);
-            ASSERT_FALSE(px.bytes.empty());
-            EXPECT_EQ(px.Colour(0, 0), bg);            // transparent corner
-            EXPECT_NE(px.Colour(n / 2, n / 2), bg);  // opaque body
-        }
+        ExpectTransparentCornerAndOpaqueBody(icon.get(), n);
     }
 }
 

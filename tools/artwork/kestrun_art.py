@@ -13,6 +13,7 @@ program does not carry are drawn (and checked) only when asked, into <out>/drawn
 """
 
 import argparse
+import io
 import math
 import os
 import random
@@ -232,9 +233,18 @@ def group_file(kind, entries):
     return out + b"".join(e[5] for e in entries)
 
 
+def png_bytes(img):
+    out = io.BytesIO()
+    img.save(out, format="PNG", optimize=False, compress_level=9)
+    return out.getvalue()
+
+
 def ico_bytes(images):
-    """Every size of the program icon, smallest first, each a classic 32-bpp image."""
-    return group_file(1, [(img.width, img.height, 0, 1, 32, icon_image(img)) for img in images])
+    """Every size of the program icon, smallest first: classic 32-bpp images, and the 256-pixel
+    one as PNG, as Windows stores that size (a classic one is 270 KB that every start reads)."""
+    return group_file(1, [(img.width, img.height, 0, 1, 32,
+                           png_bytes(img.convert("RGBA")) if img.width >= 256 else icon_image(img))
+                          for img in images])
 
 
 VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
