@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "framework/AreaAverage.h"
+#include "framework/DisplayScale.h"
 #include "framework/WinApp.h"
 
 using Microsoft::WRL::ComPtr;
@@ -340,8 +341,6 @@ UINT ArtworkScaleForDpi(UINT dpi)
     return std::rbegin(kArtworkScales)[0];
 }
 
-int ArtworkLength(int length96, UINT dpi) { return ::MulDiv(length96, static_cast<int>(dpi), 96); }
-
 HBITMAP LoadScaledBitmap(UINT id, UINT dpi)
 {
     if (dpi == 0)
@@ -351,8 +350,8 @@ HBITMAP LoadScaledBitmap(UINT id, UINT dpi)
     int width = 0, height = 0;
     if (!BaseSize(id, &width, &height))
         return nullptr;
-    width = ArtworkLength(width, dpi);
-    height = ArtworkLength(height, dpi);
+    width = ScaleLength(width, dpi);
+    height = ScaleLength(height, dpi);
     if (width <= 0 || height <= 0)
         return nullptr;
     std::optional<RgbaImage> art = StoredBitmap(ArtworkScaleForDpi(dpi), id);
@@ -373,5 +372,5 @@ HCURSOR LoadScaledCursor(UINT id, UINT dpi)
     WORD hot[2] = {0, 0};
     if (base)
         Read(FindData(base->id, MAKEINTRESOURCEW(1)), 0, &hot);
-    return LoadGroupImage(id, false, ArtworkLength(32, dpi), hot[0], hot[1]);
+    return LoadGroupImage(id, false, ScaleLength(32, dpi), hot[0], hot[1]);
 }

@@ -13,11 +13,8 @@ inline constexpr UINT kArtworkScales[] = {100, 200, 300};
 // down); above 300 % the largest (the filter then enlarges it).
 UINT ArtworkScaleForDpi(UINT dpi);
 
-// A 96-DPI length at dpi, rounded as MulDiv rounds: the size every scaled picture has.
-int ArtworkLength(int length96, UINT dpi);
-
 // The bitmap carried for dpi's scale, or made once from the next larger one; at 96 DPI exactly the
-// 100 % resource. Its size is ArtworkLength of the 100 % size on each axis. Pure white (the
+// 100 % resource. Its size is ScaleLength (framework/DisplayScale.h) of the 100 % size on each axis. Pure white (the
 // window's see-through colour) stays pure white exactly where the scaled outline says, and no
 // other pixel becomes pure white. The caller owns it; nullptr on failure.
 HBITMAP LoadScaledBitmap(UINT id, UINT dpi);
@@ -26,6 +23,6 @@ HBITMAP LoadScaledBitmap(UINT id, UINT dpi);
 // larger image with the same filter. The caller owns it (DestroyIcon); nullptr on failure.
 HICON LoadScaledIcon(UINT id, int sizePx);
 
-// The cursor for dpi: ArtworkLength(32, dpi) pixels square, from the file's 32, 48 or 64 px image
+// The cursor for dpi: ScaleLength(32, dpi) pixels square, from the file's 32, 48 or 64 px image
 // or made from the next larger one; the hot spot scaled with it. The caller owns it (DestroyCursor).
 HCURSOR LoadScaledCursor(UINT id, UINT dpi);

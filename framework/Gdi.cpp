@@ -88,22 +88,25 @@ BOOL CFont::CreatePointFont(int nPointSize, LPCSTR lpszFaceName, CDC* pDC)
     return Attach(::CreateFontIndirectA(&lf));
 }
 
-BOOL CFont::CreatePointFont(int nPointSize, LPCWSTR lpszFaceName, CDC* pDC)
+namespace {
+HFONT CreateFaceFont(LPCWSTR lpszFaceName, LONG height)
 {
     LOGFONTW lf{};
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, lpszFaceName, LF_FACESIZE);
-    lf.lfHeight = PointFontHeight(nPointSize, pDC);
-    return Attach(::CreateFontIndirectW(&lf));
+    lf.lfHeight = height;
+    return ::CreateFontIndirectW(&lf);
+}
+}  // namespace
+
+BOOL CFont::CreatePointFont(int nPointSize, LPCWSTR lpszFaceName, CDC* pDC)
+{
+    return Attach(CreateFaceFont(lpszFaceName, PointFontHeight(nPointSize, pDC)));
 }
 
 BOOL CFont::CreatePointFontForDpi(int nPointSize, LPCWSTR lpszFaceName, UINT dpi)
 {
-    LOGFONTW lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, lpszFaceName, LF_FACESIZE);
-    lf.lfHeight = -::MulDiv(static_cast<int>(dpi), nPointSize, 720);
-    return Attach(::CreateFontIndirectW(&lf));
+    return Attach(CreateFaceFont(lpszFaceName, -::MulDiv(static_cast<int>(dpi), nPointSize, 720)));
 }
 
 // ---- CDC ------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 
 #include "framework/AreaAverage.h"
 #include "framework/Artwork.h"
+#include "framework/DisplayScale.h"
 #include "res/resource.h"
 
 namespace {
@@ -224,8 +225,8 @@ TEST_P(AnyScale, EveryBitmapHasItsControlsScaledSize) {
         UniqueBitmap bmp(LoadScaledBitmap(c.id, dpi));
         ASSERT_TRUE(bmp);
         Pixels px = ReadPixels(bmp.get(), 32);
-        EXPECT_EQ(px.width, ArtworkLength(c.width, dpi));
-        EXPECT_EQ(px.height, ArtworkLength(c.height, dpi));
+        EXPECT_EQ(px.width, ScaleLength(c.width, dpi));
+        EXPECT_EQ(px.height, ScaleLength(c.height, dpi));
         if (dpi == 96) {
             EXPECT_EQ(px.bytes, LoadPixels(c.id).bytes);
         }
@@ -254,14 +255,14 @@ TEST_P(AnyScale, SkinOutlineHasNoNearWhiteFringeAndKeepsItsShape) {
     EXPECT_GT(edge, 2 * px.width);
     auto rows = OpaqueRuns(px);
     auto within1 = [](int a, int b) { return std::abs(a - b) <= 1; };
-    const int middle = ArtworkLength(100, dpi);
+    const int middle = ScaleLength(100, dpi);
     ASSERT_EQ(rows[middle].size(), 1u);
-    EXPECT_PRED2(within1, rows[middle][0].left, ArtworkLength(8, dpi));
-    EXPECT_PRED2(within1, rows[middle][0].right, ArtworkLength(592, dpi));
-    for (int y = 0; y + 1 < ArtworkLength(8, dpi); ++y) EXPECT_TRUE(rows[y].empty()) << "row " << y;
-    EXPECT_EQ(rows[ArtworkLength(340, dpi)].size(), 2u) << "the feet";
+    EXPECT_PRED2(within1, rows[middle][0].left, ScaleLength(8, dpi));
+    EXPECT_PRED2(within1, rows[middle][0].right, ScaleLength(592, dpi));
+    for (int y = 0; y + 1 < ScaleLength(8, dpi); ++y) EXPECT_TRUE(rows[y].empty()) << "row " << y;
+    EXPECT_EQ(rows[ScaleLength(340, dpi)].size(), 2u) << "the feet";
     bool slot = false;
-    for (int y = ArtworkLength(10, dpi) - 1; y <= ArtworkLength(11, dpi); ++y) slot = slot || rows[y].size() == 2;
+    for (int y = ScaleLength(10, dpi) - 1; y <= ScaleLength(11, dpi); ++y) slot = slot || rows[y].size() == 2;
     EXPECT_TRUE(slot) << "the slot on the top edge";
 }
 
@@ -358,7 +359,7 @@ TEST_P(CarriedScale, KeyCornersContinueTheSkinUnderTheKey) {
             Pixels px = LoadPixels(id, 32, dpi);
             ASSERT_FALSE(px.bytes.empty());
             const int w = px.width - 1, h = px.height - 1;
-            const int x = ArtworkLength(k.x, dpi), y = ArtworkLength(k.y, dpi);
+            const int x = ScaleLength(k.x, dpi), y = ScaleLength(k.y, dpi);
             for (POINT c : {POINT{0, 0}, POINT{w, 0}, POINT{0, h}, POINT{w, h}}) {
                 EXPECT_TRUE(NearFace(px.Colour(c.x, c.y))) << "corner " << c.x << "," << c.y;
                 EXPECT_EQ(px.Colour(c.x, c.y), skin.Colour(x + c.x, y + c.y)) << "corner " << c.x << "," << c.y;
@@ -396,7 +397,7 @@ TEST_P(CarriedScale, SliderFilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeaml
     ASSERT_FALSE(skin.bytes.empty());
     for (const ControlArt& sl : kSliders) {
         SCOPED_TRACE("slider " + std::to_string(sl.control));
-        const int slx = ArtworkLength(sl.x, dpi), sly = ArtworkLength(sl.y, dpi);
+        const int slx = ScaleLength(sl.x, dpi), sly = ScaleLength(sl.y, dpi);
         Pixels span = LoadPixels(sl.normal, 32, dpi), channel = LoadPixels(sl.lit, 32, dpi);
         ASSERT_EQ(span.width, channel.width);
         ASSERT_EQ(span.height, channel.height);
@@ -415,7 +416,7 @@ TEST_P(CarriedScale, SliderFilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeaml
                 if (span.At(x, y) != channel.At(x, y)) ++differing[y];
         }
         // Every level along the track shows: no band of four rows (at 100 %) without filled pixels.
-        const int bandRows = ArtworkLength(4, dpi);
+        const int bandRows = ScaleLength(4, dpi);
         for (int y = 0; y + bandRows <= channel.height; ++y) {
             int band = 0;
             for (int r = y; r < y + bandRows; ++r) band += differing[r];
@@ -427,7 +428,7 @@ TEST_P(CarriedScale, SliderFilledWedgeGrowsTowardsTheTopAndMeetsTheEmptyOneSeaml
             return s;
         };
         // Full level is at the top of the slider, silence at the bottom.
-        const int ends = ArtworkLength(20, dpi);
+        const int ends = ScaleLength(20, dpi);
         EXPECT_GT(sum(0, ends), 3 * sum(channel.height - ends, channel.height));
         // The filled wedge is the coloured one.
         EXPECT_GT(Blueness(channel), Blueness(span) + 30.0);

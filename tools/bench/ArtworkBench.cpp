@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "framework/Artwork.h"
+#include "framework/DisplayScale.h"
 #include "res/resource.h"
 
 namespace {
@@ -49,7 +50,7 @@ int Child(UINT dpi)
     const double start = Now(), cpuStart = CpuNow();
     for (UINT id : ids)
         loaded.push_back(LoadScaledBitmap(id, dpi));
-    HICON icon = LoadScaledIcon(IDR_MAINFRAME, ArtworkLength(16, dpi));
+    HICON icon = LoadScaledIcon(IDR_MAINFRAME, ScaleLength(16, dpi));
     HCURSOR cursor = LoadScaledCursor(IDC_HAND_CURSOR, dpi);
     const double ms = Now() - start, cpu = CpuNow() - cpuStart;
     PROCESS_MEMORY_COUNTERS pmc{};
