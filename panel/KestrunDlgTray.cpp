@@ -7,8 +7,8 @@
 #include <algorithm>
 
 bool g_trayShown = false;
-// What the mouse began on the icon, so that the shell's NIN_SELECT or WM_CONTEXTMENU after a
-// click does not act again.
+// What the mouse or a key began on the icon, so that the shell's NIN_SELECT or WM_CONTEXTMENU
+// after a click, or Enter's second NIN_KEYSELECT, does not act again.
 static TrayMouseTrail g_trayMouseTrail;
 
 void CKestrunDlg::AddTrayIcon()
@@ -77,7 +77,7 @@ LRESULT CKestrunDlg::OnDestroy(WPARAM wParam, LPARAM lParam)
 
 LRESULT CKestrunDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
-    return HandleTrayNotify(m_hWnd, wParam, lParam, g_trayShown, g_trayMouseTrail);
+    return HandleTrayNotify(m_hWnd, wParam, lParam, g_trayShown, g_trayMouseTrail, ::GetTickCount());
 }
 
 void CKestrunDlg::OnMenuShowPanel()

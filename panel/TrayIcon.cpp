@@ -112,7 +112,8 @@ BOOL AddTrayIconToShell(NOTIFYICONDATAW& data)
     return added;
 }
 
-LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown, TrayMouseTrail& trail)
+LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown, TrayMouseTrail& trail,
+                         DWORD now)
 {
     const bool ours = iconId == TRAY_ICON_ID;
     switch (mouseMessage) {
@@ -130,10 +131,17 @@ LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& 
     case NIN_KEYSELECT:
         if (!ours)
             break;
-        if (mouseMessage == NIN_SELECT && trail.leftPressed)
+        if (mouseMessage == NIN_SELECT && trail.leftPressed) {
             trail.leftPressed = false;  // the tail of a click that has already acted
-        else
+        } else if (mouseMessage == NIN_KEYSELECT && trail.keySelected && now - trail.keySelectTick < ::GetDoubleClickTime()) {
+            // Enter's second NIN_KEYSELECT: acting again would hide what the first showed.
+        } else {
+            if (mouseMessage == NIN_KEYSELECT) {
+                trail.keySelected = true;
+                trail.keySelectTick = now;
+            }
             Toggle(hPanel, trayShown, true);
+        }
         break;
     case WM_RBUTTONDOWN: {
         POINT cursor{};

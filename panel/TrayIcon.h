@@ -30,15 +30,19 @@ BOOL NotifyTrayIcon(DWORD message, NOTIFYICONDATAW& data);
 // NIM_ADD, then the callback version for an icon the shell took. Returns NIM_ADD's result.
 BOOL AddTrayIconToShell(NOTIFYICONDATAW& data);
 
-// What the mouse began on the icon. From version 3 on the shell follows a left click with
-// NIN_SELECT and a right click with WM_CONTEXTMENU; those must not act a second time, while the
-// same messages from the keyboard must act.
+// What the mouse or the keyboard began on the icon. From version 3 on the shell follows a left
+// click with NIN_SELECT and a right click with WM_CONTEXTMENU; those must not act a second time,
+// while the same messages from the keyboard must act. Enter brings two NIN_KEYSELECT, Space one.
 struct TrayMouseTrail {
     bool leftPressed = false;
     bool rightPressed = false;
+    bool keySelected = false;
+    DWORD keySelectTick = 0;  // when the last NIN_KEYSELECT acted
 };
 
-// WM_TRAY_NOTIFY for the panel hPanel. trayShown records what the last left click or keyboard
-// selection on the icon did (true: it showed the panel), not whether the panel is visible.
-// Returns 1.
-LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown, TrayMouseTrail& trail);
+// WM_TRAY_NOTIFY for the panel hPanel, arriving at tick `now`. trayShown records what the last
+// left click or keyboard selection on the icon did (true: it showed the panel), not whether the
+// panel is visible. A NIN_KEYSELECT within the double-click time of one that acted is the same
+// key press. Returns 1.
+LRESULT HandleTrayNotify(HWND hPanel, WPARAM iconId, LPARAM mouseMessage, bool& trayShown, TrayMouseTrail& trail,
+                         DWORD now);

@@ -114,7 +114,8 @@ enum class Step {
     IconLeftClick, OtherIconLeftClick, PowerHide, MenuShow, OtherMouseMessages,
     ShellClick,        // what the shell sends from version 3 on: down, up, NIN_SELECT
     ShellDoubleClick,  // down, up, NIN_SELECT, double click, up, NIN_SELECT
-    KeySelect,         // Enter or Space: NIN_KEYSELECT
+    KeySelect,         // Space: NIN_KEYSELECT
+    EnterKey,          // Enter: NIN_KEYSELECT twice, at once
     KeyNinSelect,      // a keyboard selection some shells report as NIN_SELECT alone
 };
 
@@ -150,15 +151,21 @@ TEST_F(TrayTest, LeftClickTogglesByTheFlagNotByVisibility)
         {"the keyboard toggles by the same flag",
          {Step::KeySelect, Step::KeySelect, Step::PowerHide, Step::KeyNinSelect, Step::KeyNinSelect, Step::ShellClick},
          {true, false, false, true, false, true}, {true, false, false, true, false, true}},
+        {"Enter acts once, as Space does", {Step::EnterKey, Step::EnterKey, Step::KeySelect, Step::EnterKey},
+         {true, false, true, false}, {true, false, true, false}},
     };
     for (const ToggleCase& c : cases) {
         SCOPED_TRACE(c.name);
         ::ShowWindow(m_hWnd, SW_SHOW);
         bool trayShown = false;
         TrayMouseTrail trail;
-        auto notify = [&](WPARAM icon, LPARAM message) { return HandleTrayNotify(m_hWnd, icon, message, trayShown, trail); };
+        DWORD tick = 0xFFFFFC10;  // steps a second apart; the first Enter straddles the tick count's wrap
+        auto notify = [&](WPARAM icon, LPARAM message) {
+            return HandleTrayNotify(m_hWnd, icon, message, trayShown, trail, tick);
+        };
         for (size_t i = 0; i < c.steps.size(); ++i) {
             SCOPED_TRACE(i);
+            tick += 1000;
             switch (c.steps[i]) {
             case Step::IconLeftClick:
                 EXPECT_EQ(1, notify(128, WM_LBUTTONDOWN));
@@ -175,6 +182,11 @@ TEST_F(TrayTest, LeftClickTogglesByTheFlagNotByVisibility)
             case Step::KeySelect:
                 EXPECT_EQ(1, notify(128, NIN_KEYSELECT));
                 EXPECT_EQ(1, notify(129, NIN_KEYSELECT));  // another icon's: nothing
+                break;
+            case Step::EnterKey:
+                EXPECT_EQ(1, notify(128, NIN_KEYSELECT));
+                tick += 15;
+                EXPECT_EQ(1, notify(128, NIN_KEYSELECT));
                 break;
             case Step::KeyNinSelect:
                 EXPECT_EQ(1, notify(128, NIN_SELECT));
@@ -240,7 +252,7 @@ TEST_F(TrayTest, RightClickTracksTheMenu20PixelsAboveThePointer)
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
     bool trayShown = false;
     TrayMouseTrail trail;
-    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown, trail));
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown, trail, ::GetTickCount()));
     ::KillTimer(nullptr, timer);
     Pump();
 
@@ -270,7 +282,7 @@ TEST_F(TrayTest, RightClickMakesThePanelForegroundAndPostsItANullMessage)
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
     bool trayShown = false;
     TrayMouseTrail trail;
-    HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown, trail);
+    HandleTrayNotify(m_hWnd, 128, WM_RBUTTONDOWN, trayShown, trail, ::GetTickCount());
     ::KillTimer(nullptr, timer);
 
     bool nullPosted = false;
@@ -289,8 +301,8 @@ TEST_F(TrayTest, RightClickOnAnotherIconOpensNoMenu)
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, InspectMenu);
     bool trayShown = true;
     TrayMouseTrail trail;
-    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_RBUTTONDOWN, trayShown, trail));
-    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_CONTEXTMENU, trayShown, trail));
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_RBUTTONDOWN, trayShown, trail, ::GetTickCount()));
+    EXPECT_EQ(1, HandleTrayNotify(m_hWnd, 129, WM_CONTEXTMENU, trayShown, trail, ::GetTickCount()));
     // Had a menu opened, the call would only have returned after the timer closed it.
     Pump();
     ::KillTimer(nullptr, timer);
@@ -310,7 +322,7 @@ TEST_F(TrayTest, TheMenuKeyOpensTheMenuAndARightClickOpensItOnce)
         g_menu = MenuSeen{};
         const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
         for (UINT message : messages)
-            HandleTrayNotify(m_hWnd, 128, message, trayShown, trail);
+            HandleTrayNotify(m_hWnd, 128, message, trayShown, trail, ::GetTickCount());
         Pump();
         ::KillTimer(nullptr, timer);
         return g_menu.open;
