@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "driver/DevicePresence.h"
 #include "panel/Settings.h"
 #include "sim/conflib/ConfLibSim.h"
 #include "sim/coreaudio/SimControl.h"
@@ -204,7 +205,8 @@ INT_PTR PanelHarness::Run(const std::function<void(CKestrunDlg&, HWND)>& script)
     if (m_options.endsAtStartup)
         EXPECT_NE(scriptSkipped, nullptr) << "the panel was to end at start-up, but its modal loop ran the script";
     else if (scriptSkipped != nullptr)
-        ADD_FAILURE() << "the script did not run: " << scriptSkipped;
+        ADD_FAILURE() << "the script did not run: " << scriptSkipped << " (DoModal returned " << result
+                      << "; the device is present now: " << (IsDevicePresent() ? "yes" : "no") << ")";
 
     ::UnhookWindowsHookEx(getHook);
     ::UnhookWindowsHookEx(callHook);
