@@ -384,7 +384,7 @@ public:
     }
 
     // A look published while the panel was quiet: no Core Audio call from before the look
-    // until well after it. Every cycle of the panel's calls on and lets go of its objects within
+    // until well after it. Each of the panel's cycles lets go of its objects within
     // milliseconds of its last call, so none is half way through: what the look counts, the
     // panel keeps. (A look at a write's wake-up would count the writing cycle's objects.)
     bool QuietPeek(CoreAudioPeek& peek)
